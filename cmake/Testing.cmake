@@ -1,0 +1,21 @@
+# corvan_test(name SOURCES... LIBS ... [NETWORK])
+# NETWORK marks a test that can send a datagram: it runs only inside the hermetic
+# network namespace (scripts/netns-run), which CTest sets up for each such test.
+function(corvan_test name)
+  cmake_parse_arguments(T "NETWORK;GUI" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  corvan_warnings(${name})
+  corvan_version_note(${name})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(T_NETWORK)
+    add_test(NAME ${name}
+      COMMAND ${PROJECT_SOURCE_DIR}/scripts/netns-run $<TARGET_FILE:${name}>)
+    set_tests_properties(${name} PROPERTIES LABELS "network" ENVIRONMENT "CORVAN_NETNS_REQUIRED=1")
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
+  if(T_GUI)
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endif()
+  set_property(TEST ${name} APPEND PROPERTY TIMEOUT 300)
+endfunction()

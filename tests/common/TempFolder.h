@@ -1,0 +1,28 @@
+#pragma once
+#include <string>
+
+namespace corvantest {
+
+// A fresh folder under the temp folder, removed with everything in it at the end.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  // The folder with a trailing "/", ready to prefix a file name.
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + name; }
+  void write(const std::string& name, const std::string& bytes) const;
+  std::string read(const std::string& name) const;
+  bool exists(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// Reads a file of the test data folder (tests/data) whole.
+std::string ReadTestData(const std::string& relativeName);
+
+}  // namespace corvantest
