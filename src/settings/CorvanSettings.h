@@ -1,6 +1,7 @@
 #pragma once
 // The settings file shared with the companion service, and the records that hold it.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -42,7 +43,20 @@ extern tVEKSettings gVEKSettings;
 std::string MainUnitCode();
 
 // 0 read, 1 created with the defaults (a fresh install), -1 an error was caught.
+// CallingFunction ("Caller.Name:" + progress) only goes into an exception report.
 std::int32_t GetCorvanSettings(std::string_view CallingFunction);
+// Writes the whole file through a temporary file and a rename, so the service never sees
+// half a file and a failed write keeps the old one; a failure is reported, not returned.
 void SaveCorvanSettings();
+
+// The loader's line rules applied to a file's bytes: fills the records from the elements
+// found, then the UDPAddr and URI fall-backs, then sets Loaded.
+void ReadCorvanSettingsText(std::string_view Text);
+// The file's 101 CR LF lines as SaveCorvanSettings writes them at this moment.
+std::string BuildCorvanSettingsText();
+
+// Fault seam for tests: replaces how the file's bytes are read (nullptr restores the
+// normal reader). A reader that throws drives the loader's error path.
+void SetSettingsFileReader(std::function<std::string(const std::string& FileName)> Reader);
 
 }  // namespace Lib

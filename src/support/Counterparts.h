@@ -30,6 +30,9 @@ inline constexpr std::string_view kGoingCountMarker = " G=";
 inline constexpr std::string_view kDisconnectKeyword = "Disconnect";
 inline constexpr std::string_view kStoppedKeyword = "stopped";
 
+// Test page packets that peers print start with this task number, then a time and the text.
+inline constexpr std::string_view kTestPageTaskNumber = "0000001 ";
+
 // ---- ports ----
 inline constexpr std::uint16_t kTestPagePort = 15167;   // services listen for pages (UDP)
 inline constexpr std::uint16_t kFileFetchPort = 15170;  // vendor host file exchange (TCP)
@@ -41,6 +44,8 @@ inline constexpr std::uint16_t kHttpPort = 80;
 // A reserved name that never resolves: installers set WWWHost to the real host.
 inline constexpr std::string_view kDefaultWWWHost = "www.tarnex.example";
 inline constexpr std::string_view kDefaultURI = "/vek/rezedozo.dll";
+// Links that a browser opens (callout report, downloads page) use https.
+inline constexpr std::string_view kWebLinkScheme = "https://";
 inline constexpr std::string_view kDownloadsPath = "/downloads";
 inline constexpr std::string_view kControlVersionPath = "/downloads/corvancontrol.xml";
 inline constexpr std::string_view kServiceVersionPath = "/downloads/corvansrvc.xml";
