@@ -8,6 +8,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
+  poppler-utils  # pdfinfo and pdftotext read back the stand-in's task sheets
   # fuzzing and sanitizers
   clang libclang-rt-14-dev
   # program libraries
