@@ -3,6 +3,7 @@
 namespace brix32 {
 namespace {
 std::function<void(int, int)> gBeep;
+std::function<void(const std::string&)> gMessageBox;
 std::function<void()> gProcessMessages;
 }  // namespace
 
@@ -10,6 +11,13 @@ void Beep(int frequencyHz, int durationMs) {
   if (gBeep) gBeep(frequencyHz, durationMs);
 }
 void SetBeepHandler(std::function<void(int, int)> handler) { gBeep = std::move(handler); }
+
+void ShowMessageBox(const std::string& text) {
+  if (gMessageBox) gMessageBox(text);
+}
+void SetMessageBoxHandler(std::function<void(const std::string&)> handler) {
+  gMessageBox = std::move(handler);
+}
 
 void ProcessMessages() {
   if (gProcessMessages) gProcessMessages();
