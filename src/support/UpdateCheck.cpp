@@ -1,6 +1,8 @@
 #include "UpdateCheck.h"
 
 #include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <charconv>
@@ -10,7 +12,11 @@
 
 #include "Counterparts.h"
 #include "Diagnostics.h"
+#include "ElfVersionNote.h"
+#include "FileUtils.h"
+#include "Hooks.h"
 #include "TextUtils.h"
+#include "UniqueFd.h"
 
 namespace brix32 {
 namespace {
@@ -32,6 +38,29 @@ std::int32_t WholeNumberOrZero(std::string_view text) {
 std::string JoinVersion(const tFileVersion& v) {
   return std::to_string(v.Major) + "." + std::to_string(v.Minor) + "." +
          std::to_string(v.Release) + "." + std::to_string(v.Build);
+}
+
+// "1.2.3.4": the numbers before the first, second and third ".", and the rest; numbers
+// the text does not reach stay 0.
+tFileVersion VersionFromText(std::string_view text) {
+  std::int32_t numbers[4] = {};
+  for (int i = 0; i < 4; ++i) {
+    const std::size_t dot = i < 3 ? text.find('.') : std::string_view::npos;
+    numbers[i] = WholeNumberOrZero(text.substr(0, dot));
+    if (dot == std::string_view::npos) break;
+    text.remove_prefix(dot + 1);
+  }
+  return {numbers[0], numbers[1], numbers[2], numbers[3], {}};
+}
+
+// The name as given; a name that differs from the file's only in case still finds it,
+// as it would on the system the service files come from.
+std::string ExistingFileName(const std::string& name) {
+  struct stat st {};
+  if (::stat(name.c_str(), &st) == 0) return name;
+  const std::size_t slash = name.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+  return folder + ResolveNameIgnoringCase(folder, name.substr(folder.size()));
 }
 
 std::int64_t VersionSum(const tFileVersion& v) {
@@ -132,6 +161,46 @@ tGetOutcome HttpGet(const std::string& url, tBody& body) {
 
 void SetUpdateCheckTimeout(std::chrono::milliseconds timeout) {
   gTimeoutMs = timeout.count() > 0 ? timeout.count() : kDefaultTimeout.count();
+}
+
+tFileVersion GetExeVersion(const std::string& FileName) {
+  Operation op("brix32.GetExeVersion");
+  tFileVersion FileVersion;
+  FileVersion.VersionStr = "0.0.0.0";
+  op.Run([&] {
+    op.Log.Trace = 110;
+    const std::string name =
+        FileName.empty() ? std::string("/proc/self/exe") : ExistingFileName(FileName);
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0) return;
+    op.Log.Trace = 200;
+    // Non-blocking, so that a FIFO given by mistake cannot hang the open.
+    const UniqueFd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd) {
+      const auto note = ReadElfVersionNoteFromFile(fd.get());
+      if (note) {
+        op.Log.Trace = 210;
+        FileVersion.Major = static_cast<std::int32_t>(note->dwFileVersionMS >> 16);
+        FileVersion.Minor = static_cast<std::int32_t>(note->dwFileVersionMS & 0xFFFF);
+        FileVersion.Release = static_cast<std::int32_t>(note->dwFileVersionLS >> 16);
+        FileVersion.Build = static_cast<std::int32_t>(note->dwFileVersionLS & 0xFFFF);
+        FileVersion.VersionStr = JoinVersion(FileVersion);
+        return;
+      }
+    }
+    // No note: the version this program was told it has.
+    op.Log.Trace = 300;
+    if (!gGlobalSettings.Version.empty()) {
+      const tFileVersion parsed = VersionFromText(gGlobalSettings.Version);
+      FileVersion.Major = parsed.Major;
+      FileVersion.Minor = parsed.Minor;
+      FileVersion.Release = parsed.Release;
+      FileVersion.Build = parsed.Build;
+    }
+    FileVersion.VersionStr = JoinVersion(FileVersion);
+  });
+  ProcessMessages();
+  return FileVersion;
 }
 
 tFileUpdate GetUpdateVersion(const std::string& URL, const tFileVersion& CurrentVersion) {

@@ -20,6 +20,12 @@ struct tFileUpdate {
   bool UpdateRequired = false;
 };
 
+// The version note of a program file; an empty name means this program's own file. A
+// file without a note takes the numbers of gGlobalSettings.Version; a missing file, or
+// one whose note cannot be read, gives 0.0.0.0. Pending window messages are handled
+// before it returns.
+tFileVersion GetExeVersion(const std::string& FileName);
+
 // GETs the published version file at URL ("http://host/path"; a bare "/path" goes to the
 // vendor's default host) and compares it with CurrentVersion. Never throws.
 tFileUpdate GetUpdateVersion(const std::string& URL, const tFileVersion& CurrentVersion);

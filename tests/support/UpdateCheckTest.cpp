@@ -11,6 +11,7 @@
 #include "Diagnostics.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
+#include "Hooks.h"
 #include "TempFolder.h"
 #include "UpdateCheck.h"
 
@@ -174,6 +175,53 @@ TEST(FileUpdateRequired, ComparesNumberByNumberAsSignedIntegers) {
   tFileVersion labelled = V(1, 2, 3, 4);
   labelled.VersionStr = "9.9.9.9";
   EXPECT_TRUE(FileUpdateRequired(labelled, V(1, 2, 3, 5)));
+}
+
+TEST(GetExeVersion, ReadsTheVersionNote) {
+  corvantest::ResetGlobalSettings();
+  gGlobalSettings.Version = "9.9.9.9";  // the note wins over the version text
+  int messageRounds = 0;
+  SetProcessMessagesHandler([&] { ++messageRounds; });
+  const tFileVersion own = GetExeVersion("");
+  SetProcessMessagesHandler(nullptr);
+  EXPECT_EQ(own.VersionStr, CORVAN_PROJECT_VERSION);
+  EXPECT_EQ(std::to_string(own.Major) + "." + std::to_string(own.Minor) + "." +
+                std::to_string(own.Release) + "." + std::to_string(own.Build),
+            CORVAN_PROJECT_VERSION);
+  EXPECT_EQ(messageRounds, 1);
+
+  // A copy of a program under another case of its name is still found.
+  TempFolder dir;
+  std::filesystem::copy_file("/proc/self/exe", dir.file("CorvanControl"));
+  EXPECT_EQ(GetExeVersion(dir.file("corvancontrol")).VersionStr, CORVAN_PROJECT_VERSION);
+  corvantest::ResetGlobalSettings();
+}
+
+TEST(GetExeVersion, FileWithoutNoteTakesTheVersionText) {
+  corvantest::ResetGlobalSettings();
+  TempFolder dir;
+  dir.write("script.sh", "#!/bin/sh\nexit 0\n");
+  struct Case {
+    const char* versionText;
+    tFileVersion expected;
+  } cases[] = {
+      {"2.1.0.37", V(2, 1, 0, 37)},
+      {"", V(0, 0, 0, 0)},
+      {"3.x.1", V(3, 0, 1, 0)},
+      {"1.2.3.4.5", V(1, 2, 3, 0)},  // the build is "4.5", no whole number
+  };
+  for (const auto& c : cases) {
+    gGlobalSettings.Version = c.versionText;
+    const tFileVersion got = GetExeVersion(dir.file("script.sh"));
+    EXPECT_EQ(got.VersionStr, c.expected.VersionStr) << c.versionText;
+    EXPECT_EQ(got.Major, c.expected.Major);
+    EXPECT_EQ(got.Build, c.expected.Build);
+  }
+  // A missing file gives the zero version, whatever the version text says.
+  const tFileVersion missing = GetExeVersion(dir.file("nothing.exe"));
+  EXPECT_EQ(missing.VersionStr, "0.0.0.0");
+  EXPECT_EQ(missing.Major + missing.Minor + missing.Release + missing.Build, 0);
+  corvantest::ResetGlobalSettings();
 }
 
 TEST_F(UpdateCheckTest, ReadsPublishedVersionsAndDecides) {
