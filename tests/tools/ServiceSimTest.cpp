@@ -273,6 +273,22 @@ TEST_F(ServiceSimTest, TestPagesAreLoggedAndShownAsTheUdpHeartbeat) {
   EXPECT_EQ(folder.read("CORVANSRVC-MSG.TXT"), "CorvanSrvc service stopped.");
 }
 
+TEST_F(ServiceSimTest, DemoModeKeepsEveryWatchedFileComingUntilStopped) {
+  SimProcess service(kService, Args({"--demo", "--interval", "100", "--seed", "3"}));
+  // Serial pages come on odd page ticks, UDP pages on even ones: by the UDP one every
+  // kind of file has been written at least once.
+  ASSERT_TRUE(service.waitForOutput("wrote CORVANSRVC-UDPLISTEN-HEARTBEAT.TXT")) << service.err();
+  EXPECT_EQ(service.stop(), 0);
+  for (const char* file :
+       {"CORVANSRVC-TARNEX-HEARTBEAT.TXT", "CORVANSRVC-SERIAL-HEARTBEAT.TXT",
+        "CORVANSRVC-UDPLISTEN-HEARTBEAT.TXT", "CorvanSrvc-Status.txt", "CorvanSrvc-Version.txt"})
+    EXPECT_FALSE(folder.read(file).empty()) << file;
+  EXPECT_NE(service.out().find("wrote CORVANSRVC-DATASOURCE-"), std::string::npos);
+  const tPicture graph = DecodeJpeg(folder.read("CORVANSRVC-GOING.JPG"));
+  EXPECT_EQ(graph.width, 240);
+  EXPECT_EQ(folder.read("CORVANSRVC-MSG.TXT"), "CorvanSrvc service stopped.");
+}
+
 TEST_F(ServiceSimTest, UdpListenPortBecomesMinusOneWhenThePortIsTaken) {
   const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in at{};

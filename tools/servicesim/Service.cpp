@@ -74,12 +74,15 @@ class Service {
                           std::strerror(errno));
   }
 
-  void Going(int count) {
+  // A new sample on the graph, and the feed heartbeat that reports it unless a page
+  // takes the heartbeat's place this time.
+  void Going(int count, bool heartbeat = true) {
     going_.push_back(count);
     while (going_.size() > kGraphSamples) going_.pop_front();
-    Rewrite(C::kTarnexHeartbeatFile, std::string(C::kGoingInfoMarker) + o_.Version +
-                                         std::string(C::kGoingCountMarker) + std::to_string(count) +
-                                         " ");
+    if (heartbeat)
+      Rewrite(C::kTarnexHeartbeatFile, std::string(C::kGoingInfoMarker) + o_.Version +
+                                           std::string(C::kGoingCountMarker) +
+                                           std::to_string(count) + " ");
     Picture(std::string(C::kGoingPictureFile), GoingGraphPicture(going_));
   }
 
@@ -218,7 +221,7 @@ void Service::DemoTick() {
   if (t % 8 == 0) Feed(kFeedCycle[(t / 8) % std::size(kFeedCycle)]);
   std::uniform_int_distribution<int> step(-1, 1);
   demoGoing_ = std::clamp(demoGoing_ + step(random_), 0, 12);
-  Going(demoGoing_);
+  Going(demoGoing_, t % 3 != 2);
   if (t % 3 == 1) Rewrite(t % 2 ? C::kSerialHeartbeatFile : C::kUdpListenHeartbeatFile, DemoPage());
   if (t % 3 == 2) Rewrite(C::kTarnexHeartbeatFile, DemoPage());
   Rewrite(C::kStatusFile, "Simulated service: " + std::to_string(t + 1) + " heartbeats, " +
