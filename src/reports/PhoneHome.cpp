@@ -1,0 +1,114 @@
+#include "PhoneHome.h"
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <exception>
+#include <memory>
+
+#include "CorvanSettings.h"
+#include "Counterparts.h"
+#include "DateTime.h"
+#include "Diagnostics.h"
+#include "FileUtils.h"
+#include "SystemStatus.h"
+#include "TextUtils.h"
+#include "VEKRecords.h"
+
+namespace Lib {
+namespace {
+
+std::string Element(const char* name, const std::string& value) {
+  return std::string("<") + name + ">" + value + "</" + name + ">";
+}
+
+std::string Element(const char* name, std::int32_t value) {
+  return Element(name, std::to_string(value));
+}
+
+std::string BoolText(bool value) { return brix32::BooleanTStr(value, "True", "False"); }
+
+// The host part of WWWHost: the setting may carry a path after the host name.
+std::string PhoneHomeHost() {
+  const std::string& host = gVEKSettings.WWWHost;
+  return host.substr(0, host.find('/'));
+}
+
+bool SendDatagram(const std::string& host, const std::string& text) {
+  if (host.empty()) return false;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  const std::string port = std::to_string(Counterparts::kPhoneHomePort);
+  if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || !found) return false;
+  const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> list(found, ::freeaddrinfo);
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const ssize_t sent =
+      ::sendto(fd, text.data(), text.size(), 0, list->ai_addr, list->ai_addrlen);
+  ::close(fd);
+  return sent == static_cast<ssize_t>(text.size());
+}
+
+}  // namespace
+
+std::string BuildPhoneHomeReport(const std::string& Event) {
+  const brix32::tGlobalSettings& g = brix32::gGlobalSettings;
+  const tCorvanSettings& c = gCorvanSettings;
+  const std::string lastLogTime =
+      c.LastCorvanLogFileDateTime == 0
+          ? std::string()
+          : brix32::FormatDateTime("dd/mm/yy hh:nn:ss", c.LastCorvanLogFileDateTime);
+  const std::string serviceVersion = brix32::FileToBin(
+      brix32::ResolveNameIgnoringCase("", std::string(Counterparts::kVersionFile)));
+
+  std::string r = "<PhoneHome><" + g.SelfName + "> v" + g.Version;
+  r += Element("MainUnit", c.MainUnit);
+  r += Element("DateTime", brix32::FormatDateTime("dd/mm/yy hh:nn:ss", brix32::Now()));
+  r += Element("DaysOfLogFilesRetained", g.Log.DaysOfLogFilesRetained);
+  r += Element("DebugFileCount", gVEKSettings.DebugFileCount);
+  r += Element("DefaultPrinterName", g.DefaultPrinterName);
+  r += Element("EnablePrinting", c.EnablePrinting);
+  r += Element("Event", Event);
+  r += Element("ExceptionFileCount", g.ExceptionFileCount);
+  r += Element("HostName", g.HostName);
+  r += Element("LastPDWLogFileLength", c.LastPDWLogFileLength);
+  r += Element("LastCorvanLogFileDateTime", lastLogTime);
+  r += Element("MachineUpTime", brix32::MachineUpTime().Text);
+  r += Element("Path", g.Path);
+  r += Element("CorvanSrvcSettingsFilePath", c.CorvanSrvcSettingsFilePath);
+  r += Element("CorvanSrvcVersion", serviceVersion);
+  r += Element("CorvanUDPPort", c.UDPListenPort);
+  r += Element("PDWLogPath", c.PDWLogPath);
+  r += Element("PrintTestPageAtStartup", BoolText(c.PrintTestPageAtStartup));
+  r += Element("ProcessTarnexTCPFeed", BoolText(c.ProcessTarnexTCPFeed));
+  r += Element("SelfName", g.SelfName);
+  r += Element("SerialComms", c.SerialComms);
+  r += Element("ProcessVEKUnits", c.ProcessVEKUnits);
+  r += Element("TaskPDFFileCount", gVEKSettings.TaskPDFFileCount);
+  r += Element("UDPAddr", c.UDPAddr);
+  r += Element("URI", gVEKSettings.URI);
+  r += Element("UserName", g.UserName);
+  r += Element("Version", g.Version);
+  r += Element("WWWHost", gVEKSettings.WWWHost);
+  r += Element("WWWHostAlt", gVEKSettings.WWWHostAlt);
+  r += "</PhoneHome>";
+  return r;
+}
+
+bool PhoneHomeUDP15171(const std::string& Event) {
+  // A report that cannot go is simply not sent: no message, no exception report.
+  try {
+    brix32::SetGlobalExceptionAndDebugFileCount();
+    VEKLib::SetVEKDebugFileCount();
+    VEKLib::SetTaskPDFFileCount();
+    return SendDatagram(PhoneHomeHost(), BuildPhoneHomeReport(Event));
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace Lib
