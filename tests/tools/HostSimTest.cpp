@@ -7,12 +7,16 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "CorvanSettings.h"
 #include "Diagnostics.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
+#include "PhoneHome.h"
 #include "SimProcess.h"
+#include "TarnexFetch.h"
 #include "TempFolder.h"
 #include "UpdateCheck.h"
+#include "VEKUnits.h"
 
 using corvantest::RunToExit;
 using corvantest::SimProcess;
@@ -44,6 +48,7 @@ std::string Exchange(const std::string& requestLine) {
   const int fd = Connect("127.0.0.1", 15170);
   if (fd < 0) return "(no connection)";
   ::send(fd, requestLine.data(), requestLine.size(), MSG_NOSIGNAL);
+  ::shutdown(fd, SHUT_WR);  // a request without a line end then ends at once
   std::string answer;
   char buffer[4096];
   for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) answer.append(buffer, n);
@@ -51,15 +56,33 @@ std::string Exchange(const std::string& requestLine) {
   return answer;
 }
 
+// Makes a folder the current one for the lifetime of the object: the file fetch stores
+// what it fetched in the current folder.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::string& folder) : old_(::getcwd(nullptr, 0)) {
+    EXPECT_EQ(::chdir(folder.c_str()), 0);
+  }
+  ~CurrentFolder() {
+    EXPECT_EQ(::chdir(old_), 0);
+    std::free(old_);
+  }
+  CurrentFolder(const CurrentFolder&) = delete;
+  CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+ private:
+  char* old_;
+};
+
 class HostSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CORVAN_REQUIRE_HERMETIC_NETWORK();
-    corvantest::ResetGlobalSettings();
+    ResetRecords();
     ASSERT_EQ(::mkdir(temp.file("files").c_str(), 0777), 0);
+    temp.write("files/VEKUnits.xml", corvantest::ReadTestData("tools/VEKUnits.xml"));
     // LF, CR LF and no line end at all on the last line.
-    temp.write("files/VEKUnits.xml",
-               "<VEKUnits>\n <VEKUnit>\r\n  <UnitCode>STT</UnitCode>\n </VEKUnit>\n</VEKUnits>");
+    temp.write("files/mixed.txt", "<A>\n <B>\r\n  <C>STT</C>\n </B>\n</A>");
     temp.write("secret.txt", "not to be served");
     host = std::make_unique<SimProcess>(
         kHost, std::vector<std::string>{"--control-version", "1.0.0.2", "--service-version",
@@ -72,7 +95,13 @@ class HostSimTest : public ::testing::Test {
       EXPECT_EQ(host->stop(), 0) << host->err();
       EXPECT_NE(host->out().find("stopped"), std::string::npos);
     }
+    ResetRecords();
+  }
+  static void ResetRecords() {
     corvantest::ResetGlobalSettings();
+    Lib::gCorvanSettings = {};
+    Lib::gVEKSettings = {};
+    VEKLib::gVEKUnits.clear();
   }
 
   TempFolder temp;
@@ -139,14 +168,12 @@ TEST_F(HostSimTest, ServesTheDownloadsPageCalloutReportsAndDownloadsFromItsFolde
 }
 
 TEST_F(HostSimTest, FileExchangeBracketsTheFileLinesAndServesNothingElse) {
-  const std::string served = Exchange("VEKUnits.xml\r\n");
-  const std::string lines =
-      "<SOF>\r\n<VEKUnits>\r\n <VEKUnit>\r\n  <UnitCode>STT</UnitCode>\r\n </VEKUnit>\r\n"
-      "</VEKUnits>\r\n<EOF>\r\n";
+  const std::string served = Exchange("mixed.txt\r\n");
+  const std::string lines = "<SOF>\r\n<A>\r\n <B>\r\n  <C>STT</C>\r\n </B>\r\n</A>\r\n<EOF>\r\n";
   ASSERT_GE(served.size(), lines.size()) << served;
   EXPECT_EQ(served.substr(served.size() - lines.size()), lines);
   EXPECT_NE(served.find("\r\n"), served.find("<SOF>") - 2) << "preamble lines come first";
-  EXPECT_NE(Exchange("vekunits.XML\n").find("<SOF>"), std::string::npos);
+  EXPECT_NE(Exchange("MIXED.TXT\n").find("<SOF>"), std::string::npos);
 
   for (const char* refused : {"missing.xml\r\n", "../secret.txt\r\n", "files/../../secret.txt\r\n",
                               "\r\n", "no line end"}) {
@@ -154,6 +181,54 @@ TEST_F(HostSimTest, FileExchangeBracketsTheFileLinesAndServesNothingElse) {
     EXPECT_EQ(answer.find("<SOF>"), std::string::npos) << refused << answer;
     EXPECT_EQ(answer.find("not to be served"), std::string::npos) << refused;
   }
+}
+
+TEST_F(HostSimTest, MissingUnitsFileIsFetchedOverTheFileExchangeAndLoaded) {
+  TempFolder program;
+  const CurrentFolder current(program.path());
+  brix32::gGlobalSettings.Path = program.path();
+  Lib::gVEKSettings.WWWHost = "127.0.0.1";
+  const VEKLib::tRC rc = VEKLib::LoadVEKUnitsArrayFromXML("");
+  EXPECT_EQ(rc.AsInt, 2) << rc.AsStr;
+  ASSERT_EQ(VEKLib::gVEKUnits.size(), 2u);
+  EXPECT_EQ(VEKLib::gVEKUnits[0].UnitCode, "STT");
+  EXPECT_EQ(VEKLib::gVEKUnits[1].Suburb, "GLENELG NORTH");
+  EXPECT_DOUBLE_EQ(VEKLib::gVEKUnits[1].Geometry.lat, -34.9654);
+  // A CR LF file with a line end after its last line comes back byte for byte.
+  EXPECT_EQ(program.read("VEKUnits.xml"), corvantest::ReadTestData("tools/VEKUnits.xml"));
+}
+
+TEST_F(HostSimTest, GetFileFromTarnexStoresTheServedLinesWithCrLf) {
+  TempFolder program;
+  const CurrentFolder current(program.path());
+  Lib::gVEKSettings.WWWHost = "127.0.0.1";
+  const VEKLib::tRC ok = VEKLib::GetFileFromTarnex("mixed.txt", "HostSimTest:100");
+  EXPECT_EQ(ok.AsInt, 0) << ok.AsStr;
+  EXPECT_EQ(program.read("mixed.txt"), "<A>\r\n <B>\r\n  <C>STT</C>\r\n </B>\r\n</A>\r\n");
+
+  // The host answers an unknown name without "<SOF>" and closes: nothing is stored.
+  const VEKLib::tRC missing = VEKLib::GetFileFromTarnex("missing.txt", "HostSimTest:200");
+  EXPECT_NE(missing.AsInt, 0);
+  EXPECT_FALSE(program.exists("missing.txt"));
+  EXPECT_TRUE(host->waitForOutput("fetch \"missing.txt\" from 127.0.0.1:"));
+}
+
+TEST_F(HostSimTest, PhoneHomeReportLandsInTheLogByteForByte) {
+  const corvantest::FixedClock clock(2013, 10, 3, 14, 5, 6);
+  TempFolder program;
+  const CurrentFolder current(program.path());
+  brix32::gGlobalSettings.Path = program.path();
+  brix32::gGlobalSettings.SelfName = "CorvanControl";
+  brix32::gGlobalSettings.Version = "1.0.0.1";
+  brix32::gGlobalSettings.HostName = "corvantest";
+  Lib::gVEKSettings.WWWHost = "127.0.0.1/vek";  // the report goes to the host part
+  Lib::gCorvanSettings.MainUnit = "S<&\xE9";    // sent unescaped, 8-bit
+  ASSERT_TRUE(Lib::PhoneHomeUDP15171("CorvanControl Test"));
+  ASSERT_TRUE(host->waitForOutput("phone-home report from 127.0.0.1:")) << host->out();
+  const std::string report = Lib::BuildPhoneHomeReport("CorvanControl Test");
+  EXPECT_EQ(temp.read("phonehome.log"), report + "\n");
+  EXPECT_NE(report.find("<MainUnit>S<&\xE9</MainUnit>"), std::string::npos);
+  EXPECT_NE(report.find("<DateTime>03/10/13 14:05:06</DateTime>"), std::string::npos);
 }
 
 TEST_F(HostSimTest, PhoneHomeDatagramsAreAppendedByteForByte) {
