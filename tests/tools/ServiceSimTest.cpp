@@ -18,6 +18,7 @@
 #include "FixedClock.h"
 #include "Hermetic.h"
 #include "SimProcess.h"
+#include "Syslog.h"
 #include "TempFolder.h"
 
 using corvantest::RunToExit;
@@ -287,6 +288,17 @@ TEST_F(ServiceSimTest, DemoModeKeepsEveryWatchedFileComingUntilStopped) {
   const tPicture graph = DecodeJpeg(folder.read("CORVANSRVC-GOING.JPG"));
   EXPECT_EQ(graph.width, 240);
   EXPECT_EQ(folder.read("CORVANSRVC-MSG.TXT"), "CorvanSrvc service stopped.");
+}
+
+TEST_F(ServiceSimTest, BoundToAllAddressesItReceivesTheBroadcastTestPage) {
+  SimProcess service(kService, Args({"--bind", "0.0.0.0"}));
+  ASSERT_TRUE(service.waitForOutput("listening for pages on udp 0.0.0.0:15167")) << service.err();
+  const std::string page = "0000001 14:05 03-10-13 *CFSRES INC:S9000 TEST ONLY ";
+  ASSERT_EQ(brix32::BroadcastUDPPacket(page, 15167), 0);
+  ASSERT_TRUE(service.waitForOutput("test page from")) << service.out();
+  EXPECT_EQ(service.stop(), 0);
+  EXPECT_NE(folder.read("CorvanSrvc-TestPages.log").find(" TEST PAGE " + page + "\r\n"),
+            std::string::npos);
 }
 
 TEST_F(ServiceSimTest, UdpListenPortBecomesMinusOneWhenThePortIsTaken) {
