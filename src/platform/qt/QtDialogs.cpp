@@ -1,0 +1,124 @@
+#include "QtDialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace platform {
+namespace {
+
+// Texts are bytes; the program never converts them, so neither do the dialogs.
+QString Q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+std::string S(const QString& s) { return s.toLatin1().toStdString(); }
+
+QWidget* Parent() { return QApplication::activeWindow(); }
+
+}  // namespace
+
+QStringList QtNameFilters(const std::string& Filter) {
+  QStringList result;
+  const QStringList parts = Q(Filter).split('|');
+  for (qsizetype i = 0; i < parts.size(); i += 2) {
+    const QString text = parts[i];
+    QString patterns = i + 1 < parts.size() ? parts[i + 1] : QStringLiteral("*");
+    patterns.replace(';', ' ');
+    result << text + " (" + patterns + ")";
+  }
+  return result;
+}
+
+void QtDialogs::ShowMessage(const std::string& Text) {
+  QMessageBox box(QMessageBox::NoIcon, Q(title_), Q(Text), QMessageBox::Ok, Parent());
+  box.exec();
+}
+
+tModalResult QtDialogs::MessageDlg(const std::string& Text, tMsgDlgType DlgType,
+                                   const tMsgDlgButtons& Buttons) {
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QString caption = Q(title_);
+  switch (DlgType) {
+    case tMsgDlgType::mtWarning: icon = QMessageBox::Warning; caption = "Warning"; break;
+    case tMsgDlgType::mtError: icon = QMessageBox::Critical; caption = "Error"; break;
+    case tMsgDlgType::mtInformation: icon = QMessageBox::Information; caption = "Information"; break;
+    case tMsgDlgType::mtConfirmation: icon = QMessageBox::Question; caption = "Confirmation"; break;
+    case tMsgDlgType::mtCustom: break;
+  }
+  QMessageBox box(icon, caption, Q(Text), QMessageBox::NoButton, Parent());
+  for (const tMsgDlgBtn b : Buttons) {
+    switch (b) {
+      case tMsgDlgBtn::mbYes: box.addButton(QMessageBox::Yes); break;
+      case tMsgDlgBtn::mbNo: box.addButton(QMessageBox::No); break;
+      case tMsgDlgBtn::mbOK: box.addButton(QMessageBox::Ok); break;
+      case tMsgDlgBtn::mbCancel: box.addButton(QMessageBox::Cancel); break;
+    }
+  }
+  if (Buttons.empty()) box.addButton(QMessageBox::Ok);
+  switch (box.exec()) {
+    case QMessageBox::Yes: return tModalResult::mrYes;
+    case QMessageBox::No: return tModalResult::mrNo;
+    case QMessageBox::Ok: return tModalResult::mrOk;
+    default: return tModalResult::mrCancel;
+  }
+}
+
+std::string QtDialogs::InputBox(const std::string& Caption, const std::string& Prompt,
+                                const std::string& Default) {
+  bool ok = false;
+  const QString answer =
+      QInputDialog::getText(Parent(), Q(Caption), Q(Prompt), QLineEdit::Normal, Q(Default), &ok);
+  return ok ? S(answer) : Default;
+}
+
+std::optional<std::vector<std::string>> QtDialogs::OpenFiles(const tOpenDialogParams& Params) {
+  QFileDialog dialog(Parent(), Q(Params.Title), Q(Params.InitialDir));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(Params.AllowMultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+  if (!Params.Filter.empty()) dialog.setNameFilters(QtNameFilters(Params.Filter));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  std::vector<std::string> files;
+  for (const QString& f : dialog.selectedFiles()) files.push_back(S(f));
+  return files;
+}
+
+std::optional<std::string> QtDialogs::SaveFile(const tSaveDialogParams& Params) {
+  QFileDialog dialog(Parent(), Q(Params.Title), Q(Params.InitialDir));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  // The program asks about overwriting itself, in its own words.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (!Params.Filter.empty()) {
+    const QStringList filters = QtNameFilters(Params.Filter);
+    dialog.setNameFilters(filters);
+    if (Params.FilterIndex >= 1 && Params.FilterIndex <= filters.size())
+      dialog.selectNameFilter(filters[Params.FilterIndex - 1]);
+  }
+  dialog.setDefaultSuffix(Q(Params.DefaultExt));
+  if (!Params.FileName.empty()) dialog.selectFile(Q(Params.FileName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return S(dialog.selectedFiles().front());
+}
+
+std::optional<std::string> QtDialogs::SelectDirectory(const std::string& Caption,
+                                                      const std::string& InitialDir) {
+  const QString dir = QFileDialog::getExistingDirectory(Parent(), Q(Caption), Q(InitialDir));
+  if (dir.isEmpty()) return std::nullopt;
+  return S(dir);
+}
+
+void QtDialogs::ShowException(const std::string& Message) {
+  QMessageBox box(QMessageBox::Critical, Q(title_), Q(Message), QMessageBox::Ok, Parent());
+  box.exec();
+}
+
+void QtDialogs::SetCursor(tCursor Cursor) {
+  const bool busy = Cursor == tCursor::crHourGlass;
+  if (busy == busy_) return;  // the override cursor is a stack; keep it balanced
+  busy_ = busy;
+  if (busy)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
+}
+
+}  // namespace platform
