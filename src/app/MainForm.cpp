@@ -1,0 +1,310 @@
+#include "MainForm.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QShowEvent>
+#include <QSystemTrayIcon>
+#include <sys/stat.h>
+
+#include "Diagnostics.h"
+#include "ExePath.h"
+#include "FileUtils.h"
+#include "QtText.h"
+
+namespace MainForm {
+namespace {
+
+const QColor clRed(0xFF, 0x00, 0x00);
+const QColor clBlue(0x00, 0x00, 0xFF);
+const QColor clLime(0x00, 0xFF, 0x00);
+const QColor clBlack(0x00, 0x00, 0x00);
+const QColor clWhite(0xFF, 0xFF, 0xFF);
+
+// The form's font: a Linux sans at 8 points.
+QFont FormFont() { return QFont(QStringLiteral("Sans Serif"), 8); }
+
+platform::HICON ResourceIcon(const char* path) {
+  QFile file(QString::fromLatin1(path));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  const QByteArray bytes = file.readAll();
+  return platform::MakeIcon(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
+void SetTextColour(QWidget* w, const QColor& colour) {
+  QPalette p = w->palette();
+  p.setColor(QPalette::WindowText, colour);
+  p.setColor(QPalette::Text, colour);
+  w->setPalette(p);
+}
+
+void SetBold(QWidget* w, int pixelSize = 0) {
+  QFont f = w->font();
+  f.setBold(true);
+  if (pixelSize > 0) f.setPixelSize(pixelSize);
+  w->setFont(f);
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,
+                  bool autoSize) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setProperty("AutoSize", autoSize);
+  label->setGeometry(geometry);
+  if (autoSize) label->adjustSize();
+  return label;
+}
+
+// A panel with a lowered bevel on a white background and a centred picture in it.
+QFrame* MakePicturePanel(QWidget* parent, const char* name, QRect geometry, QLabel*& image,
+                         const char* imageName) {
+  auto* panel = new QFrame(parent);
+  panel->setObjectName(QString::fromLatin1(name));
+  panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  panel->setAutoFillBackground(true);
+  QPalette p = panel->palette();
+  p.setColor(QPalette::Window, clWhite);
+  panel->setPalette(p);
+  panel->setGeometry(geometry);
+  image = new QLabel(panel);
+  image->setObjectName(QString::fromLatin1(imageName));
+  image->setAlignment(Qt::AlignCenter);
+  image->setGeometry(1, 1, geometry.width() - 2, geometry.height() - 2);
+  return panel;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
+  auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(geometry);
+  return button;
+}
+
+}  // namespace
+
+void SetCaption(QLabel* Label, const std::string& Text) {
+  Label->setText(Q(Text));
+  if (Label->property("AutoSize").toBool()) Label->adjustSize();
+}
+
+QColor StatusColour(const std::string& StatusText) {
+  return StatusShowsRunning(StatusText) ? clBlack : clRed;
+}
+
+TIconImage::TIconImage(QWidget* Parent, platform::HICON Icon) : QLabel(Parent), icon_(std::move(Icon)) {
+  if (icon_) {
+    QPixmap pixmap;
+    pixmap.loadFromData(reinterpret_cast<const uchar*>(icon_->data()),
+                        static_cast<uint>(icon_->size()));
+    setPixmap(pixmap);
+  }
+}
+
+TfrmMain::TfrmMain(std::vector<std::string> Args, tMainFormPorts Ports)
+    : QWidget(nullptr), args_(std::move(Args)), ports_(std::move(Ports)) {
+  if (!ports_.TrayAvailable) ports_.TrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+  if (!ports_.SetPathToEXEPath) ports_.SetPathToEXEPath = [] { return brix32::SetPathToEXEPath(); };
+  CreateControls();
+  CreateComponents();
+  FormCreate();
+}
+
+TfrmMain::~TfrmMain() {
+  // The components talk to this window; they go first, the worker before the icon.
+  DirMonitor.reset();
+  TrayIcon.reset();
+  application_.reset();
+}
+
+void TfrmMain::CreateControls() {
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowTitle(QStringLiteral("Corvan service settings"));
+  // A tool window without border icons that stays above the others.
+  setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  setFont(FormFont());
+  resize(295, 270);
+
+  Label2 = MakeLabel(this, "Label2", QStringLiteral("Corvan Service "), QRect(4, 4, 285, 13), false);
+  Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  SetBold(Label2);
+
+  pnlLogo = MakePicturePanel(this, "pnlLogo", QRect(100, 44, 177, 85), imgLogo, "imgLogo");
+  imgLogo->setPixmap(QPixmap(QStringLiteral(":/corvan/logo.png")));
+  pnlLogo->setToolTip(QStringLiteral("Logo. Double click to show data packets"));
+  imgLogo->setToolTip(pnlLogo->toolTip());
+
+  memTarnexConnectionHeartbeat = new QPlainTextEdit(this);
+  memTarnexConnectionHeartbeat->setObjectName(QStringLiteral("memTarnexConnectionHeartbeat"));
+  memTarnexConnectionHeartbeat->setReadOnly(true);
+  memTarnexConnectionHeartbeat->setGeometry(160, 28, 181, 85);
+  memTarnexConnectionHeartbeat->setToolTip(QStringLiteral("Data packets. Double click to show the time."));
+
+  pnlClock = new QLabel(this);
+  pnlClock->setObjectName(QStringLiteral("pnlClock"));
+  pnlClock->setGeometry(128, 60, 181, 85);
+  pnlClock->setAlignment(Qt::AlignCenter);
+  pnlClock->setAutoFillBackground(true);
+  pnlClock->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  {
+    QPalette p = pnlClock->palette();
+    p.setColor(QPalette::Window, clBlack);
+    p.setColor(QPalette::WindowText, clLime);
+    pnlClock->setPalette(p);
+  }
+  SetBold(pnlClock, 53);
+  pnlClock->setToolTip(QStringLiteral("Time. Double click to show logo."));
+
+  pnlGoingGraph = MakePicturePanel(this, "pnlGoingGraph", QRect(280, 16, 177, 85), imgGoingGraph,
+                                   "imgGoingGraph");
+  imgGoingGraph->setPixmap(QPixmap(QStringLiteral(":/corvan/going-placeholder.png")));
+
+  lblStatus = MakeLabel(this, "lblStatus", QStringLiteral("Status: Not running."), QRect(8, 116, 277, 13), false);
+  lblStatus->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  SetBold(lblStatus);
+
+  imgDataSource = new QLabel(this);
+  imgDataSource->setObjectName(QStringLiteral("imgDataSource"));
+  imgDataSource->setGeometry(8, 136, 277, 9);
+  imgDataSource->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  imgDataSource->setPixmap(QPixmap(QStringLiteral(":/corvan/datasource-placeholder.png")));
+  imgDataSource->setToolTip(QStringLiteral(
+      "Data feed: Green=COM, Orange=TCP, Blue=UDP, Yellow=UDP/TCP, Red=No data, Teal=Corvan Log"));
+
+  lblControlVersion = MakeLabel(this, "lblControlVersion", QStringLiteral("Version"), QRect(8, 148, 0, 13), true);
+  lblServiceVersion = MakeLabel(this, "lblServiceVersion", QStringLiteral("Version"), QRect(8, 164, 0, 13), true);
+  lblConnectedTo = MakeLabel(this, "lblConnectedTo", QStringLiteral("Connected to:"), QRect(8, 180, 0, 13), true);
+
+  lblGoingRFAs = MakeLabel(this, "lblGoingRFAs", QStringLiteral("0"), QRect(184, 148, 77, 29), false);
+  lblGoingRFAs->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  SetTextColour(lblGoingRFAs, clRed);
+  SetBold(lblGoingRFAs, 32);
+  lblGoingRFAs->setToolTip(QStringLiteral("Current going RFAs"));
+  lblGoingRFAs->setVisible(false);
+
+  lblGoingRFAsTitle = MakeLabel(this, "lblGoingRFAsTitle", QStringLiteral("GOING RFAs"), QRect(216, 180, 0, 13), true);
+  SetTextColour(lblGoingRFAsTitle, clRed);
+  lblGoingRFAsTitle->setVisible(false);
+
+  lblURL = MakeLabel(this, "lblURL", QString(), QRect(6, 196, 275, 17), false);
+  SetTextColour(lblURL, clBlue);
+  {
+    QFont f = lblURL->font();
+    f.setUnderline(true);
+    lblURL->setFont(f);
+  }
+  lblURL->setCursor(Qt::PointingHandCursor);
+
+  imgPrint = new TIconImage(this, ResourceIcon(":/corvan/print.png"));
+  imgPrint->setObjectName(QStringLiteral("imgPrint"));
+  imgPrint->setGeometry(128, 156, 32, 32);
+  imgNoPrint = new TIconImage(this, ResourceIcon(":/corvan/noprint.png"));
+  imgNoPrint->setObjectName(QStringLiteral("imgNoPrint"));
+  imgNoPrint->setGeometry(84, 156, 32, 32);
+  for (QLabel* image : {static_cast<QLabel*>(imgPrint), static_cast<QLabel*>(imgNoPrint)}) {
+    image->setVisible(false);
+    image->setEnabled(false);
+  }
+
+  Button3 = MakeButton(this, "Button3", "About", QRect(8, 216, 41, 21));
+  Button1 = MakeButton(this, "Button1", "Task Sheets", QRect(56, 216, 73, 21));
+  Button4 = MakeButton(this, "Button4", "Enter", QRect(136, 216, 49, 21));
+  cmdSetup = MakeButton(this, "cmdSetup", "Setup", QRect(192, 216, 41, 21));
+  cmdOK = MakeButton(this, "cmdOK", "OK", QRect(240, 216, 41, 21));
+  cmdOK->setDefault(true);
+  Button2 = MakeButton(this, "Button2", "Cancel", QRect(96, 164, 53, 21));
+  Button2->setVisible(false);
+  connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOKClick(); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+}
+
+void TfrmMain::CreateComponents() {
+  application_ = std::make_unique<platform::QtApplication>(this);
+
+  TrayIcon = std::make_unique<TTrayIcon>(*ports_.Area, *application_);
+  TrayIcon->AlwaysShowMenu = false;
+  TrayIcon->HideMainForm = false;
+  TrayIcon->OnClick = [this](TTrayIcon* Sender) { TrayIconClick(Sender); };
+  hintBase_ = TrayIcon->Hint();
+
+  DirMonitor = std::make_unique<TDirMonitor>();
+  DirMonitor->BeginLoading();
+  DirMonitor->FilterNotification = TFilter{nfFILE_NAME, nfLAST_WRITE, nfCREATION};
+  DirMonitor->FilterAction =
+      TActionFilter{faADDED, faREMOVED, faMODIFIED, faRENAMED_OLD_NAME, faRENAMED_NEW_NAME};
+  DirMonitor->OnChange = [this](TDirMonitor* Sender, TAction Action, const std::string& FileName) {
+    DirMonitorChange(Sender, Action, FileName);
+  };
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(60000);
+  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  timClock = new QTimer(this);
+  timClock->setObjectName(QStringLiteral("timClock"));
+  timClock->setInterval(1000);
+  connect(timClock, &QTimer::timeout, this, [this] { timClockTimer(); });
+  Timer1->start();
+  timClock->start();
+
+  // The components are complete once the form is: the icon goes into the area now, with
+  // no picture yet and the application's title as its tip.
+  DirMonitor->Loaded();
+  TrayIcon->Loaded();
+}
+
+void TfrmMain::cmdOKClick() { HideToTray(); }
+
+void TfrmMain::Button2Click() { HideToTray(); }
+
+void TfrmMain::HideToTray() {
+  if (ports_.TrayAvailable())
+    hide();
+  else
+    showMinimized();
+}
+
+void TfrmMain::ShowOnStart() {
+  if (!terminated_ && application_->ShowMainForm()) show();
+}
+
+void TfrmMain::closeEvent(QCloseEvent* Event) {
+  Event->accept();
+  QCoreApplication::quit();
+}
+
+void TfrmMain::showEvent(QShowEvent* Event) {
+  if (!centred_) {
+    centred_ = true;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      QRect frame = frameGeometry();
+      frame.moveCenter(screen->availableGeometry().center());
+      move(frame.topLeft());
+    }
+  }
+  QWidget::showEvent(Event);
+}
+
+void TfrmMain::SetTrayHint(const std::string& Hint) {
+  hintBase_ = Hint;
+  TrayIcon->SetHint(Hint);
+}
+
+std::string TfrmMain::ProgramFolder() const { return brix32::gGlobalSettings.Path; }
+
+std::string TfrmMain::ServiceFile(std::string_view Name) const {
+  const std::string folder = ProgramFolder();
+  return folder + brix32::ResolveNameIgnoringCase(folder, std::string(Name));
+}
+
+bool TfrmMain::ServiceFileExists(std::string_view Name) const {
+  return FileExists(ServiceFile(Name));
+}
+
+bool FileExists(const std::string& FileName) {
+  struct stat st {};
+  return ::stat(FileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace MainForm

@@ -1,0 +1,167 @@
+#pragma once
+// TfrmMain, the control panel's main window: a small always-on-top tool window behind a
+// notification-area icon. It is split by concern: the controls and the window itself
+// (MainForm.cpp), the reaction to the service's files (MainFormStatus.cpp), the status
+// refresh and clock (MainFormRefresh.cpp) and the start-up sequence (MainFormStartup.cpp).
+#include <QFrame>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DirMonitor.h"
+#include "Dialogs.h"
+#include "NotificationArea.h"
+#include "QtApplication.h"
+#include "SingleInstance.h"
+#include "StatusRules.h"
+#include "TrayIcon.h"
+
+namespace MainForm {
+
+// What the window needs from the desktop. The program passes the Qt adapters; tests pass
+// the recording notification area, scripted dialogs and a tray of their choosing.
+struct tMainFormPorts {
+  platform::NotificationArea* Area = nullptr;
+  platform::Dialogs* Dialogs = nullptr;
+  // Whether the desktop has a notification area right now.
+  std::function<bool()> TrayAvailable;
+  // Finds the program folder and makes it the working folder (brix32::SetPathToEXEPath
+  // when empty). Tests run the window on a folder of their own.
+  std::function<std::string()> SetPathToEXEPath;
+};
+
+// A picture control that holds one of the notification-area icons.
+class TIconImage : public QLabel {
+ public:
+  TIconImage(QWidget* Parent, platform::HICON Icon);
+  const platform::HICON& Icon() const { return icon_; }
+
+ private:
+  platform::HICON icon_;
+};
+
+class TfrmMain : public QWidget {
+ public:
+  // Creating the window runs the start-up sequence (FormCreate). `Args` are the
+  // command-line arguments without the program name.
+  TfrmMain(std::vector<std::string> Args, tMainFormPorts Ports);
+  ~TfrmMain() override;
+  TfrmMain(const TfrmMain&) = delete;
+  TfrmMain& operator=(const TfrmMain&) = delete;
+
+  // ---- controls, named and placed as the form lays them out ----
+  QLabel* Label2 = nullptr;
+  QFrame* pnlLogo = nullptr;
+  QLabel* imgLogo = nullptr;
+  QPlainTextEdit* memTarnexConnectionHeartbeat = nullptr;
+  QLabel* pnlClock = nullptr;
+  QFrame* pnlGoingGraph = nullptr;
+  QLabel* imgGoingGraph = nullptr;
+  QLabel* lblStatus = nullptr;
+  QLabel* imgDataSource = nullptr;
+  QLabel* lblControlVersion = nullptr;
+  QLabel* lblServiceVersion = nullptr;
+  QLabel* lblConnectedTo = nullptr;
+  QLabel* lblGoingRFAs = nullptr;
+  QLabel* lblGoingRFAsTitle = nullptr;
+  QLabel* lblURL = nullptr;
+  TIconImage* imgPrint = nullptr;
+  TIconImage* imgNoPrint = nullptr;
+  QPushButton* Button3 = nullptr;  // About
+  QPushButton* Button1 = nullptr;  // Task Sheets
+  QPushButton* Button4 = nullptr;  // Enter
+  QPushButton* cmdSetup = nullptr;
+  QPushButton* cmdOK = nullptr;
+  QPushButton* Button2 = nullptr;  // Cancel, hidden
+  QTimer* Timer1 = nullptr;
+  QTimer* timClock = nullptr;
+  std::unique_ptr<TTrayIcon> TrayIcon;
+  std::unique_ptr<TDirMonitor> DirMonitor;
+
+  // ---- program entry and window ----
+  void FormCreate();
+  void cmdOKClick();
+  void Button2Click();
+  // The single-instance check found another copy: the program ends as soon as its message
+  // loop would start, without showing the window.
+  bool Terminated() const { return terminated_; }
+  // What the message loop does first: show the window unless start-up hid it for the
+  // notification area (or the program is ending).
+  void ShowOnStart();
+  platform::QtApplication& Application() { return *application_; }
+  platform::Dialogs& Dialogs() { return *ports_.Dialogs; }
+
+  // ---- service status watcher ----
+  void DirMonitorChange(TDirMonitor* Sender, TAction Action, const std::string& FileName);
+  void GetStatus(tGetStatus& Status);
+  platform::HICON GetPrintStateIcon();
+  // lblStatus shows a GetStatus result: text, hint, black only for a running service.
+  void ShowStatus(const tGetStatus& Status);
+
+  // ---- commands ----
+  // A left click on the notification-area icon: the status, then the window in front.
+  void TrayIconClick(TTrayIcon* Sender);
+
+  // ---- status refresh ----
+  void RefreshForms();
+  void Timer1Timer();
+  void timClockTimer();
+
+  // The notification-area hint without the status file's text that each refresh adds.
+  const std::string& HintBase() const { return hintBase_; }
+
+ protected:
+  // FormClose: closing the window by any means ends the program.
+  void closeEvent(QCloseEvent* Event) override;
+  void showEvent(QShowEvent* Event) override;
+
+ private:
+  void CreateControls();
+  void CreateComponents();
+  // Sets the notification-area hint and remembers it as the base of later refreshes.
+  void SetTrayHint(const std::string& Hint);
+  // "Connected to:" + the host the service uses + ":15167".
+  void ShowConnectedTo();
+  // Full name in the program folder of a service file with a fixed name, whatever the
+  // case of the name the service used.
+  std::string ServiceFile(std::string_view Name) const;
+  bool ServiceFileExists(std::string_view Name) const;
+  std::string ProgramFolder() const;
+  // Hides the window, or minimizes it when there is no notification area to come back from.
+  void HideToTray();
+  void FreshInstall();
+  void ShowPicture(QLabel* Image, std::string_view FileName);
+
+  // Runs `Body`, dropping any error: the unattended handlers keep whatever they changed.
+  template <class Body>
+  static void DropErrors(Body&& body) {
+    try {
+      body();
+    } catch (const std::exception&) {
+    }
+  }
+
+  std::vector<std::string> args_;
+  tMainFormPorts ports_;
+  std::unique_ptr<platform::QtApplication> application_;
+  TSingleInstance instance_;
+  bool terminated_ = false;
+  bool centred_ = false;
+  std::string hintBase_;
+};
+
+// Sets a label's caption; labels without a fixed width grow with their caption.
+void SetCaption(QLabel* Label, const std::string& Text);
+// A regular file by that name exists (a folder of that name does not count).
+bool FileExists(const std::string& FileName);
+// lblStatus's colour: black for a running service, red otherwise.
+QColor StatusColour(const std::string& StatusText);
+
+}  // namespace MainForm

@@ -1,0 +1,114 @@
+// The start-up sequence, run once while the main window is created.
+#include <QGuiApplication>
+#include <filesystem>
+
+#include "AutoRun.h"
+#include "Counterparts.h"
+#include "CorvanSettings.h"
+#include "Diagnostics.h"
+#include "EventLog.h"
+#include "FileVersion.h"
+#include "HostName.h"
+#include "MainForm.h"
+#include "QtText.h"
+#include "Syslog.h"
+#include "TextUtils.h"
+#include "VEKUnits.h"
+
+namespace MainForm {
+
+using namespace Counterparts;
+
+namespace {
+
+constexpr std::int32_t kStartedSyslogId = 57002;
+
+// This program's own file, for the log-on entry.
+std::string OwnFileName() {
+  std::error_code ec;
+  return std::filesystem::read_symlink("/proc/self/exe", ec).string();
+}
+
+// The settings file named on the command line, kept absolute so that a file dialog that
+// moves the working folder cannot make it point elsewhere.
+std::string AbsoluteIn(const std::string& folder, const std::string& name) {
+  if (!name.empty() && name.front() == '/') return name;
+  return folder + name;
+}
+
+}  // namespace
+
+void TfrmMain::FormCreate() {
+  using brix32::gGlobalSettings;
+  brix32::Operation op("TfrmMain.FormCreate");
+  op.Run([&] {
+    if (!instance_.Claim("corvancontrol")) terminated_ = true;
+
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Corvan Service Control."));
+
+    for (QWidget* panel : {static_cast<QWidget*>(pnlLogo), static_cast<QWidget*>(memTarnexConnectionHeartbeat),
+                           static_cast<QWidget*>(pnlClock), static_cast<QWidget*>(pnlGoingGraph)})
+      panel->move(56, 24);
+    pnlLogo->setVisible(true);
+    memTarnexConnectionHeartbeat->setVisible(false);
+    pnlClock->setVisible(false);
+    pnlGoingGraph->setVisible(false);
+
+    gGlobalSettings.Path = ports_.SetPathToEXEPath();
+    const std::string& folder = gGlobalSettings.Path;
+
+    const std::string argument = args_.empty() ? std::string() : args_.front();
+    const std::string named = AbsoluteIn(folder, argument);
+    Lib::gCorvanSettings.CorvanSrvcSettingsFilePath =
+        !argument.empty() && FileExists(named) ? named : folder + std::string(kSettingsFileName);
+
+    gGlobalSettings.SelfName = "CorvanControl";
+    gGlobalSettings.Version = brix32::FileVersion2("");
+    gGlobalSettings.HostName = brix32::GetHostName();
+    gGlobalSettings.ExceptionFileName = "E!{selfname}-{timestamp}.XML";
+
+    op.Log.Trace = 100;
+    brix32::PostSyslogMsg({kStartedSyslogId, "TfrmMain.FormCreate:" + std::to_string(op.Log.Trace) +
+                                                 " v" + gGlobalSettings.Version +
+                                                 " started. gGlobalSettings.Path=" + folder});
+
+    op.Log.Trace = 110;
+    DirMonitor->Directory = folder;
+    op.Log.Trace = 120;
+    DirMonitor->WatchSubtree = false;
+    DirMonitor->SetActive(true);
+
+    op.Log.Trace = 200;
+    if (ServiceFileExists(kUnitsFileName)) VEKLib::LoadVEKUnitsArrayFromXML(ServiceFile(kUnitsFileName));
+
+    if (ServiceFileExists(kServiceExeName))
+      brix32::SetAutoRun(gGlobalSettings.SelfName, "\"" + OwnFileName() + "\"");
+
+    hide();
+    if (ports_.TrayAvailable()) {
+      application_->SetShowMainForm(false);
+    } else {
+      // No notification area to come back from: the panel starts shown, and as a normal
+      // window, so that minimizing it keeps it reachable from the task bar.
+      setWindowFlag(Qt::Tool, false);
+    }
+
+    RefreshForms();
+
+    SetTrayHint(application_->Title() + " v" + gGlobalSettings.Version);
+
+    memTarnexConnectionHeartbeat->clear();
+    memTarnexConnectionHeartbeat->appendPlainText(
+        Q("ProcessTarnexTCPFeed:=" +
+          brix32::BooleanTStr(Lib::gCorvanSettings.ProcessTarnexTCPFeed, "True", "False")));
+
+    pnlClock->setText(Q(brix32::FormatDateTime("hh:nn", brix32::Now())));
+
+    op.Log.Trace = 900;
+    Lib::WriteEventLog("Program started. v" + gGlobalSettings.Version + "\" (" +
+                           "TfrmMain.FormCreate" + ":" + std::to_string(op.Log.Trace) + ")",
+                       true);
+  });
+}
+
+}  // namespace MainForm

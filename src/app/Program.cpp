@@ -1,0 +1,62 @@
+#include "Program.h"
+
+#include <QApplication>
+#include <memory>
+
+#include "Hooks.h"
+#include "MainForm.h"
+#include "NewTaskFrom.h"
+#include "QtDialogs.h"
+#include "QtNotificationArea.h"
+#include "SetupAdvancedForm.h"
+#include "SetupForm.h"
+
+namespace MainForm {
+
+int RunCorvanControl(int argc, char** argv) {
+  QApplication app(argc, argv);  // takes the arguments meant for Qt out of argv
+  // Hidden behind the icon, the program has no visible window; closing the main window
+  // is what ends it.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  platform::QtDialogs dialogs;
+  platform::QtNotificationArea area;
+  brix32::SetBeepHandler([](int, int) { QApplication::beep(); });
+  brix32::SetProcessMessagesHandler([] { QCoreApplication::processEvents(); });
+  brix32::SetMessageBoxHandler([&dialogs](const std::string& text) { dialogs.ShowMessage(text); });
+
+  std::vector<std::string> args(argv + 1, argv + argc);
+  tMainFormPorts ports;
+  ports.Area = &area;
+  ports.Dialogs = &dialogs;
+
+  // The main window first: creating it runs the start-up sequence, before the dialogs exist.
+  auto frmMain = std::make_unique<TfrmMain>(std::move(args), ports);
+  dialogs.SetApplicationTitle(frmMain->Application().Title());
+  auto frmSetup = std::make_unique<SetupForm::TfrmSetup>(dialogs);
+  SetupForm::frmSetup = frmSetup.get();
+  auto frmSetupAdvanced = std::make_unique<SetupAdvancedForm::TfrmSetupAdvanced>(dialogs);
+  SetupAdvancedForm::frmSetupAdvanced = frmSetupAdvanced.get();
+  auto frmNewTask = std::make_unique<NewTaskFrom::TfrmNewTask>();
+  NewTaskFrom::frmNewTask = frmNewTask.get();
+
+  int result = 0;
+  if (!frmMain->Terminated()) {
+    frmMain->ShowOnStart();
+    result = QApplication::exec();
+  }
+
+  NewTaskFrom::frmNewTask = nullptr;
+  SetupAdvancedForm::frmSetupAdvanced = nullptr;
+  SetupForm::frmSetup = nullptr;
+  frmNewTask.reset();
+  frmSetupAdvanced.reset();
+  frmSetup.reset();
+  frmMain.reset();
+  brix32::SetMessageBoxHandler({});
+  brix32::SetProcessMessagesHandler({});
+  brix32::SetBeepHandler({});
+  return result;
+}
+
+}  // namespace MainForm

@@ -1,0 +1,53 @@
+#pragma once
+// The decisions of the status display, apart from the widgets that show them, so that
+// each rule can be checked on its own: the status line, the printing-ready icon, the
+// going count of a heartbeat, and the texts built around them.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "DateTime.h"
+
+namespace MainForm {
+
+struct tGetStatus {
+  std::string StatusText;  // the status line (lblStatus)
+  std::string HintText;    // its explanation (lblStatus hint)
+};
+
+// What GetStatus and GetPrintStateIcon look at, gathered first.
+struct tServiceState {
+  bool ServiceProgramExists = false;  // corvansrvc.exe in the program folder
+  std::int32_t ProcessCount = 0;      // running corvansrvc.exe processes
+  std::string MessageText;            // CORVANSRVC-MSG.TXT, empty when absent
+  std::string WWWHost;
+  std::int32_t EnablePrinting = 0;
+};
+
+// First matching row wins: missing, not running, disconnected, printing on, otherwise.
+tGetStatus DecideStatus(const tServiceState& State);
+
+// The printing-ready icon needs printing on, exactly one service process, and no
+// "Disconnect" in the service's message.
+bool PrintingReady(const tServiceState& State);
+
+// The going count a TARNEX heartbeat reports: the whole number after " G=" up to the next
+// blank, when the text holds both "INFO:V=" and " G="; -1 otherwise or when not a number.
+std::int32_t GoingCount(std::string_view HeartbeatText);
+// "GOING RFA" for exactly one, "GOING RFAs" for anything else (also -1).
+std::string GoingTitle(std::int32_t Count);
+
+// lblStatus is black only for a running service.
+bool StatusShowsRunning(std::string_view StatusText);
+
+// Title + " v" + version + LF + "Last message at " + "dd/mm/yy hh:nn:ss".
+std::string LastMessageHint(std::string_view Title, std::string_view Version, brix32::TDateTime Now);
+
+// https://host/downloads, where the vendor offers the programs.
+std::string DownloadAddress(std::string_view Host);
+// https://host/vek/CalloutReport-XXX-7Day.html; empty without a main unit code.
+std::string CalloutReportURL(std::string_view Host, std::string_view MainUnitCode);
+// The day's data-source picture: "CORVANSRVC-DATASOURCE-yyyymmdd.jpg".
+std::string DataSourcePictureName(brix32::TDateTime Now);
+
+}  // namespace MainForm

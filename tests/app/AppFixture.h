@@ -1,0 +1,70 @@
+#pragma once
+// The window tests' fixture: a program folder of its own, private runtime and autostart
+// folders, the recording notification area, scripted dialogs, a fixed clock, and the
+// main window started on that folder.
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FakeNotificationArea.h"
+#include "FixedClock.h"
+#include "MainForm.h"
+#include "ScriptedDialogs.h"
+#include "TempFolder.h"
+
+namespace apptest {
+
+// Stand-ins for the service: copies of sleep named corvansrvc.exe, running from the
+// program folder, so that the process list shows the service as the real one would.
+class ServiceProcesses {
+ public:
+  explicit ServiceProcesses(std::string folder) : folder_(std::move(folder)) {}
+  ~ServiceProcesses();
+  void Start(int count = 1);
+  void StopOne();
+  pid_t Last() const { return pids_.back(); }
+  std::size_t Count() const { return pids_.size(); }
+
+ private:
+  std::string folder_;
+  std::vector<pid_t> pids_;
+};
+
+// Kills `pid` after `ms` milliseconds, from another thread (the UI thread may be waiting).
+void KillLater(pid_t pid, int ms);
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  MainFormTest();
+  void SetUp() override;
+  void TearDown() override;
+
+  // Writes the settings file from the defaults, changed by `edit`, and forgets the
+  // records so that the window reads them from the file.
+  void WriteSettings(const std::function<void()>& edit = {});
+  // Creates the main window on the program folder (its start-up runs now).
+  std::unique_ptr<MainForm::TfrmMain> Start(std::vector<std::string> args = {});
+  // Runs the event loop until `done` or a few seconds have passed.
+  bool WaitFor(const std::function<bool()>& done, int ms = 5000);
+  // Lets pending notifications arrive and be handled.
+  void Settle(int ms = 300);
+
+  // The balloons shown so far, in order.
+  std::vector<platform::NOTIFYICONDATA> Balloons() const;
+  std::string MemoText(const MainForm::TfrmMain& form) const;
+
+  corvantest::TempFolder dir;  // the program folder
+  corvantest::TempFolder runtime;
+  corvantest::TempFolder config;
+  corvantest::FixedClock clock{2013, 10, 3, 14, 5, 9};
+  platform::FakeNotificationArea area;
+  platform::ScriptedDialogs dialogs;
+  bool trayAvailable = true;
+  std::string oldCwd;
+};
+
+}  // namespace apptest

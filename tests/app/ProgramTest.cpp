@@ -1,0 +1,141 @@
+// The program itself, copied into a program folder of its own as an installer would put
+// it beside the service, and started as a separate process (offscreen).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "CorvanSettings.h"
+#include "Diagnostics.h"
+#include "FixedClock.h"
+#include "Hermetic.h"
+#include "TempFolder.h"
+#include "UdpListener.h"
+
+extern char** environ;
+
+namespace {
+
+const std::string kVersion = CORVAN_PROJECT_VERSION;
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CORVAN_REQUIRE_HERMETIC_NETWORK();
+    std::filesystem::copy_file(CORVANCONTROL_PROGRAM, dir.file("corvancontrol"));
+    // A settings file, so that no fresh-install question waits for an answer.
+    corvantest::ResetGlobalSettings();
+    Lib::gCorvanSettings = {};
+    Lib::gVEKSettings = {};
+    Lib::gCorvanSettings.CorvanSrvcSettingsFilePath = dir.file("CorvanSrvc-Settings.xml");
+    Lib::GetCorvanSettings("test");
+    Lib::gVEKSettings.WWWHost = "127.0.0.1";
+    Lib::gCorvanSettings.MainUnit = "STT";
+    Lib::SaveCorvanSettings();
+  }
+
+  void TearDown() override {
+    for (const pid_t pid : running_) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+
+  pid_t Launch() {
+    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + runtime.path(),
+                                    "XDG_CONFIG_DIRS=" + config.path(), "HOME=" + runtime.path(),
+                                    "PATH=/usr/bin:/bin"};
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const std::string exe = dir.file("corvancontrol");
+    char* argv[] = {const_cast<char*>(exe.c_str()), nullptr};
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
+    running_.push_back(pid);
+    return pid;
+  }
+
+  // The exit status, or -1 when the process still runs after `ms`.
+  int WaitExit(pid_t pid, int ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < deadline) {
+      int status = 0;
+      if (::waitpid(pid, &status, WNOHANG) == pid) {
+        std::erase(running_, pid);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+
+  // The lines of the event log files, whichever weekday they went to.
+  std::vector<std::string> EventLogLines() const {
+    std::vector<std::string> lines;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+      if (entry.path().filename().string().rfind("CORVANSRVC-EventLog-", 0) != 0) continue;
+      const std::string text = dir.read(entry.path().filename().string());
+      std::size_t start = 0;
+      for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+  }
+
+  bool WaitForEventLines(std::size_t count, int ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (EventLogLines().size() < count) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+  }
+
+  corvantest::TempFolder dir;
+  corvantest::TempFolder runtime;
+  corvantest::TempFolder config;
+  std::vector<pid_t> running_;
+};
+
+}  // namespace
+
+TEST_F(ProgramTest, AnnouncesItsStartOnTheNetwork) {
+  corvantest::UdpListener syslog(514);
+  corvantest::UdpListener phoneHome(15171);
+  Launch();
+  const auto lines = syslog.receive(1, std::chrono::milliseconds(10000));
+  ASSERT_EQ(lines.size(), 1u);
+  // The program folder is the folder of the program's own file.
+  EXPECT_EQ(lines[0].bytes, "<5>CorvanControl:00001 TfrmMain.FormCreate:100 v" + kVersion +
+                                " started. gGlobalSettings.Path=" + dir.path() +
+                                " H=\"corvantest\" (ID=57002)");
+  const auto reports = phoneHome.receive(1, std::chrono::milliseconds(10000));
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].bytes.rfind("<PhoneHome><CorvanControl> v" + kVersion + "<MainUnit>STT</MainUnit>", 0), 0u);
+  EXPECT_NE(reports[0].bytes.find("<Event>Program started. v" + kVersion +
+                                  "\" (TfrmMain.FormCreate:900)</Event>"),
+            std::string::npos);
+  EXPECT_NE(reports[0].bytes.find("<Path>" + dir.path() + "</Path>"), std::string::npos);
+}
+
+TEST_F(ProgramTest, SecondCopyEndsAfterItsStartUpAndTheFirstRunsOn) {
+  const pid_t first = Launch();
+  ASSERT_TRUE(WaitForEventLines(1, 10000));
+  const pid_t second = Launch();
+  EXPECT_EQ(WaitExit(second, 10000), 0);
+  // The second copy ran its start-up steps, event included, before it ended.
+  EXPECT_EQ(EventLogLines().size(), 2u);
+  EXPECT_EQ(WaitExit(first, 500), -1);  // the first copy is unaffected
+  ::kill(first, SIGKILL);
+  EXPECT_NE(WaitExit(first, 5000), -1);
+  // Once the first copy is gone, a new one runs on.
+  const pid_t third = Launch();
+  ASSERT_TRUE(WaitForEventLines(3, 10000));
+  EXPECT_EQ(WaitExit(third, 1000), -1);
+}
