@@ -17,6 +17,8 @@ packages=(
   libcpp-httplib-dev
   # hermetic network runner
   iproute2 util-linux
+  # the demo without a display: virtual X server, a tray, the click and the screenshot
+  xvfb trayer xdotool scrot
 )
 
 missing=()
