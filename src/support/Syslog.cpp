@@ -70,9 +70,21 @@ bool SendFrom(in_addr source, std::string_view text, std::uint16_t port) {
 }  // namespace
 
 std::string FormatSyslogLine(const tSyslogRec& rec, std::int16_t sequence) {
-  return "<" + std::to_string(rec.ID / 10000) + ">" + gGlobalSettings.SelfName + ":" +
-         Padded5(sequence) + " " + rec.Msg + " H=\"" + gGlobalSettings.HostName + "\" (ID=" +
-         Padded5(rec.ID) + ")";
+  // Appended piece by piece: one long chain of operator+ trips GCC 12's -Wrestrict at -O3.
+  std::string line = "<";
+  line += std::to_string(rec.ID / 10000);
+  line += '>';
+  line += gGlobalSettings.SelfName;
+  line += ':';
+  line += Padded5(sequence);
+  line += ' ';
+  line += rec.Msg;
+  line += " H=\"";
+  line += gGlobalSettings.HostName;
+  line += "\" (ID=";
+  line += Padded5(rec.ID);
+  line += ')';
+  return line;
 }
 
 void PostSyslogMsg(const tSyslogRec& SyslogRec) {
