@@ -7,7 +7,6 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QSystemTrayIcon>
-#include <sys/stat.h>
 
 #include "Diagnostics.h"
 #include "ExePath.h"
@@ -294,17 +293,11 @@ void TfrmMain::SetTrayHint(const std::string& Hint) {
 std::string TfrmMain::ProgramFolder() const { return brix32::gGlobalSettings.Path; }
 
 std::string TfrmMain::ServiceFile(std::string_view Name) const {
-  const std::string folder = ProgramFolder();
-  return folder + brix32::ResolveNameIgnoringCase(folder, std::string(Name));
+  return MainForm::ServiceFile(ProgramFolder(), Name);
 }
 
 bool TfrmMain::ServiceFileExists(std::string_view Name) const {
-  return FileExists(ServiceFile(Name));
-}
-
-bool FileExists(const std::string& FileName) {
-  struct stat st {};
-  return ::stat(FileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return MainForm::ServiceFileExists(ProgramFolder(), Name);
 }
 
 }  // namespace MainForm

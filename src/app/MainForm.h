@@ -19,6 +19,7 @@
 #include "Dialogs.h"
 #include "NotificationArea.h"
 #include "QtApplication.h"
+#include "ServiceState.h"
 #include "SingleInstance.h"
 #include "StatusRules.h"
 #include "TrayIcon.h"
@@ -159,8 +160,6 @@ class TfrmMain : public QWidget {
 
 // Sets a label's caption; labels without a fixed width grow with their caption.
 void SetCaption(QLabel* Label, const std::string& Text);
-// A regular file by that name exists (a folder of that name does not count).
-bool FileExists(const std::string& FileName);
 // lblStatus's colour: black for a running service, red otherwise.
 QColor StatusColour(const std::string& StatusText);
 

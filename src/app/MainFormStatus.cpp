@@ -10,7 +10,7 @@
 #include "MainForm.h"
 #include "ProcessCount.h"
 #include "QtText.h"
-#include "Syslog.h"
+#include "ServiceState.h"
 #include "TextUtils.h"
 
 namespace MainForm {
@@ -18,9 +18,6 @@ namespace MainForm {
 using namespace Counterparts;
 
 namespace {
-
-// Syslog message posted when GetStatus caught an error: priority 3 (error).
-constexpr std::int32_t kGetStatusErrorSyslogId = 31002;
 
 // The service may still be writing when the change is reported; give it a moment.
 void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -85,25 +82,7 @@ void TfrmMain::DirMonitorChange(TDirMonitor* /*Sender*/, TAction Action, const s
   });
 }
 
-void TfrmMain::GetStatus(tGetStatus& Status) {
-  brix32::Operation op("GetStatus");
-  op.Ex.Beep = false;
-  Status = {};
-  const bool ok = op.Run([&] {
-    tServiceState state;
-    state.ProcessCount = brix32::ProcessCount(kServiceExeName);
-    op.Log.Trace = 200;
-    state.MessageText = brix32::FileToBin(ServiceFile(kMessageFile));
-    op.Log.Trace = 300;
-    state.ServiceProgramExists = ServiceFileExists(kServiceExeName);
-    state.WWWHost = Lib::gVEKSettings.WWWHost;
-    state.EnablePrinting = Lib::gCorvanSettings.EnablePrinting;
-    Status = DecideStatus(state);
-  });
-  if (!ok)
-    brix32::PostSyslogMsg({kGetStatusErrorSyslogId,
-                           "GetStatus:excption ExceptionRec.FileName=" + op.ReportFileName});
-}
+void TfrmMain::GetStatus(tGetStatus& Status) { Status = GetServiceStatus(ProgramFolder()); }
 
 platform::HICON TfrmMain::GetPrintStateIcon() {
   // Tested in order, each only when the ones before hold.

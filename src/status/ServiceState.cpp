@@ -1,0 +1,60 @@
+#include "ServiceState.h"
+
+#include <sys/stat.h>
+
+#include "Counterparts.h"
+#include "CorvanSettings.h"
+#include "Diagnostics.h"
+#include "FileUtils.h"
+#include "ProcessCount.h"
+#include "Syslog.h"
+
+namespace MainForm {
+
+using namespace Counterparts;
+
+namespace {
+// Syslog message posted when GetStatus caught an error: priority 3 (error).
+constexpr std::int32_t kGetStatusErrorSyslogId = 31002;
+}  // namespace
+
+bool FileExists(const std::string& FileName) {
+  struct stat st {};
+  return ::stat(FileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string ServiceFile(const std::string& Folder, std::string_view Name) {
+  return Folder + brix32::ResolveNameIgnoringCase(Folder, std::string(Name));
+}
+
+bool ServiceFileExists(const std::string& Folder, std::string_view Name) {
+  return FileExists(ServiceFile(Folder, Name));
+}
+
+tServiceState GatherServiceState(const std::string& Folder) {
+  tServiceState state;
+  state.ProcessCount = brix32::ProcessCount(kServiceExeName);
+  state.MessageText = brix32::FileToBin(ServiceFile(Folder, kMessageFile));
+  state.ServiceProgramExists = ServiceFileExists(Folder, kServiceExeName);
+  state.WWWHost = Lib::gVEKSettings.WWWHost;
+  state.EnablePrinting = Lib::gCorvanSettings.EnablePrinting;
+  return state;
+}
+
+tGetStatus GetServiceStatus(const std::string& Folder) {
+  brix32::Operation op("GetStatus");
+  op.Ex.Beep = false;
+  tGetStatus status;
+  const bool ok = op.Run([&] {
+    op.Log.Trace = 200;
+    const tServiceState state = GatherServiceState(Folder);
+    op.Log.Trace = 300;
+    status = DecideStatus(state);
+  });
+  if (!ok)
+    brix32::PostSyslogMsg({kGetStatusErrorSyslogId,
+                           "GetStatus:excption ExceptionRec.FileName=" + op.ReportFileName});
+  return status;
+}
+
+}  // namespace MainForm
