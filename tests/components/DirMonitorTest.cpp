@@ -10,6 +10,7 @@
 #include <memory>
 #include <thread>
 #include <typeinfo>
+#include <utility>
 
 #include "DirMonitor.h"
 #include "MonitorTesting.h"
@@ -268,21 +269,20 @@ TEST_F(DirMonitorTest, LoadedStartsWhenActiveWasStored) {
   EXPECT_EQ(ChangesBeforeMarker(), (std::vector<Change>{{faADDED, "f"}}));
 }
 
-// Lets the worker read a batch holding only `first` and wait for it to be handed over,
-// then queues more changes behind it: the next batch holds all of them.
-void QueueBehindOneBatch(const TempFolder& dir, const std::vector<std::string>& more) {
-  WriteFile(dir.file("first"));
-  std::this_thread::sleep_for(100ms);
-  for (const std::string& n : more) WriteFile(dir.file(n));
+// Called from the handler of the first change: while a handler runs, the worker waits
+// for it, so these changes queue in the kernel and the next batch holds all of them.
+void QueueBehindThisBatch(const TempFolder& dir) {
+  for (const char* n : {"b1", "b2", "b3"}) WriteFile(dir.file(n));
 }
 
 TEST_F(DirMonitorTest, DestroyedByItsOwnHandlerMidBatch) {
   auto monitor = Watch({nfFILE_NAME});
   monitor->OnChange = [&](TDirMonitor*, TAction a, const std::string& n) {
     changes_.push_back({a, n});
+    if (n == "first") QueueBehindThisBatch(*dir_);
     if (n == "b1") monitor.reset();
   };
-  QueueBehindOneBatch(*dir_, {"b1", "b2", "b3"});
+  WriteFile(dir_->file("first"));
   ASSERT_TRUE(RunUntil([&] { return !monitor; }));
   RunFor(100ms);
   EXPECT_EQ(changes_, (std::vector<Change>{{faADDED, "first"}, {faADDED, "b1"}}));
@@ -293,9 +293,10 @@ TEST_F(DirMonitorTest, StoppedByItsOwnHandlerMidBatchAndStartedAgain) {
   auto monitor = Watch({nfFILE_NAME});
   monitor->OnChange = [&](TDirMonitor* sender, TAction a, const std::string& n) {
     changes_.push_back({a, n});
+    if (n == "first") QueueBehindThisBatch(*dir_);
     if (n == "b1") sender->SetActive(false);
   };
-  QueueBehindOneBatch(*dir_, {"b1", "b2", "b3"});
+  WriteFile(dir_->file("first"));
   ASSERT_TRUE(RunUntil([&] { return !monitor->Active(); }));
   RunFor(100ms);
   EXPECT_EQ(changes_, (std::vector<Change>{{faADDED, "first"}, {faADDED, "b1"}}));
@@ -396,9 +397,15 @@ TEST_F(DirMonitorTest, OverflowedBatchReportsNothingAndWatchingGoesOn) {
   };
   auto monitor = Watch({nfFILE_NAME});
   const int total = maxQueued + 500;
+  bool flooded = false;
+  monitor->OnChange = [&](TDirMonitor*, TAction a, const std::string& n) {
+    changes_.push_back({a, n});
+    // The first batch holds only the first file; the rest overflows the kernel's queue
+    // while the worker waits for this handler.
+    if (!std::exchange(flooded, true))
+      for (int i = 1; i < total; ++i) WriteFile(dir_->file(name(i)));
+  };
   WriteFile(dir_->file(name(0)));
-  std::this_thread::sleep_for(100ms);  // one batch read; the rest queues in the kernel
-  for (int i = 1; i < total; ++i) WriteFile(dir_->file(name(i)));
 
   std::size_t seen = 0;
   auto quiet = std::chrono::steady_clock::now();
