@@ -1,0 +1,129 @@
+// Any bytes as a page, with all three lists filled so that every step of the grammar
+// runs. The result must be one of the parser's own codes with its text, the fields must
+// keep their bounds, and the only file a page can produce is the set-aside copy in the
+// current folder.
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "PageParser.h"
+#include "ReportParser.h"
+#include "VEKRecords.h"
+#include "VEKUnits.h"
+
+namespace {
+
+bool IsSetAsideName(std::string_view name) {
+  // "U!" yyyymmdd "-INC" [sign] digits ".TXT"
+  if (!name.starts_with("U!") || !name.ends_with(".TXT") || name.size() < 19) return false;
+  std::string_view rest = name.substr(2, name.size() - 6);
+  for (std::size_t i = 0; i < 8; ++i)
+    if (rest[i] < '0' || rest[i] > '9') return false;
+  rest.remove_prefix(8);
+  if (!rest.starts_with("-INC")) return false;
+  rest.remove_prefix(4);
+  if (!rest.empty() && (rest.front() == '+' || rest.front() == '-')) rest.remove_prefix(1);
+  if (rest.empty()) return false;
+  for (const char c : rest)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// Removes the set-aside copies and returns how many there were; anything else in the
+// folder is a fault.
+int ClearFolder() {
+  DIR* dir = ::opendir(".");
+  if (!dir) std::abort();
+  int copies = 0;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string_view name = e->d_name;
+    if (name == "." || name == "..") continue;
+    if (!IsSetAsideName(name)) {
+      std::fprintf(stderr, "unexpected file %s\n", e->d_name);
+      std::abort();
+    }
+    ::unlink(e->d_name);
+    ++copies;
+  }
+  ::closedir(dir);
+  return copies;
+}
+
+VEKLib::tVEKUnitRec Unit(const char* code) {
+  VEKLib::tVEKUnitRec unit;
+  unit.UnitCode = code;
+  return unit;
+}
+
+// The parser writes into the current folder; libFuzzer reads and writes its corpus by
+// paths relative to the folder it started in. Each input is parsed in a scratch folder.
+int gHome = -1;
+int gScratch = -1;
+
+bool KnownUnit(const std::string& code) {
+  if (code == "CFS" || code == "OOA") return true;
+  for (const auto& unit : VEKLib::gVEKUnits)
+    if (unit.UnitCode == code) return true;
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // A set-aside page posts a syslog broadcast: only inside the private network.
+  const char* netns = std::getenv("CORVAN_NETNS");
+  if (!netns || std::strcmp(netns, "inside") != 0) {
+    std::fprintf(stderr, "run this fuzzer through scripts/netns-run\n");
+    std::exit(1);
+  }
+  char folder[] = "/tmp/corvan-page-fuzz.XXXXXX";
+  if (!::mkdtemp(folder)) std::abort();
+  gHome = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  gScratch = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (gHome < 0 || gScratch < 0) std::abort();
+  VEKLib::gVEKUnits = {Unit("EAS"), Unit("MTB"), Unit("A"), Unit("STT"), Unit("WAD")};
+  VEKLib::gSuburbs = {{"KINGSTON PARK"}, {"NORTH"}, {"GLENELG NORTH"}, {"Port Adelaide"}, {"X"}};
+  VEKLib::gTaskTypes = {"SEVERE WEATHER", "TREE DOWN", "RESCUE GENERAL", "DOWN", "A"};
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  if (::fchdir(gScratch) != 0) std::abort();
+  const VEKLib::tTaskRec task = VEKLib::ParseRawTextToTask(text, "fuzz:1");
+  // Exactly one copy for a set-aside page, none otherwise.
+  const int copies = ClearFolder();
+  if (::fchdir(gHome) != 0) std::abort();
+  const VEKLib::tZIRPageRec& page = task.ZIRPage;
+  const std::int32_t code = task.RC.AsInt;
+  switch (code) {
+    case 0: case -13: case -14: case -16: case -18: case -19: case -30: case -37:
+      break;
+    default:
+      std::abort();
+  }
+  if (task.RC != page.RC || task.RC.AsStr != VEKLib::RCtoStr(code)) std::abort();
+  if (page.MapRef.size() > 15) std::abort();
+  if (page.Priority != 0 && page.Priority != 1 && page.Priority != 2 && page.Priority != 3 &&
+      page.Priority != 5 && page.Priority != 7)
+    std::abort();
+  if (!page.VEKUnit.empty() && !KnownUnit(page.VEKUnit)) std::abort();
+  if (page.ID < 0) std::abort();
+  if (code >= 0) {
+    if (task.ID != page.ID || task.Report.ID != page.ID || task.Report.AttachedVEKUnits.empty())
+      std::abort();
+    if (page.Suburb.empty() && page.VEK) std::abort();
+  } else if (task.ID != 0 || !(task.Report == VEKLib::tReportRec{})) {
+    std::abort();
+  }
+  if (copies != (code == -16 ? 1 : 0)) std::abort();
+  return 0;
+}
