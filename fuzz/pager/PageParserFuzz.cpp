@@ -67,6 +67,10 @@ VEKLib::tVEKUnitRec Unit(const char* code) {
 // paths relative to the folder it started in. Each input is parsed in a scratch folder.
 int gHome = -1;
 int gScratch = -1;
+char gScratchName[] = "/tmp/corvan-page-fuzz.XXXXXX";
+
+// Every input leaves the folder empty, so it can go when the run ends.
+void RemoveScratch() { ::rmdir(gScratchName); }
 
 bool KnownUnit(const std::string& code) {
   if (code == "CFS" || code == "OOA") return true;
@@ -84,10 +88,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::fprintf(stderr, "run this fuzzer through scripts/netns-run\n");
     std::exit(1);
   }
-  char folder[] = "/tmp/corvan-page-fuzz.XXXXXX";
-  if (!::mkdtemp(folder)) std::abort();
+  if (!::mkdtemp(gScratchName)) std::abort();
+  std::atexit(RemoveScratch);
   gHome = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  gScratch = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  gScratch = ::open(gScratchName, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (gHome < 0 || gScratch < 0) std::abort();
   VEKLib::gVEKUnits = {Unit("EAS"), Unit("MTB"), Unit("A"), Unit("STT"), Unit("WAD")};
   VEKLib::gSuburbs = {{"KINGSTON PARK"}, {"NORTH"}, {"GLENELG NORTH"}, {"Port Adelaide"}, {"X"}};
