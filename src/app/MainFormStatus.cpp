@@ -11,7 +11,6 @@
 #include "ProcessCount.h"
 #include "QtText.h"
 #include "ServiceState.h"
-#include "TextUtils.h"
 
 namespace MainForm {
 
@@ -21,10 +20,6 @@ namespace {
 
 // The service may still be writing when the change is reported; give it a moment.
 void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-bool Contains(const std::string& text, std::string_view what) {
-  return text.find(what) != std::string::npos;
-}
 
 // The text box shows lines; the service writes CR LF.
 QString MemoText(const std::string& text) {
@@ -37,47 +32,53 @@ QString MemoText(const std::string& text) {
 
 void TfrmMain::DirMonitorChange(TDirMonitor* /*Sender*/, TAction Action, const std::string& FileName) {
   DropErrors([&] {
-    const std::string name = brix32::UpperCase(FileName);
+    const tServiceEvent event = ServiceEventOf(FileName, Action == faADDED);
+    if (event == tServiceEvent::None) return;
     // A notified file is read by the name it was notified with.
     const std::string file = ProgramFolder() + FileName;
     const std::string title = application_->Title();
     const std::string& version = brix32::gGlobalSettings.Version;
+    Wait(ReadDelayMs(event));
 
-    if (name == kTarnexHeartbeatFile) {
-      Wait(20);
-      const std::string text = brix32::FileToBin(file);
-      SetTrayHint(LastMessageHint(title, version, brix32::Now()));
-      memTarnexConnectionHeartbeat->clear();
-      memTarnexConnectionHeartbeat->appendPlainText(MemoText(text));
-      const std::int32_t count = GoingCount(text);
-      if (count >= 0) {
-        SetCaption(lblGoingRFAs, std::to_string(count));
-        lblGoingRFAs->setVisible(true);
-        lblGoingRFAsTitle->setVisible(true);
+    switch (event) {
+      case tServiceEvent::TarnexHeartbeat: {
+        const std::string text = brix32::FileToBin(file);
+        SetTrayHint(LastMessageHint(title, version, brix32::Now()));
+        memTarnexConnectionHeartbeat->clear();
+        memTarnexConnectionHeartbeat->appendPlainText(MemoText(text));
+        const std::int32_t count = GoingCount(text);
+        if (count >= 0) {
+          SetCaption(lblGoingRFAs, std::to_string(count));
+          lblGoingRFAs->setVisible(true);
+          lblGoingRFAsTitle->setVisible(true);
+        }
+        SetCaption(lblGoingRFAsTitle, GoingTitle(count));
+        break;
       }
-      SetCaption(lblGoingRFAsTitle, GoingTitle(count));
-    } else if (name == kSerialHeartbeatFile || name == kUdpListenHeartbeatFile) {
-      Wait(80);
-      SetTrayHint(LastMessageHint(title, version, brix32::Now()));
-      memTarnexConnectionHeartbeat->clear();
-      const std::string prefix = name == kSerialHeartbeatFile ? "COM:" : "UDP:";
-      memTarnexConnectionHeartbeat->appendPlainText(MemoText(prefix + brix32::FileToBin(file)));
-    } else if (name == kMessageFile) {
-      // The service creates the file anew for each message; rewrites are not messages.
-      if (Action != faADDED) return;
-      Wait(80);
-      const std::string text = brix32::FileToBin(file);
-      if (Contains(text, kStoppedKeyword)) Wait(2000);
-      tGetStatus status;
-      GetStatus(status);
-      ShowStatus(status);
-      TrayIcon->SetIcon(GetPrintStateIcon());
-      const bool bad = Contains(text, kStoppedKeyword) || Contains(text, kDisconnectKeyword);
-      TrayIcon->ShowBalloonHint(text, bad ? 2 : 0);
-      SetTrayHint(title + " v" + version + "\n" + text);
-    } else if (name == brix32::UpperCase(kSettingsFileName)) {
-      Lib::GetCorvanSettings(std::string("TfrmMain.tCorvanService.DirMonitorChange:") + "100");
-      ShowConnectedTo();
+      case tServiceEvent::SerialHeartbeat:
+      case tServiceEvent::UdpListenHeartbeat:
+        SetTrayHint(LastMessageHint(title, version, brix32::Now()));
+        memTarnexConnectionHeartbeat->clear();
+        memTarnexConnectionHeartbeat->appendPlainText(
+            MemoText(std::string(HeartbeatPrefix(event)) + brix32::FileToBin(file)));
+        break;
+      case tServiceEvent::Message: {
+        const std::string text = brix32::FileToBin(file);
+        if (MessageSaysStopped(text)) Wait(kStoppedMessageDelayMs);
+        tGetStatus status;
+        GetStatus(status);
+        ShowStatus(status);
+        TrayIcon->SetIcon(GetPrintStateIcon());
+        TrayIcon->ShowBalloonHint(text, MessageIsAlarm(text) ? 2 : 0);
+        SetTrayHint(title + " v" + version + "\n" + text);
+        break;
+      }
+      case tServiceEvent::Settings:
+        Lib::GetCorvanSettings(std::string("TfrmMain.tCorvanService.DirMonitorChange:") + "100");
+        ShowConnectedTo();
+        break;
+      case tServiceEvent::None:
+        break;
     }
   });
 }
@@ -104,8 +105,7 @@ void TfrmMain::ShowStatus(const tGetStatus& Status) {
 }
 
 void TfrmMain::ShowConnectedTo() {
-  SetCaption(lblConnectedTo, "Connected to:" + Lib::gVEKSettings.WWWHostActive + ":" +
-                                 std::to_string(kTestPagePort));
+  SetCaption(lblConnectedTo, ConnectedToText(Lib::gVEKSettings.WWWHostActive));
 }
 
 }  // namespace MainForm

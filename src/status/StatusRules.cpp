@@ -60,6 +60,47 @@ std::string LastMessageHint(std::string_view Title, std::string_view Version, br
          brix32::FormatDateTime("dd/mm/yy hh:nn:ss", Now);
 }
 
+std::string ConnectedToText(std::string_view WWWHostActive) {
+  return "Connected to:" + std::string(WWWHostActive) + ":" + std::to_string(kTestPagePort);
+}
+
+tServiceEvent ServiceEventOf(std::string_view FileName, bool Added) {
+  const std::string name = brix32::UpperCase(FileName);
+  if (name == kTarnexHeartbeatFile) return tServiceEvent::TarnexHeartbeat;
+  if (name == kSerialHeartbeatFile) return tServiceEvent::SerialHeartbeat;
+  if (name == kUdpListenHeartbeatFile) return tServiceEvent::UdpListenHeartbeat;
+  if (name == kMessageFile) return Added ? tServiceEvent::Message : tServiceEvent::None;
+  if (name == brix32::UpperCase(kSettingsFileName)) return tServiceEvent::Settings;
+  return tServiceEvent::None;
+}
+
+int ReadDelayMs(tServiceEvent Event) {
+  switch (Event) {
+    case tServiceEvent::TarnexHeartbeat:
+      return 20;
+    case tServiceEvent::SerialHeartbeat:
+    case tServiceEvent::UdpListenHeartbeat:
+    case tServiceEvent::Message:
+      return 80;
+    case tServiceEvent::None:
+    case tServiceEvent::Settings:
+      break;
+  }
+  return 0;
+}
+
+bool MessageSaysStopped(std::string_view MessageText) { return Contains(MessageText, kStoppedKeyword); }
+
+bool MessageIsAlarm(std::string_view MessageText) {
+  return Contains(MessageText, kStoppedKeyword) || Contains(MessageText, kDisconnectKeyword);
+}
+
+std::string_view HeartbeatPrefix(tServiceEvent Event) {
+  if (Event == tServiceEvent::SerialHeartbeat) return "COM:";
+  if (Event == tServiceEvent::UdpListenHeartbeat) return "UDP:";
+  return {};
+}
+
 std::string DownloadAddress(std::string_view Host) {
   return "https://" + std::string(Host) + std::string(kDownloadsPath);
 }

@@ -96,3 +96,32 @@ TEST(StatusTexts, HintsLinksAndPictureNames) {
   EXPECT_FALSE(StatusShowsRunning("Corvan service is not running."));
   EXPECT_FALSE(StatusShowsRunning("Printing is disabled."));
 }
+
+TEST(ServiceEventOf, TheFilesThePanelReactsToInAnyCase) {
+  struct Case {
+    const char* name;
+    bool added;
+    tServiceEvent event;
+  } cases[] = {
+      {"CORVANSRVC-TARNEX-HEARTBEAT.TXT", false, tServiceEvent::TarnexHeartbeat},
+      {"corvansrvc-serial-heartbeat.txt", false, tServiceEvent::SerialHeartbeat},
+      {"CorvanSrvc-UDPListen-Heartbeat.txt", true, tServiceEvent::UdpListenHeartbeat},
+      {"CORVANSRVC-MSG.TXT", true, tServiceEvent::Message},
+      {"CORVANSRVC-MSG.TXT", false, tServiceEvent::None},  // rewritten in place: no message
+      {"CorvanSrvc-Settings.xml", false, tServiceEvent::Settings},
+      {"CorvanSrvc-Status.txt", true, tServiceEvent::None},
+      {"CORVANSRVC-TARNEX-HEARTBEAT.TXT.tmp", true, tServiceEvent::None},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ServiceEventOf(c.name, c.added), c.event) << c.name;
+
+  EXPECT_EQ(ReadDelayMs(tServiceEvent::TarnexHeartbeat), 20);
+  EXPECT_EQ(ReadDelayMs(tServiceEvent::SerialHeartbeat), 80);
+  EXPECT_EQ(ReadDelayMs(tServiceEvent::Message), 80);
+  EXPECT_EQ(HeartbeatPrefix(tServiceEvent::SerialHeartbeat), "COM:");
+  EXPECT_EQ(HeartbeatPrefix(tServiceEvent::UdpListenHeartbeat), "UDP:");
+  EXPECT_EQ(HeartbeatPrefix(tServiceEvent::TarnexHeartbeat), "");
+  EXPECT_TRUE(MessageIsAlarm("CorvanSrvc service stopped."));
+  EXPECT_TRUE(MessageIsAlarm("Disconnected from corvantest"));
+  EXPECT_FALSE(MessageIsAlarm("CorvanSrvc Stopped"));  // case matters
+  EXPECT_EQ(ConnectedToText("corvantest"), "Connected to:corvantest:15167");
+}
