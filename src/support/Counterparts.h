@@ -23,6 +23,7 @@ inline constexpr std::string_view kDataSourcePictureSuffix = ".jpg";
 inline constexpr std::string_view kUnitsFileName = "VEKUnits.xml";
 inline constexpr std::string_view kDummyPageFileName = "DummyPage.txt";
 inline constexpr std::string_view kSheetPressExeName = "SheetPress.exe";
+inline constexpr std::string_view kSheetPressVersionFile = "SheetPress-Version.txt";
 
 // Keywords in heartbeat and message texts.
 inline constexpr std::string_view kGoingInfoMarker = "INFO:V=";
