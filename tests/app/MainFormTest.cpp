@@ -191,6 +191,34 @@ TEST_F(MainFormTest, StartIsAnnouncedBySyslogAndPhoneHomeByteForByte) {
   EXPECT_EQ(Text(form->lblURL), "https://127.0.0.1/vek/CalloutReport-STT-7Day.html");
 }
 
+TEST_F(MainFormTest, FolderThatCannotBeWatchedEndsTheStartUpWithAReport) {
+  WriteSettings();
+  corvantest::UdpListener syslog(514);
+  const std::string gone = dir.path() + "gone/";
+  MainForm::tMainFormPorts ports;
+  ports.Area = &area;
+  ports.Dialogs = &dialogs;
+  ports.TrayAvailable = [] { return true; };
+  ports.SetPathToEXEPath = [&] {
+    brix32::gGlobalSettings.Path = gone;
+    return gone;
+  };
+  auto form = std::make_unique<TfrmMain>(std::vector<std::string>{}, ports);
+  const auto lines = syslog.receive(2);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[0].bytes.find("(ID=57002)"), std::string::npos);
+  EXPECT_NE(lines[1].bytes.find("EXCEPTION:Func=TfrmMain.FormCreate Trace=120 "), std::string::npos)
+      << lines[1].bytes;
+  EXPECT_FALSE(form->DirMonitor->Active());
+  // The steps after the failing one did not run: no refresh, no feed line, no start event,
+  // and the window was not hidden for the notification area, so it shows.
+  EXPECT_EQ(Text(form->lblStatus), "Status: Not running.");
+  EXPECT_EQ(MemoText(*form), "");
+  EXPECT_FALSE(dir.exists("CORVANSRVC-EventLog-Thu.txt"));
+  form->ShowOnStart();
+  EXPECT_TRUE(form->isVisible());
+}
+
 TEST_F(MainFormTest, SettingsFileFromTheFirstArgumentWhenItExists) {
   WriteSettings();
   dir.write("other.xml", "");
