@@ -1,9 +1,17 @@
 #pragma once
 // TfrmSetupAdvanced, the advanced setup dialog: the settings an installer sets once per
-// site, opened from the setup dialog. Created once at program start.
+// site, and the two network tests. Opened only from the setup dialog; created once at
+// program start. It never writes the settings itself: the setup dialog's
+// ApplySetupControls reads its controls after OK.
+#include <QCheckBox>
 #include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cstdint>
 
 #include "Dialogs.h"
+#include "SetupWidgets.h"
 
 namespace SetupAdvancedForm {
 
@@ -11,7 +19,60 @@ class TfrmSetupAdvanced : public QDialog {
  public:
   explicit TfrmSetupAdvanced(platform::Dialogs& Dialogs);
 
+  // ---- controls, row by row; each row's "?" button explains it ----
+  QCheckBox* chkSaveTasksAsPDF = nullptr;  // hidden, as its "?"
+  QPushButton* cmdHelpSaveTasksAsPDF = nullptr;
+  QCheckBox* chkProcessTarnexTCPFeed = nullptr;
+  QPushButton* cmdHelpTarnexTCPFeed = nullptr;
+  QCheckBox* chkPrintCFStasks = nullptr;
+  QPushButton* cmdHelpPrintCFStasks = nullptr;
+  QLabel* lblTarnexServer = nullptr;
+  QLineEdit* txtWWWHost = nullptr;
+  QPushButton* cmdHelpTarnexServer = nullptr;
+  QLabel* lblPDWLogPathCaption = nullptr;
+  QLabel* lblPDWLogPath = nullptr;  // hidden: the folder that OK on the setup dialog applies
+  QPushButton* cmdBrowsePDWLogPath = nullptr;
+  QPushButton* cmdHelpPDWLogPath = nullptr;
+  QLabel* lblUDPBroadcastAddress = nullptr;
+  SetupWidgets::TLimitedEdit* txtBroadcastAddr = nullptr;
+  QPushButton* cmdHelpBroadcastAddress = nullptr;
+  QPushButton* Button4 = nullptr;  // "Broadcast a task on the local network."
+  QPushButton* cmdHelpBroadcast = nullptr;
+  QCheckBox* chkProcessUDPBroadcastPackets = nullptr;
+  QPushButton* cmdHelpUDPBroadcastPackets = nullptr;
+  QLabel* lblProcessUnit = nullptr;
+  QLineEdit* txtProcessVEKUnits = nullptr;
+  QPushButton* cmdHelpProcessUnit = nullptr;
+  QLabel* lblSerialPortSettings = nullptr;
+  QLineEdit* txtSerialComms = nullptr;
+  QPushButton* cmdHelpSerialPortSettings = nullptr;
+  QPushButton* cmdPhoneHome = nullptr;
+  QPushButton* cmdCancel = nullptr;
+  QPushButton* cmdOK = nullptr;
+
+  // The PDW log folder, broadcast address, UDP box, CFS box and unit filter from the
+  // settings: before the dialog opens, and again after it was cancelled.
+  void RefreshAdvancedSetupForm();
+  // Checked while the service listens; greyed when it reported that it could not bind.
+  void SetUDPBox(std::int32_t UDPListenPort);
+
+  // ---- handlers ----
+  void cmdBrowsePDWLogPathClick();
+  // Serial parameters and the vendor's TCP feed exclude each other.
+  void chkProcessTarnexTCPFeedClick();
+  void txtSerialCommsChange();
+  // Broadcasts the dummy page to the services on the local network.
+  void Button4Click();
+  // Sends the phone-home report with a test event and says whether it left.
+  void cmdPhoneHomeClick();
+  // Cancel (also Escape): the stored PDW log folder comes back before the dialog closes.
+  void reject() override;
+
  private:
+  // A row's "?" shows the text it was made with.
+  QPushButton* HelpButton(const char* Name, const char* Text);
+  void ShowPDWLogPath(const std::string& Folder);
+
   platform::Dialogs& dialogs_;
 };
 

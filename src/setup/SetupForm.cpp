@@ -1,6 +1,19 @@
 #include "SetupForm.h"
 
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <stdexcept>
+
+#include "CorvanSettings.h"
+#include "DefaultPrinter.h"
+#include "SetupAdvancedForm.h"
+#include "SetupRules.h"
+#include "SetupWidgets.h"
+
 namespace SetupForm {
+
+using SetupWidgets::Q;
+using SetupWidgets::S;
 
 TfrmSetup* frmSetup = nullptr;
 
@@ -11,6 +24,149 @@ TfrmSetup::TfrmSetup(platform::Dialogs& Dialogs) : QDialog(nullptr), dialogs_(Di
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setFont(QFont(QStringLiteral("Sans Serif"), 8));
   setModal(true);
+
+  chkPrintTestPageAtStartup = new QCheckBox(QStringLiteral("Print DummyPage.TXT on service start."), this);
+  chkPrintTestPageAtStartup->setObjectName(QStringLiteral("chkPrintTestPageAtStartup"));
+  chkPrintTestPageAtStartup->setToolTip(QStringLiteral(
+      "If enabled the dummy tasking sheet (DummyPage.TXT) will be printed each time the "
+      "CorvanSrvc service starts."));
+  cmdHelpPrintTestPage = SetupWidgets::MakeHelpButton(this, "cmdHelpPrintTestPage");
+
+  chkEnablePrinting = new QCheckBox(Q(EnablePrintingCaption(false)), this);
+  chkEnablePrinting->setObjectName(QStringLiteral("chkEnablePrinting"));
+  // Room for the longer caption from the start, so that the dialog keeps its size.
+  chkEnablePrinting->setMinimumWidth(chkEnablePrinting->sizeHint().width());
+  chkEnablePrinting->setText(Q(EnablePrintingCaption(true)));
+  chkEnablePrinting->setToolTip(QStringLiteral(
+      "Enables tasking sheets printing. If this is disabled, check the VEK Corvan Service "
+      "default printer settings."));
+  lblDefaultPrinter = new QLabel(this);
+  lblDefaultPrinter->setObjectName(QStringLiteral("lblDefaultPrinter"));
+  lblDefaultPrinter->setMinimumWidth(120);
+  cmdHelpEnablePrinting = SetupWidgets::MakeHelpButton(this, "cmdHelpEnablePrinting");
+
+  lblMainUnit = new QLabel(QStringLiteral("Main unit"), this);
+  lblMainUnit->setObjectName(QStringLiteral("lblMainUnit"));
+  lblMainUnit->setToolTip(QStringLiteral(
+      "This is the 3 character unit code that is displayed in the maps on the task sheets."));
+  txtMainUnit = new QLineEdit(this);
+  txtMainUnit->setObjectName(QStringLiteral("txtMainUnit"));
+  txtMainUnit->setFixedWidth(48);
+  cmdHelpMainUnit = SetupWidgets::MakeHelpButton(this, "cmdHelpMainUnit");
+
+  cmdAdvanced = SetupWidgets::MakeButton(this, "cmdAdvanced", "Advanced...");
+  cmdCancel = SetupWidgets::MakeButton(this, "cmdCancel", "Cancel");
+  cmdOK = SetupWidgets::MakeButton(this, "cmdOK", "OK");
+
+  auto* rows = new QGridLayout;
+  rows->setColumnStretch(1, 1);
+  rows->addWidget(chkPrintTestPageAtStartup, 0, 0, 1, 2);
+  rows->addWidget(cmdHelpPrintTestPage, 0, 2);
+  rows->addWidget(chkEnablePrinting, 1, 0);
+  rows->addWidget(lblDefaultPrinter, 1, 1);
+  rows->addWidget(cmdHelpEnablePrinting, 1, 2);
+  auto* unit = new QHBoxLayout;
+  unit->addWidget(lblMainUnit);
+  unit->addWidget(txtMainUnit);
+  unit->addStretch(1);
+  rows->addLayout(unit, 2, 0, 1, 2);
+  rows->addWidget(cmdHelpMainUnit, 2, 2);
+
+  SetupWidgets::LayOutDialog(this, rows, cmdAdvanced, cmdCancel, cmdOK);
+
+  connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(cmdAdvanced, &QPushButton::clicked, this, [this] { cmdAdvancedClick(); });
+  connect(chkEnablePrinting, &QCheckBox::toggled, this, [this] { chkEnablePrintingClick(); });
+  connect(cmdHelpPrintTestPage, &QPushButton::clicked, this,
+          [this] { HelpClick(chkPrintTestPageAtStartup); });
+  connect(cmdHelpEnablePrinting, &QPushButton::clicked, this, [this] { HelpClick(chkEnablePrinting); });
+  connect(cmdHelpMainUnit, &QPushButton::clicked, this, [this] { HelpClick(lblMainUnit); });
 }
+
+SetupAdvancedForm::TfrmSetupAdvanced& TfrmSetup::Advanced() const {
+  if (!SetupAdvancedForm::frmSetupAdvanced)
+    throw std::logic_error("the advanced setup dialog has not been created");
+  return *SetupAdvancedForm::frmSetupAdvanced;
+}
+
+void TfrmSetup::SetPrintingBoxEnabled(bool Enabled) {
+  chkEnablePrinting->setEnabled(Enabled);
+  chkEnablePrinting->setText(Q(EnablePrintingCaption(Enabled)));
+}
+
+void TfrmSetup::FillSetupControls() {
+  SetupAdvancedForm::TfrmSetupAdvanced& advanced = Advanced();
+  // A reference on purpose: a change of the printing box reloads the file, and what
+  // follows copies the reloaded values.
+  const Lib::tCorvanSettings& settings = Lib::gCorvanSettings;
+  chkPrintTestPageAtStartup->setChecked(settings.PrintTestPageAtStartup);
+  // Greyed state before checked state: the box's change handler reads both back into
+  // EnablePrinting, and with the old greyed state it would turn a "Disabled" from the
+  // service into 0, or keep a box greyed that the service has just made printable.
+  const std::int32_t printing = settings.EnablePrinting;
+  SetPrintingBoxEnabled(printing != 2);
+  chkEnablePrinting->setChecked(printing == 1);
+  advanced.chkProcessTarnexTCPFeed->setChecked(settings.ProcessTarnexTCPFeed);
+  advanced.SetUDPBox(settings.UDPListenPort);
+  advanced.chkPrintCFStasks->setChecked(settings.PrintCFSTasks);
+  txtMainUnit->setText(Q(settings.MainUnit));
+  advanced.txtWWWHost->setText(Q(Lib::gVEKSettings.WWWHost));
+  advanced.txtSerialComms->setText(Q(settings.SerialComms));
+  if (!advanced.txtSerialComms->text().isEmpty()) {
+    advanced.chkProcessTarnexTCPFeed->setEnabled(false);
+    advanced.chkProcessTarnexTCPFeed->setChecked(false);
+  }
+}
+
+void TfrmSetup::RefreshSetupForm() {
+  SetupWidgets::DropErrors([&] {
+    SetupAdvancedForm::TfrmSetupAdvanced& advanced = Advanced();
+    Lib::GetCorvanSettings("SetupForm.RefreshSetupForm:100");
+    Lib::tCorvanSettings& settings = Lib::gCorvanSettings;
+    txtMainUnit->setText(Q(settings.MainUnit));
+    // This is how a click on the box reaches the setting; only OK saves it.
+    settings.EnablePrinting =
+        EnablePrintingFromBox(chkEnablePrinting->isEnabledTo(this), chkEnablePrinting->isChecked());
+    lblDefaultPrinter->setText(settings.EnablePrinting == 1 ? Q(brix32::GetDefaultPrinterName())
+                                                            : QString());
+    advanced.chkProcessTarnexTCPFeed->setChecked(settings.ProcessTarnexTCPFeed);
+    advanced.SetUDPBox(settings.UDPListenPort);
+    advanced.chkPrintCFStasks->setChecked(settings.PrintCFSTasks);
+    advanced.lblPDWLogPath->setText(Q(settings.PDWLogPath));
+  });
+}
+
+void TfrmSetup::ApplySetupControls() {
+  const SetupAdvancedForm::TfrmSetupAdvanced& advanced = Advanced();
+  tSetupControlValues values;
+  values.MainUnit = S(txtMainUnit->text());
+  values.WWWHost = S(advanced.txtWWWHost->text());
+  values.SerialComms = S(advanced.txtSerialComms->text());
+  values.ProcessTarnexTCPFeed = advanced.chkProcessTarnexTCPFeed->isChecked();
+  values.ProcessUDPBroadcastPackets = advanced.chkProcessUDPBroadcastPackets->isChecked();
+  values.PrintTestPageAtStartup = chkPrintTestPageAtStartup->isChecked();
+  values.EnablePrintingEnabled = chkEnablePrinting->isEnabledTo(this);
+  values.EnablePrintingChecked = chkEnablePrinting->isChecked();
+  values.PDWLogPath = S(advanced.lblPDWLogPath->text());
+  values.BroadcastAddr = S(advanced.txtBroadcastAddr->text());
+  values.PrintCFSTasks = advanced.chkPrintCFStasks->isChecked();
+  values.ProcessVEKUnits = S(advanced.txtProcessVEKUnits->text());
+  ApplySetupValues(values);
+  Lib::SaveCorvanSettings();
+}
+
+void TfrmSetup::cmdAdvancedClick() {
+  SetupAdvancedForm::TfrmSetupAdvanced& advanced = Advanced();
+  advanced.RefreshAdvancedSetupForm();
+  // QDialog::hide() would end this dialog's own modal loop as well; only the window goes.
+  QWidget::setVisible(false);
+  if (advanced.exec() != QDialog::Accepted) advanced.RefreshAdvancedSetupForm();
+  show();
+}
+
+void TfrmSetup::chkEnablePrintingClick() { RefreshSetupForm(); }
+
+void TfrmSetup::HelpClick(const QWidget* Control) { dialogs_.ShowMessage(S(Control->toolTip())); }
 
 }  // namespace SetupForm

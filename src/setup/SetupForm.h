@@ -1,9 +1,18 @@
 #pragma once
 // TfrmSetup, the setup dialog: the day-to-day service settings. Created once at program
-// start and kept for the whole run; its controls keep their state between openings.
+// start and kept for the whole run; its controls keep their state between openings, and
+// only ApplySetupControls (after OK) writes them to the settings file.
+#include <QCheckBox>
 #include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 
 #include "Dialogs.h"
+
+namespace SetupAdvancedForm {
+class TfrmSetupAdvanced;
+}
 
 namespace SetupForm {
 
@@ -11,7 +20,39 @@ class TfrmSetup : public QDialog {
  public:
   explicit TfrmSetup(platform::Dialogs& Dialogs);
 
+  // ---- controls, top to bottom ----
+  QCheckBox* chkPrintTestPageAtStartup = nullptr;
+  QPushButton* cmdHelpPrintTestPage = nullptr;
+  QCheckBox* chkEnablePrinting = nullptr;
+  QLabel* lblDefaultPrinter = nullptr;
+  QPushButton* cmdHelpEnablePrinting = nullptr;
+  QLabel* lblMainUnit = nullptr;
+  QLineEdit* txtMainUnit = nullptr;
+  QPushButton* cmdHelpMainUnit = nullptr;
+  QPushButton* cmdAdvanced = nullptr;
+  QPushButton* cmdCancel = nullptr;
+  QPushButton* cmdOK = nullptr;
+
+  // Settings in memory -> the controls of both dialogs (a click on the tray icon).
+  void FillSetupControls();
+  // Reloads the settings file and brings the controls it owns up to date; the printing
+  // box is read back into the setting. Fails silently.
+  void RefreshSetupForm();
+  // The controls of both dialogs -> the settings, then the file is written.
+  void ApplySetupControls();
+
+  // ---- handlers ----
+  void cmdAdvancedClick();
+  // Any change of the printing box's state, by the user or by FillSetupControls.
+  void chkEnablePrintingClick();
+  // A "?" button: the tooltip of the control beside it, in a plain message box.
+  void HelpClick(const QWidget* Control);
+
  private:
+  // The advanced dialog, created right after this one by the program entry.
+  SetupAdvancedForm::TfrmSetupAdvanced& Advanced() const;
+  void SetPrintingBoxEnabled(bool Enabled);
+
   platform::Dialogs& dialogs_;
 };
 

@@ -1,0 +1,101 @@
+#include "SetupRules.h"
+
+#include <cstdio>
+
+#include "CorvanSettings.h"
+#include "Counterparts.h"
+#include "TextUtils.h"
+
+namespace SetupForm {
+
+void ApplySetupValues(const tSetupControlValues& Values) {
+  Lib::tCorvanSettings& s = Lib::gCorvanSettings;
+  s.MainUnit = brix32::UpperCase(Values.MainUnit);
+  Lib::gVEKSettings.WWWHost = Values.WWWHost;
+  s.SerialComms = Values.SerialComms;
+  s.ProcessTarnexTCPFeed = Values.ProcessTarnexTCPFeed;
+  // The box knows only "listen" or not: any other port in the file becomes the usual one.
+  s.UDPListenPort = Values.ProcessUDPBroadcastPackets ? Counterparts::kTestPagePort : 0;
+  s.PrintTestPageAtStartup = Values.PrintTestPageAtStartup;
+  s.EnablePrinting = EnablePrintingFromBox(Values.EnablePrintingEnabled, Values.EnablePrintingChecked);
+  s.PDWLogPath = Values.PDWLogPath;
+  s.UDPAddr = Values.BroadcastAddr;
+  s.PrintCFSTasks = Values.PrintCFSTasks;
+  // Without a filter the service prints for the unit typed above, as typed.
+  s.ProcessVEKUnits = Values.ProcessVEKUnits.empty() ? Values.MainUnit : Values.ProcessVEKUnits;
+}
+
+std::int32_t EnablePrintingFromBox(bool Enabled, bool Checked) {
+  if (!Enabled) return 2;
+  return Checked ? 1 : 0;
+}
+
+std::string EnablePrintingCaption(bool Enabled) {
+  return Enabled ? "Enable printing" : "Enable printing (no service default printer)";
+}
+
+tCheckState UDPBoxFromPort(std::int32_t UDPListenPort) {
+  return {UDPListenPort > 0, UDPListenPort >= 0};
+}
+
+std::string UnitFilterShown(const std::string& ProcessVEKUnits, const std::string& MainUnit) {
+  return ProcessVEKUnits.empty() ? MainUnit : ProcessVEKUnits;
+}
+
+}  // namespace SetupForm
+
+namespace SetupAdvancedForm {
+
+std::string DefaultDummyPageText(brix32::TDateTime Now, const std::string& UnitCode) {
+  std::string text = "TEST PAGE INC:S9000 ";
+  text += brix32::FormatDateTime("dd/mm/yy hh:nn", Now);
+  text += " RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH MAP:ADL 128 D15, TEST ONLY. PLEASE IGNORE ";
+  text += UnitCode;
+  text += "20";
+  return text;
+}
+
+std::string TestPageText(const std::string& DummyPage) {
+  constexpr std::string_view kTestPage = "TEST PAGE ";
+  std::string text = DummyPage + " ";
+  if (text.starts_with(kTestPage)) text.replace(0, kTestPage.size(), "*CFSRES ");
+  return text;
+}
+
+std::string TestPacket(const std::string& TestPage, brix32::TDateTime Now) {
+  std::string packet(Counterparts::kTestPageTaskNumber);
+  packet += brix32::FormatDateTime("hh:nn dd-mm-yy", Now);
+  packet += ' ';
+  packet += TestPage;
+  return packet;
+}
+
+std::string BroadcastDoneMessage(std::int32_t MFSIncNo, const std::string& VEKUnit,
+                                 const std::string& BroadcastAddr) {
+  char incident[16];
+  std::snprintf(incident, sizeof incident, "%.4d", MFSIncNo);  // at least four digits
+  std::string text = "Incident ";
+  text += incident;
+  text += " for ";
+  text += VEKUnit;
+  text += " was broadcast on ";
+  text += BroadcastAddr;
+  text += ".\r\n\r\n";
+  text +=
+      "Note: This broadcast page was loaded from the DummyPage.txt file. If you send another "
+      "broadcast today then be sure to change the MFS Incident Number in the file to make it "
+      "unique.\r\n\r\n";
+  text +=
+      "If you are not seeing the broadcast, try changing the broadcast address so that is and "
+      "inverse of the local subnet address. Eg If subnet is 255.255.255.0 then set the broadcast "
+      "to be 0.0.0.255.";
+  return text;
+}
+
+std::string PhoneHomeResultMessage(bool Sent, const std::string& WWWHost) {
+  const std::string host = brix32::UpperCase(WWWHost);
+  if (Sent) return "A UDP PhoneHome test packet was sent to " + host + ":15171.";
+  return "The UDP PhoneHome test packet failed to send to " + host + ":15171!";
+}
+
+}  // namespace SetupAdvancedForm

@@ -1,0 +1,64 @@
+#pragma once
+// What the two setup dialogs do with values, kept apart from the widgets: how the controls
+// map onto the settings, and the texts of the two network tests.
+#include <cstdint>
+#include <string>
+
+#include "DateTime.h"
+
+namespace SetupForm {
+
+// The states of the controls of both dialogs that ApplySetupControls takes over.
+struct tSetupControlValues {
+  std::string MainUnit;  // txtMainUnit as typed
+  std::string WWWHost;
+  std::string SerialComms;
+  bool ProcessTarnexTCPFeed = false;
+  bool ProcessUDPBroadcastPackets = false;
+  bool PrintTestPageAtStartup = false;
+  bool EnablePrintingEnabled = true;
+  bool EnablePrintingChecked = false;
+  std::string PDWLogPath;  // the hidden path of the advanced dialog
+  std::string BroadcastAddr;
+  bool PrintCFSTasks = false;
+  std::string ProcessVEKUnits;
+};
+
+// Copies the values into gCorvanSettings and gVEKSettings (the file is not written).
+void ApplySetupValues(const tSetupControlValues& Values);
+
+// 2 while the box is greyed (the service has no default printer), else 1 or 0.
+std::int32_t EnablePrintingFromBox(bool Enabled, bool Checked);
+std::string EnablePrintingCaption(bool Enabled);
+
+struct tCheckState {
+  bool Checked = false;
+  bool Enabled = true;
+};
+// -1 is the service's report that it could not bind: unchecked and greyed.
+tCheckState UDPBoxFromPort(std::int32_t UDPListenPort);
+
+// The unit filter field shows the main unit while no filter is set.
+std::string UnitFilterShown(const std::string& ProcessVEKUnits, const std::string& MainUnit);
+
+}  // namespace SetupForm
+
+namespace SetupAdvancedForm {
+
+// The text a missing "DummyPage.txt" is created with (no line end); UnitCode is the main
+// unit code, empty when there is none.
+std::string DefaultDummyPageText(brix32::TDateTime Now, const std::string& UnitCode);
+
+// The file's content with a blank added; a leading "TEST PAGE " becomes "*CFSRES ".
+std::string TestPageText(const std::string& DummyPage);
+
+// "0000001 ", the time and date as "hh:nn dd-mm-yy", a blank and the test page text.
+std::string TestPacket(const std::string& TestPage, brix32::TDateTime Now);
+
+// What the broadcast button reports once the test page has gone out.
+std::string BroadcastDoneMessage(std::int32_t MFSIncNo, const std::string& VEKUnit,
+                                 const std::string& BroadcastAddr);
+
+std::string PhoneHomeResultMessage(bool Sent, const std::string& WWWHost);
+
+}  // namespace SetupAdvancedForm

@@ -1,0 +1,50 @@
+#include "SetupWidgets.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace SetupWidgets {
+
+QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Caption) {
+  auto* button = new QPushButton(QString::fromLatin1(Caption), Parent);
+  button->setObjectName(QString::fromLatin1(Name));
+  button->setAutoDefault(false);  // Enter in a field means OK, never "explain this"
+  return button;
+}
+
+void LayOutDialog(QDialog* Dialog, QGridLayout* Rows, QPushButton* Left, QPushButton* Cancel,
+                  QPushButton* OK) {
+  OK->setDefault(true);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(Left);
+  buttons->addStretch(1);
+  buttons->addWidget(Cancel);
+  buttons->addWidget(OK);
+  auto* form = new QVBoxLayout(Dialog);
+  form->addLayout(Rows);
+  form->addSpacing(8);
+  form->addLayout(buttons);
+  form->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QPushButton* MakeHelpButton(QWidget* Parent, const char* Name) {
+  QPushButton* button = MakeButton(Parent, Name, "?");
+  button->setFixedWidth(22);
+  return button;
+}
+
+TLimitedEdit::TLimitedEdit(QWidget* Parent, int Limit) : QLineEdit(Parent), limit_(Limit) {
+  setMaxLength(limit_);
+  // Each edit can only keep or lower the bound, down to the limit itself.
+  connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
+    setMaxLength(std::max(limit_, static_cast<int>(text.size())));
+  });
+}
+
+void TLimitedEdit::SetValue(const QString& Text) {
+  setMaxLength(std::max(limit_, static_cast<int>(Text.size())));
+  setText(Text);
+}
+
+}  // namespace SetupWidgets
