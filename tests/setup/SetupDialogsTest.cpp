@@ -1,0 +1,384 @@
+// Both setup dialogs driven as a user would, offscreen: what each operation puts into
+// the controls, what OK stores, and the rules between the controls.
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+
+#include "SetupFixture.h"
+#include "SetupWidgets.h"
+
+using platform::tDialogKind;
+using platform::tModalResult;
+using SetupWidgets::S;
+using setuptest::SetupDialogsTest;
+
+namespace {
+
+std::string Text(const QAbstractButton* b) { return S(b->text()); }
+std::string Text(const QLabel* l) { return S(l->text()); }
+std::string Text(const QLineEdit* e) { return S(e->text()); }
+
+const char* const kTCPFeedWarning =
+    "WARNING: You have selected to monitor TCP feed while also monitoring the COM port which "
+    "may prevent the service from broadcasting UDP packets.";
+
+// Runs `body` as soon as the next modal dialog's loop (or any loop) is running.
+void WhenModal(std::function<void()> body) { QTimer::singleShot(0, std::move(body)); }
+
+}  // namespace
+
+class SetupDialogs : public SetupDialogsTest {
+ protected:
+  // Dialogs as at program start, whatever earlier steps left in the controls.
+  void NewDialogs() {
+    SetupAdvancedForm::frmSetupAdvanced = nullptr;
+    SetupForm::frmSetup = nullptr;
+    advanced.reset();
+    setup.reset();
+    setup = std::make_unique<SetupForm::TfrmSetup>(dialogs);
+    SetupForm::frmSetup = setup.get();
+    advanced = std::make_unique<SetupAdvancedForm::TfrmSetupAdvanced>(dialogs);
+    SetupAdvancedForm::frmSetupAdvanced = advanced.get();
+  }
+};
+
+TEST_F(SetupDialogs, HelpButtonsShowTheExplanationThatIsAlsoTheTooltip) {
+  const std::string tarnexServer =
+      "This is the address of the Tarnex server. It is required for the ZIR Pager feed and downloading "
+      "the VEKUnits.xml, Suburbs.xml and TaskTypes.xml files. At the VEK Units this needs to be set to "
+      "www.tarnex.example.";
+  struct Case {
+    QPushButton* help;
+    const QWidget* control;
+    std::string text;
+  };
+  const Case cases[] = {
+      {setup->cmdHelpPrintTestPage, setup->chkPrintTestPageAtStartup,
+       "If enabled the dummy tasking sheet (DummyPage.TXT) will be printed each time the CorvanSrvc "
+       "service starts."},
+      {setup->cmdHelpEnablePrinting, setup->chkEnablePrinting,
+       "Enables tasking sheets printing. If this is disabled, check the VEK Corvan Service default "
+       "printer settings."},
+      {setup->cmdHelpMainUnit, setup->lblMainUnit,
+       "This is the 3 character unit code that is displayed in the maps on the task sheets."},
+      {advanced->cmdHelpTarnexTCPFeed, advanced->chkProcessTarnexTCPFeed,
+       "Leave this ENABLED to process the Pager feed from the Tarnex host. (TCP Port 15167). Disable "
+       "when the service is running on the same machine running REZIZUZ or when connected to a "
+       "Corvan300 via the serial port."},
+      {advanced->cmdHelpPrintCFStasks, advanced->chkPrintCFStasks,
+       "ENABLE to print print CFS tasks that have the VEK."},
+      {advanced->cmdHelpTarnexServer, advanced->lblTarnexServer, tarnexServer},
+      {advanced->cmdHelpPDWLogPath, advanced->lblPDWLogPathCaption,
+       "If PDW FLEX decoder is running, set this path to the PDW log files to enable processing."},
+      {advanced->cmdHelpBroadcastAddress, advanced->txtBroadcastAddr,
+       "The Pager feed is broadcast to this address on the local network so other CorvanServices can "
+       "receive them. The default Broadcast address is 255.255.255.255. If this doesn't work, try a "
+       "more specific address such as 0.0.0.255. At the units, this should be set where there is a PDW "
+       "receiver running on another machine broadcasting packets such at STT."},
+      {advanced->cmdHelpBroadcast, advanced->Button4,
+       "Click this to broadcast a dummy page on the local network."},
+      {advanced->cmdHelpUDPBroadcastPackets, advanced->chkProcessUDPBroadcastPackets,
+       "Leave this option Checked. Only uncheck when running on the same machine as the REZEDOZO.DLL "
+       "web service or if testing to see if packets are being received exclusively from the Tarnex "
+       "server on TCP 15167. If this option is disabled then the service was unable to bind to the "
+       "port and the <UDPListenPort> will need to be manually reset in CORVANSRVC-SETTINGS.XML."},
+      {advanced->cmdHelpProcessUnit, advanced->txtProcessVEKUnits,
+       "Filter tasks by unit. *=All, {3 letter unit code}=Unit, {blank}=none"},
+      {advanced->cmdHelpSerialPortSettings, advanced->txtSerialComms,
+       "Set the serial parameters if connected to a Corvan3000. Eg:- COM1,57600,N,8,1. At the units "
+       "this should be left blank."},
+      {advanced->cmdHelpSaveTasksAsPDF, advanced->chkSaveTasksAsPDF,
+       "If enabled the tasking sheets will be save locally."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(S(c.help->objectName()));
+    dialogs.Message();
+    c.help->click();
+    ASSERT_FALSE(dialogs.Calls().empty());
+    EXPECT_EQ(dialogs.Calls().back().Kind, tDialogKind::Message);
+    EXPECT_EQ(dialogs.Calls().back().Text, c.text);
+    EXPECT_EQ(S(c.control->toolTip()), c.text);
+  }
+  // Two controls carry tooltips of their own wording.
+  EXPECT_EQ(S(advanced->txtWWWHost->toolTip()),
+            "This is the address if the Tarnex server. It required for the Pager feed and downloading "
+            "the VEKUnits.xml, Suburbs.xml and TaskTypes.xml files");
+  EXPECT_EQ(S(advanced->lblProcessUnit->toolTip()),
+            "Filters units. *=All, {3 letter unit code}=Unit, {blank}=none");
+  EXPECT_TRUE(advanced->chkSaveTasksAsPDF->isHidden());
+  EXPECT_TRUE(advanced->cmdHelpSaveTasksAsPDF->isHidden());
+  EXPECT_TRUE(advanced->lblPDWLogPath->isHidden());
+  EXPECT_EQ(Text(advanced->lblPDWLogPathCaption), "PDW log file path:");
+  EXPECT_EQ(Text(advanced->txtBroadcastAddr), "255.255.255.255");
+  // No close box: the dialogs are left through OK or Cancel.
+  for (const QWidget* w : {static_cast<QWidget*>(setup.get()), static_cast<QWidget*>(advanced.get())})
+    EXPECT_FALSE(w->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+}
+
+TEST_F(SetupDialogs, PrintingBoxShowsTheFileValueWhateverItShowedBefore) {
+  // The box as created (-1) or filled from 0, 1 or 2, then filled from the value the
+  // service wrote since.
+  for (std::int32_t before = -1; before <= 2; ++before) {
+    for (std::int32_t file = 0; file <= 2; ++file) {
+      SCOPED_TRACE(testing::Message() << "before " << before << " file " << file);
+      NewDialogs();
+      if (before >= 0) {
+        WriteSettings([&] { Lib::gCorvanSettings.EnablePrinting = before; });
+        setup->FillSetupControls();
+      }
+      WriteSettings([&] { Lib::gCorvanSettings.EnablePrinting = file; });
+      setup->FillSetupControls();
+
+      EXPECT_EQ(setup->chkEnablePrinting->isChecked(), file == 1);
+      EXPECT_EQ(setup->chkEnablePrinting->isEnabled(), file != 2);
+      EXPECT_EQ(Text(setup->chkEnablePrinting),
+                file == 2 ? "Enable printing (no service default printer)" : "Enable printing");
+      EXPECT_EQ(Text(setup->lblDefaultPrinter), file == 1 ? kPrinter : "");
+      EXPECT_EQ(Lib::gCorvanSettings.EnablePrinting, file);
+      setup->ApplySetupControls();
+      EXPECT_EQ(Stored().Corvan.EnablePrinting, file);
+    }
+  }
+}
+
+TEST_F(SetupDialogs, ClickingThePrintingBoxReloadsTheFileButKeepsTheBoxes) {
+  WriteSettings([] {
+    Lib::gCorvanSettings.MainUnit = "EAS";
+    Lib::gCorvanSettings.EnablePrinting = 0;
+  });
+  setup->FillSetupControls();
+  setup->txtMainUnit->setText("xyz");            // an edit not yet confirmed
+  setup->chkPrintTestPageAtStartup->setChecked(true);  // as left by a cancelled opening
+
+  setup->chkEnablePrinting->click();
+  EXPECT_EQ(Text(setup->txtMainUnit), "EAS");
+  EXPECT_TRUE(setup->chkEnablePrinting->isChecked());
+  EXPECT_TRUE(setup->chkPrintTestPageAtStartup->isChecked());
+  EXPECT_EQ(Text(setup->lblDefaultPrinter), kPrinter);
+  EXPECT_EQ(Lib::gCorvanSettings.EnablePrinting, 1);
+  EXPECT_EQ(Stored().Corvan.EnablePrinting, 0);  // only OK writes the file
+
+  setup->chkEnablePrinting->click();
+  EXPECT_EQ(Text(setup->lblDefaultPrinter), "");
+  EXPECT_EQ(Lib::gCorvanSettings.EnablePrinting, 0);
+
+  setup->chkEnablePrinting->click();
+  setup->RefreshSetupForm();  // the next Setup command: the cancelled states stay
+  EXPECT_TRUE(setup->chkEnablePrinting->isChecked());
+  EXPECT_TRUE(setup->chkPrintTestPageAtStartup->isChecked());
+  setup->ApplySetupControls();
+  EXPECT_EQ(Stored().Corvan.EnablePrinting, 1);
+  EXPECT_TRUE(Stored().Corvan.PrintTestPageAtStartup);
+}
+
+TEST_F(SetupDialogs, UDPBoxGreysForAFailedBindAndStoresOnlyListenOrNot) {
+  struct Case {
+    std::int32_t file;
+    bool checked, enabled;
+    std::int32_t stored;
+  };
+  for (const Case c : {Case{-1, false, false, 0}, Case{0, false, true, 0}, Case{15167, true, true, 15167},
+                       Case{12345, true, true, 15167}}) {
+    SCOPED_TRACE(c.file);
+    WriteSettings([&] { Lib::gCorvanSettings.UDPListenPort = c.file; });
+    // Both ways in: the tray click's fill, and the refresh before the advanced dialog opens.
+    setup->FillSetupControls();
+    EXPECT_EQ(advanced->chkProcessUDPBroadcastPackets->isChecked(), c.checked);
+    EXPECT_EQ(advanced->chkProcessUDPBroadcastPackets->isEnabled(), c.enabled);
+    advanced->chkProcessUDPBroadcastPackets->setEnabled(true);
+    advanced->chkProcessUDPBroadcastPackets->setChecked(!c.checked);
+    advanced->RefreshAdvancedSetupForm();
+    EXPECT_EQ(advanced->chkProcessUDPBroadcastPackets->isChecked(), c.checked);
+    EXPECT_EQ(advanced->chkProcessUDPBroadcastPackets->isEnabled(), c.enabled);
+    setup->ApplySetupControls();
+    EXPECT_EQ(Stored().Corvan.UDPListenPort, c.stored);
+  }
+}
+
+TEST_F(SetupDialogs, EmptyUnitFilterShowsAndStoresTheMainUnit) {
+  WriteSettings([] {
+    Lib::gCorvanSettings.MainUnit = "ADL";
+    Lib::gCorvanSettings.ProcessVEKUnits = "";
+  });
+  setup->FillSetupControls();
+  advanced->RefreshAdvancedSetupForm();
+  EXPECT_EQ(Text(advanced->txtProcessVEKUnits), "ADL");
+  setup->ApplySetupControls();
+  EXPECT_EQ(Stored().Corvan.ProcessVEKUnits, "ADL");
+
+  // A unit typed in lower case with the filter cleared: the filter takes it as typed.
+  setup->txtMainUnit->setText("stt");
+  advanced->txtProcessVEKUnits->clear();
+  setup->ApplySetupControls();
+  EXPECT_EQ(Stored().Corvan.MainUnit, "STT");
+  EXPECT_EQ(Stored().Corvan.ProcessVEKUnits, "stt");
+}
+
+TEST_F(SetupDialogs, SerialParametersAndTheTCPFeedExcludeEachOther) {
+  WriteSettings();  // the defaults: TCP feed on, no serial parameters
+  setup->FillSetupControls();
+  QCheckBox* tcp = advanced->chkProcessTarnexTCPFeed;
+  QLineEdit* serial = advanced->txtSerialComms;
+  EXPECT_TRUE(tcp->isChecked());
+  EXPECT_FALSE(serial->isEnabled());
+
+  tcp->click();
+  EXPECT_TRUE(serial->isEnabled());
+  QTest::keyClicks(serial, "COM1,57600,N,8,1");
+  EXPECT_FALSE(tcp->isEnabled());
+  EXPECT_FALSE(tcp->isChecked());
+  serial->selectAll();
+  QTest::keyClick(serial, Qt::Key_Backspace);
+  EXPECT_TRUE(tcp->isEnabled());
+  EXPECT_FALSE(tcp->isChecked());  // available again, but left unchecked
+  EXPECT_TRUE(serial->isEnabled());
+
+  // A file with both: the fill leaves the serial port in charge.
+  WriteSettings([] {
+    Lib::gCorvanSettings.SerialComms = "COM1,57600,N,8,1";
+    Lib::gCorvanSettings.ProcessTarnexTCPFeed = true;
+  });
+  setup->FillSetupControls();
+  EXPECT_FALSE(tcp->isChecked());
+  EXPECT_FALSE(tcp->isEnabled());
+  EXPECT_TRUE(serial->isEnabled());
+  EXPECT_EQ(Text(serial), "COM1,57600,N,8,1");
+
+  // The refresh before the next opening checks the box from the file while the serial
+  // field still holds text: the warning, and the serial port stays in charge.
+  dialogs.Message();
+  setup->RefreshSetupForm();
+  ASSERT_EQ(dialogs.Calls().size(), 1u);
+  EXPECT_EQ(dialogs.Calls()[0].Text, kTCPFeedWarning);
+  EXPECT_FALSE(tcp->isChecked());
+  EXPECT_FALSE(tcp->isEnabled());
+  EXPECT_TRUE(serial->isEnabled());
+  setup->ApplySetupControls();
+  EXPECT_FALSE(Stored().Corvan.ProcessTarnexTCPFeed);
+  EXPECT_EQ(Stored().Corvan.SerialComms, "COM1,57600,N,8,1");
+}
+
+TEST_F(SetupDialogs, BroadcastAddressTakesAtMostFifteenTypedCharacters) {
+  advanced->txtBroadcastAddr->clear();
+  QTest::keyClicks(advanced->txtBroadcastAddr, "255.255.255.255.255");
+  EXPECT_EQ(Text(advanced->txtBroadcastAddr), "255.255.255.255");
+
+  // A longer address the file already holds is shown and stored whole; typing can only
+  // shorten it.
+  const std::string relay = "relay.corvantest.lan";
+  WriteSettings([&] { Lib::gCorvanSettings.UDPAddr = relay; });
+  setup->FillSetupControls();
+  advanced->RefreshAdvancedSetupForm();
+  EXPECT_EQ(Text(advanced->txtBroadcastAddr), relay);
+  setup->ApplySetupControls();
+  EXPECT_EQ(Stored().Corvan.UDPAddr, relay);
+
+  advanced->txtBroadcastAddr->end(false);
+  QTest::keyClick(advanced->txtBroadcastAddr, Qt::Key_Backspace);
+  QTest::keyClicks(advanced->txtBroadcastAddr, "xy");
+  EXPECT_EQ(Text(advanced->txtBroadcastAddr), relay.substr(0, relay.size() - 1));
+}
+
+TEST_F(SetupDialogs, AdvancedOpensInPlaceOfTheSetupDialogAndCancelPutsBackWhatItRefreshes) {
+  WriteSettings([] {
+    Lib::gCorvanSettings.UDPAddr = "0.0.0.255";
+    Lib::gCorvanSettings.PDWLogPath = "/var/pdw";
+    Lib::gCorvanSettings.ProcessVEKUnits = "EAS";
+    Lib::gCorvanSettings.PrintCFSTasks = true;
+    Lib::gVEKSettings.WWWHost = "corvantest";
+  });
+  setup->FillSetupControls();
+
+  bool setupHidden = false;
+  bool setupBackAfterCancel = false;
+  // Inside the setup dialog's modal loop: Advanced..., edits, Cancel; then OK.
+  WhenModal([&] {
+    WhenModal([&] {
+      setupHidden = !setup->isVisible() && advanced->isVisible();
+      advanced->txtBroadcastAddr->setText("10.99.0.255");
+      advanced->txtProcessVEKUnits->setText("*");
+      advanced->chkPrintCFStasks->setChecked(false);
+      advanced->chkProcessUDPBroadcastPackets->setChecked(false);
+      advanced->lblPDWLogPath->setText("/tmp/elsewhere");
+      advanced->txtWWWHost->setText("127.0.0.1");
+      advanced->cmdCancel->click();
+    });
+    setup->cmdAdvanced->click();
+    // Back in the setup dialog, which is still waiting for its own OK or Cancel.
+    WhenModal([&] {
+      setupBackAfterCancel = setup->isVisible();
+      setup->cmdOK->click();
+    });
+  });
+  EXPECT_EQ(setup->exec(), QDialog::Accepted);
+  EXPECT_TRUE(setupHidden);
+  EXPECT_TRUE(setupBackAfterCancel);
+
+  EXPECT_EQ(Text(advanced->txtBroadcastAddr), "0.0.0.255");
+  EXPECT_EQ(Text(advanced->txtProcessVEKUnits), "EAS");
+  EXPECT_TRUE(advanced->chkPrintCFStasks->isChecked());
+  EXPECT_TRUE(advanced->chkProcessUDPBroadcastPackets->isChecked());
+  EXPECT_EQ(Text(advanced->lblPDWLogPath), "/var/pdw");
+  EXPECT_EQ(Text(advanced->lblPDWLogPathCaption), "PDW log path: /var/pdw");
+  EXPECT_EQ(Text(advanced->txtWWWHost), "127.0.0.1");  // not refreshed: kept for OK
+  setup->ApplySetupControls();
+  EXPECT_EQ(Stored().VEK.WWWHost, "127.0.0.1");
+  EXPECT_EQ(Stored().Corvan.UDPAddr, "0.0.0.255");
+
+  // With OK the advanced edits stay until the setup dialog is confirmed.
+  WhenModal([&] {
+    WhenModal([&] {
+      advanced->txtBroadcastAddr->setText("10.99.0.255");
+      advanced->cmdOK->click();
+    });
+    setup->cmdAdvanced->click();
+    WhenModal([&] { setup->cmdCancel->click(); });
+  });
+  EXPECT_EQ(setup->exec(), QDialog::Rejected);
+  EXPECT_EQ(Text(advanced->txtBroadcastAddr), "10.99.0.255");
+  EXPECT_EQ(Stored().Corvan.UDPAddr, "0.0.0.255");
+}
+
+TEST_F(SetupDialogs, BrowseSetsThePDWLogFolderAndCanCreateIt) {
+  const std::string stored = dir.file("pdw-stored");
+  WriteSettings([&] { Lib::gCorvanSettings.PDWLogPath = stored; });
+  setup->FillSetupControls();
+  advanced->RefreshAdvancedSetupForm();
+  std::filesystem::create_directory(dir.file("existing"));
+
+  struct Case {
+    const char* what;
+    std::function<void()> script;
+    std::string applied;
+    bool created;
+  };
+  const std::string fresh = dir.file("new/logs");
+  const std::string refused = dir.file("refused");
+  const Case cases[] = {
+      {"existing folder", [&] { dialogs.FolderChosen(dir.file("existing")); }, dir.file("existing"), false},
+      {"cancelled", [&] { dialogs.Cancelled(tDialogKind::SelectDirectory); }, stored, false},
+      {"new folder, created",
+       [&] { dialogs.FolderChosen(fresh).Button(tModalResult::mrYes); }, fresh, true},
+      {"new folder, refused",
+       [&] { dialogs.FolderChosen(refused).Button(tModalResult::mrNo); }, stored, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    dialogs.ClearCalls();
+    c.script();
+    advanced->cmdBrowsePDWLogPath->click();
+    ASSERT_FALSE(dialogs.Calls().empty());
+    EXPECT_EQ(dialogs.Calls()[0].Default, stored);  // the chooser starts at the stored folder
+    EXPECT_EQ(Text(advanced->lblPDWLogPath), c.applied);
+    EXPECT_EQ(Text(advanced->lblPDWLogPathCaption), "PDW log path: " + c.applied);
+    if (c.created) {
+      EXPECT_TRUE(std::filesystem::is_directory(c.applied));
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(refused));
+
+  dialogs.FolderChosen(fresh);
+  advanced->cmdBrowsePDWLogPath->click();
+  setup->ApplySetupControls();
+  EXPECT_EQ(Stored().Corvan.PDWLogPath, fresh);
+}

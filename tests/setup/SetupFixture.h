@@ -1,0 +1,50 @@
+#pragma once
+// The setup dialogs on a program folder of their own: offscreen widgets, scripted
+// dialogs, a private print server with a default printer, and the settings file.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "CorvanSettings.h"
+#include "FakeCupsServer.h"
+#include "ScriptedDialogs.h"
+#include "SetupAdvancedForm.h"
+#include "SetupForm.h"
+#include "TempFolder.h"
+
+namespace setuptest {
+
+// The QApplication of the test process (offscreen unless QT_QPA_PLATFORM says otherwise).
+void EnsureApplication();
+
+// The three records as the settings file holds them.
+struct tStored {
+  Lib::tCorvanSettings Corvan;
+  Lib::tVEKSettings VEK;
+};
+
+class SetupDialogsTest : public ::testing::Test {
+ protected:
+  SetupDialogsTest();
+  ~SetupDialogsTest() override;
+
+  // Writes the settings file from the defaults changed by `edit`, then loads it, as the
+  // control panel's status refresh would have.
+  void WriteSettings(const std::function<void()>& edit = {});
+  // What the settings file holds now; the records in memory are left as they were.
+  tStored Stored() const;
+  std::string SettingsFile() const { return dir.file("CorvanSrvc-Settings.xml"); }
+
+  static constexpr const char* kPrinter = "Front Office Laser";
+
+  corvantest::TempFolder dir;  // the program folder
+  corvantest::TempFolder home;
+  corvantest::FakeCupsServer printers{{.Printers = {"Other", kPrinter}, .Default = kPrinter}};
+  platform::ScriptedDialogs dialogs;
+  std::unique_ptr<SetupForm::TfrmSetup> setup;
+  std::unique_ptr<SetupAdvancedForm::TfrmSetupAdvanced> advanced;
+};
+
+}  // namespace setuptest
