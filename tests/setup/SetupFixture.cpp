@@ -1,6 +1,5 @@
 #include "SetupFixture.h"
 
-#include <QApplication>
 #include <cstdlib>
 #include <filesystem>
 
@@ -10,18 +9,7 @@
 
 namespace setuptest {
 
-void EnsureApplication() {
-  if (QApplication::instance()) return;
-  if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static int argc = 1;
-  static char arg0[] = "setup_test";
-  static char* argv[] = {arg0, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  (void)app;
-}
-
 SetupDialogsTest::SetupDialogsTest() {
-  EnsureApplication();
   corvantest::ResetGlobalSettings();
   Lib::gCorvanSettings = {};
   Lib::gVEKSettings = {};

@@ -16,9 +16,6 @@
 
 namespace setuptest {
 
-// The QApplication of the test process (offscreen unless QT_QPA_PLATFORM says otherwise).
-void EnsureApplication();
-
 // The three records as the settings file holds them.
 struct tStored {
   Lib::tCorvanSettings Corvan;
