@@ -73,14 +73,6 @@ std::int32_t EnablePrintingFromText(std::string_view value) {
   return 1;
 }
 
-std::string_view EnablePrintingText(std::int32_t value) {
-  switch (value) {
-    case 0: return "False";
-    case 2: return "Disabled";
-    default: return "True";
-  }
-}
-
 std::string_view TrueFalse(bool flag) { return flag ? "True" : "False"; }
 
 // Tags in the order they are tested on each line; the first one found is the only one
@@ -213,6 +205,14 @@ std::string ServiceVersionText() {
 }
 
 }  // namespace
+
+std::string_view EnablePrintingText(std::int32_t value) {
+  switch (value) {
+    case 0: return "False";
+    case 2: return "Disabled";
+    default: return "True";
+  }
+}
 
 std::string MainUnitCode() {
   return gCorvanSettings.MainUnit.size() == 3 ? brix32::UpperCase(gCorvanSettings.MainUnit)

@@ -39,6 +39,10 @@ struct tVEKSettings {
 extern tCorvanSettings gCorvanSettings;
 extern tVEKSettings gVEKSettings;
 
+// How the file writes EnablePrinting: "False", "True" or "Disabled" for 0, 1, 2 (any other
+// number as "True").
+std::string_view EnablePrintingText(std::int32_t value);
+
 // The upper-cased MainUnit when it has exactly three characters, otherwise empty.
 std::string MainUnitCode();
 
