@@ -8,11 +8,8 @@
 #include "CorvanSettings.h"
 #include "Counterparts.h"
 #include "Diagnostics.h"
-#include "FileUtils.h"
 #include "PhoneHome.h"
-#include "ReportParser.h"
 #include "SetupRules.h"
-#include "Syslog.h"
 
 namespace SetupAdvancedForm {
 
@@ -279,34 +276,19 @@ void TfrmSetupAdvanced::Button4Click() {
     if (answer != platform::tModalResult::mrYes) return;
 
     op.Log.Trace = 200;
-    const std::string& folder = brix32::gGlobalSettings.Path;
-    const std::string fileName =
-        folder + brix32::ResolveNameIgnoringCase(folder, std::string(Counterparts::kDummyPageFileName));
-    std::error_code ec;
-    if (!std::filesystem::exists(fileName, ec))
-      brix32::WriteTextFile(DefaultDummyPageText(brix32::Now(), Lib::MainUnitCode()), fileName, false);
-    if (!std::filesystem::exists(fileName, ec)) {
-      dialogs_.ShowMessage("Oops! Spoke too soon. " + fileName + " is missing!");
-      return;
+    const tTestBroadcast sent = BroadcastTestPage(brix32::gGlobalSettings.Path, "TfrmSetup.Button4Click:900");
+    switch (sent.Result) {
+      case tTestBroadcast::NoDummyPage:
+        dialogs_.ShowMessage(sent.Message);
+        break;
+      case tTestBroadcast::NetworkError:
+        dialogs_.MessageDlg(sent.Message, platform::tMsgDlgType::mtWarning, {platform::tMsgDlgBtn::mbOK});
+        break;
+      case tTestBroadcast::Sent:
+        dialogs_.ShowMessage(BroadcastDoneMessage(sent.Task.ZIRPage.MFSIncNo, sent.Task.ZIRPage.VEKUnit,
+                                                  S(txtBroadcastAddr->text())));
+        break;
     }
-
-    op.Log.Trace = 300;
-    const std::string testPage = TestPageText(brix32::FileToBin(fileName));
-    // The services listen on 15167; whether that send went out is told by the next one.
-    brix32::BroadcastUDPPacket(TestPacket(testPage, brix32::Now()), Counterparts::kTestPagePort);
-    op.Log.Trace = 400;
-    if (brix32::BroadcastUDPPacket(TestPacket(testPage, brix32::Now()), Counterparts::kPhoneHomePort) != 0) {
-      dialogs_.MessageDlg(
-          "There was a network error broadcasting the task. Check that you have networking enabled and "
-          "that it connected.",
-          platform::tMsgDlgType::mtWarning, {platform::tMsgDlgBtn::mbOK});
-      return;
-    }
-
-    op.Log.Trace = 900;
-    const VEKLib::tTaskRec task = VEKLib::ParseRawTextToTask(testPage, "TfrmSetup.Button4Click:900");
-    dialogs_.ShowMessage(
-        BroadcastDoneMessage(task.ZIRPage.MFSIncNo, task.ZIRPage.VEKUnit, S(txtBroadcastAddr->text())));
   });
 }
 

@@ -1,9 +1,14 @@
 #include "SetupRules.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "CorvanSettings.h"
 #include "Counterparts.h"
+#include "FileUtils.h"
+#include "ReportParser.h"
+#include "Syslog.h"
 #include "TextUtils.h"
 
 namespace SetupForm {
@@ -96,6 +101,34 @@ std::string PhoneHomeResultMessage(bool Sent, const std::string& WWWHost) {
   const std::string host = brix32::UpperCase(WWWHost);
   if (Sent) return "A UDP PhoneHome test packet was sent to " + host + ":15171.";
   return "The UDP PhoneHome test packet failed to send to " + host + ":15171!";
+}
+
+tTestBroadcast BroadcastTestPage(const std::string& Folder, const std::string& CallingFunction) {
+  tTestBroadcast result;
+  const std::string fileName =
+      Folder + brix32::ResolveNameIgnoringCase(Folder, std::string(Counterparts::kDummyPageFileName));
+  // A folder of that name is no dummy page: nothing could be read from it.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(fileName, ec))
+    brix32::WriteTextFile(DefaultDummyPageText(brix32::Now(), Lib::MainUnitCode()), fileName, false);
+  if (!std::filesystem::is_regular_file(fileName, ec)) {
+    result.Result = tTestBroadcast::NoDummyPage;
+    result.Message = "Oops! Spoke too soon. " + fileName + " is missing!";
+    return result;
+  }
+
+  const std::string testPage = TestPageText(brix32::FileToBin(fileName));
+  // The services listen on 15167; whether that send went out is told by the next one.
+  brix32::BroadcastUDPPacket(TestPacket(testPage, brix32::Now()), Counterparts::kTestPagePort);
+  if (brix32::BroadcastUDPPacket(TestPacket(testPage, brix32::Now()), Counterparts::kPhoneHomePort) != 0) {
+    result.Result = tTestBroadcast::NetworkError;
+    result.Message =
+        "There was a network error broadcasting the task. Check that you have networking enabled and "
+        "that it connected.";
+    return result;
+  }
+  result.Task = VEKLib::ParseRawTextToTask(testPage, CallingFunction);
+  return result;
 }
 
 }  // namespace SetupAdvancedForm

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "DateTime.h"
+#include "VEKRecords.h"
 
 namespace SetupForm {
 
@@ -60,5 +61,18 @@ std::string BroadcastDoneMessage(std::int32_t MFSIncNo, const std::string& VEKUn
                                  const std::string& BroadcastAddr);
 
 std::string PhoneHomeResultMessage(bool Sent, const std::string& WWWHost);
+
+// What the broadcast of the test page came to.
+struct tTestBroadcast {
+  enum tResult { Sent, NoDummyPage, NetworkError };
+  tResult Result = Sent;
+  std::string Message;   // the problem, in the dialog's words; empty when sent
+  VEKLib::tTaskRec Task;  // the test page parsed, once sent
+};
+
+// The broadcast button after its question: "DummyPage.txt" in Folder (created with the
+// default text when missing), the test packet sent to the services on 15167 and again on
+// 15171, and the page parsed for the message. Errors are the caller's to catch.
+tTestBroadcast BroadcastTestPage(const std::string& Folder, const std::string& CallingFunction);
 
 }  // namespace SetupAdvancedForm
