@@ -1,0 +1,174 @@
+#include "Commands.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <iostream>
+
+#include "Counterparts.h"
+#include "CorvanSettings.h"
+#include "CtlOutput.h"
+#include "Diagnostics.h"
+#include "FileUtils.h"
+#include "FileVersion.h"
+#include "Hooks.h"
+#include "HostName.h"
+#include "ServiceState.h"
+#include "StatusRules.h"
+#include "VersionsReport.h"
+
+namespace corvanctl {
+
+using namespace Counterparts;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The panel's program, as the build names it.
+constexpr std::string_view kControlProgramName = "corvancontrol";
+
+// The program folder made absolute and the working folder, as the panel's start-up makes
+// its own folder: the libraries write and count files in the working folder.
+std::string EnterFolder(const std::string& Given) {
+  std::error_code ec;
+  const fs::path path = fs::canonical(Given.empty() ? fs::path(".") : fs::path(Given), ec);
+  if (ec) throw EFailure("cannot open the folder " + Given + ": " + ec.message());
+  if (!fs::is_directory(path)) throw EFailure(Given + " is not a folder");
+  if (::chdir(path.c_str()) != 0) throw EFailure("cannot enter the folder " + path.string());
+  std::string folder = path.string();
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
+// Who we are in exception reports, syslog lines and the phone-home report.
+void SetIdentity(const std::string& Folder, std::ostream& Err) {
+  using brix32::gGlobalSettings;
+  gGlobalSettings.Path = Folder;
+  gGlobalSettings.SelfName = "CorvanCtl";
+  gGlobalSettings.Version = brix32::FileVersion2("");
+  gGlobalSettings.HostName = brix32::GetHostName();
+  gGlobalSettings.ExceptionFileName = "E!{selfname}-{timestamp}.XML";
+  Lib::gCorvanSettings.CorvanSrvcSettingsFilePath = Folder + std::string(kSettingsFileName);
+  // The few messages the libraries would show in a box go to standard error instead.
+  brix32::SetMessageBoxHandler([&Err](const std::string& text) { Err << "corvanctl: " << text << '\n'; });
+}
+
+int Dispatch(tContext& Ctx) {
+  const std::string& command = Ctx.Args.Command;
+  if (command == "status") return StatusCommand(Ctx);
+  if (command == "watch") return WatchCommand(Ctx);
+  if (command == "settings") return SettingsCommand(Ctx);
+  if (command == "parse") return ParseCommand(Ctx);
+  if (command == "units") return UnitsCommand(Ctx);
+  if (command == "versions") return VersionsCommand(Ctx);
+  if (command == "broadcast-test") return BroadcastTestCommand(Ctx);
+  if (command == "phone-home") return PhoneHomeCommand(Ctx);
+  throw EUsage("unknown command '" + command + "'");
+}
+
+void NoArguments(const tContext& Ctx) {
+  if (!Ctx.Args.Positional.empty())
+    throw EUsage(Ctx.Args.Command + " takes no arguments ('" + Ctx.Args.Positional.front() + "')");
+}
+
+}  // namespace
+
+int RunCorvanCtl(const std::vector<std::string>& Args, std::istream& In, std::ostream& Out,
+                 std::ostream& Err) {
+  tArgs args;
+  try {
+    args = ParseArgs(Args);
+    if (args.Help) {
+      const tCommandSpec* spec = FindCommand(args.Command);
+      Out << (spec ? spec->Help : GeneralHelp());
+      return kExitOK;
+    }
+    if (args.Command.empty()) throw EUsage("no command given");
+    tContext ctx{EnterFolder(args.Folder), args, In, Out, Err};
+    SetIdentity(ctx.Folder, Err);
+    const int status = Dispatch(ctx);
+    Out.flush();
+    return status;
+  } catch (const EUsage& e) {
+    Err << "corvanctl: " << e.what() << "\n"
+        << "Try 'corvanctl " << (args.Command.empty() ? "" : args.Command + " ") << "--help'.\n";
+    return kExitUsage;
+  } catch (const EFailure& e) {
+    Out.flush();
+    Err << "corvanctl: " << e.what() << '\n';
+    return kExitFailure;
+  } catch (const std::exception& e) {
+    Out.flush();
+    Err << "corvanctl: " << brix32::ExceptionClassName(e) << ": " << e.what() << '\n';
+    return kExitFailure;
+  }
+}
+
+void LoadSettings(tContext& Ctx, const std::string& CallingFunction, bool HintUnit) {
+  const std::string& path = Lib::gCorvanSettings.CorvanSrvcSettingsFilePath;
+  const std::int32_t result = Lib::GetCorvanSettings(CallingFunction);
+  if (result < 0) throw EFailure("cannot read the settings file " + path);
+  if (result == 1) {
+    if (Lib::gCorvanSettings.Loaded)
+      Ctx.Err << "corvanctl: " << path << " was missing and has been created with the defaults"
+              << (HintUnit ? "; no unit code is set (corvanctl settings set MainUnit XXX)" : "") << '\n';
+    else
+      Ctx.Err << "corvanctl: " << path << " is missing and could not be created; using the defaults\n";
+  }
+}
+
+std::string ControlProgramFile(const std::string& Folder) {
+  const std::string panel = MainForm::ServiceFile(Folder, kControlProgramName);
+  return MainForm::FileExists(panel) ? panel : std::string();
+}
+
+int StatusCommand(tContext& Ctx) {
+  NoArguments(Ctx);
+  LoadSettings(Ctx, std::string("corvanctl.Status:") + "100");
+  const MainForm::tGetStatus status = MainForm::GetServiceStatus(Ctx.Folder);
+  const MainForm::tServiceState state = MainForm::GatherServiceState(Ctx.Folder);
+  const std::int32_t going =
+      MainForm::GoingCount(brix32::FileToBin(MainForm::ServiceFile(Ctx.Folder, kTarnexHeartbeatFile)));
+
+  tRecordOutput out;
+  out.Text("StatusText", status.StatusText);
+  out.Text("HintText", status.HintText);
+  out.Number("ProcessCount", state.ProcessCount);
+  out.Flag("PrintingReady", MainForm::PrintingReady(state));
+  if (going >= 0)
+    out.Number("GoingCount", going);
+  else
+    out.Null("GoingCount");
+  out.Text("ControlVersion", brix32::FileVersion2(ControlProgramFile(Ctx.Folder)));
+  if (MainForm::ServiceFileExists(Ctx.Folder, kVersionFile))
+    out.Text("ServiceVersion", brix32::FileToBin(MainForm::ServiceFile(Ctx.Folder, kVersionFile)));
+  else
+    out.Null("ServiceVersion");
+  out.Text("WWWHostActive", Lib::gVEKSettings.WWWHostActive);
+  out.Text("CalloutReportURL", MainForm::CalloutReportURL(Lib::gVEKSettings.WWWHost, Lib::MainUnitCode()));
+
+  if (Ctx.Args.Flags.count("--json"))
+    out.WriteJson(Ctx.Out);
+  else
+    out.WriteLines(Ctx.Out);
+  return kExitOK;
+}
+
+int VersionsCommand(tContext& Ctx) {
+  NoArguments(Ctx);
+  LoadSettings(Ctx, std::string("corvanctl.Versions:") + "100");
+  MainForm::tInstalledVersions installed;
+  try {
+    installed = MainForm::ReadInstalledVersions(Ctx.Folder, ControlProgramFile(Ctx.Folder));
+  } catch (const MainForm::EConvertError& e) {
+    throw EFailure("a version file does not hold four whole numbers: " + EscapeValue(e.what()));
+  }
+  const std::string& host = Lib::gVEKSettings.WWWHost;
+  const MainForm::tPublishedVersions published = MainForm::GetPublishedVersions(installed, host);
+  std::string text = MainForm::VersionsReportText(installed, published, host);
+  if (text.back() != '\n') text += '\n';
+  Ctx.Out << text;
+  return kExitOK;
+}
+
+}  // namespace corvanctl

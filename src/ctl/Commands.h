@@ -1,0 +1,43 @@
+#pragma once
+// corvanctl's commands over the libraries the control panel is built from.
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "CtlArgs.h"
+
+namespace corvanctl {
+
+struct tContext {
+  std::string Folder;  // the program folder, absolute, ending with "/"
+  const tArgs& Args;
+  std::istream& In;
+  std::ostream& Out;
+  std::ostream& Err;
+};
+
+// Runs one command line (without the program name) and returns the exit status.
+int RunCorvanCtl(const std::vector<std::string>& Args, std::istream& In, std::ostream& Out,
+                 std::ostream& Err);
+
+// Each command returns the exit status or throws EUsage / EFailure.
+int StatusCommand(tContext& Ctx);
+int WatchCommand(tContext& Ctx);
+int SettingsCommand(tContext& Ctx);
+int ParseCommand(tContext& Ctx);
+int UnitsCommand(tContext& Ctx);
+int VersionsCommand(tContext& Ctx);
+int BroadcastTestCommand(tContext& Ctx);
+int PhoneHomeCommand(tContext& Ctx);
+
+// Loads the settings file for a command. A missing file is created with the defaults, as
+// the service and the panel do, and said on standard error instead of asking for the
+// unit; a file that cannot be read is a failure.
+// HintUnit: say how to set the unit code (not when the command is setting it).
+void LoadSettings(tContext& Ctx, const std::string& CallingFunction, bool HintUnit = true);
+
+// The control panel's program file in the folder when it is installed there, otherwise
+// this program's own file (both carry the version of the same build).
+std::string ControlProgramFile(const std::string& Folder);
+
+}  // namespace corvanctl

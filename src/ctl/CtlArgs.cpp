@@ -1,0 +1,165 @@
+#include "CtlArgs.h"
+
+#include <algorithm>
+
+namespace corvanctl {
+
+namespace {
+
+bool Contains(const std::vector<std::string>& list, const std::string& item) {
+  return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+bool LooksLikeOption(const std::string& arg) {
+  if (arg.size() < 2 || arg[0] != '-') return false;
+  return !(arg[1] >= '0' && arg[1] <= '9');
+}
+
+}  // namespace
+
+const std::vector<tCommandSpec>& Commands() {
+  static const std::vector<tCommandSpec> commands = {
+      {"status", {}, {"--json"},
+       "Usage: corvanctl [--folder DIR] status [--json]\n"
+       "The service status as the control panel shows it: the status line and its\n"
+       "explanation, the running service processes, whether printing is ready, the going\n"
+       "count of the last TCP heartbeat, the control and service versions, the host the\n"
+       "service uses and the link to the main unit's callout report. One Name=value a\n"
+       "line, or one JSON object with --json (values not known are empty, or null).\n"},
+      {"watch", {}, {},
+       "Usage: corvanctl [--folder DIR] watch\n"
+       "Follows the program folder and prints one line per service event the control\n"
+       "panel reacts to, each beginning with the date and time: the heartbeats with their\n"
+       "text (Heartbeat=, then GoingCount= when a TCP heartbeat reports one), the service's\n"
+       "messages with the status decided after them (Message=, StatusText=), and changes\n"
+       "of the settings file (WWWHostActive=). Runs until interrupted (Ctrl-C, SIGTERM).\n"},
+      {"settings", {}, {},
+       "Usage: corvanctl [--folder DIR] settings\n"
+       "       corvanctl [--folder DIR] settings set NAME VALUE [NAME VALUE...]\n"
+       "Without arguments, prints every setting of the settings file as Name=value.\n"
+       "With set, loads the file, changes the named settings and saves it, as the setup\n"
+       "dialogs do: MainUnit is upper-cased; an empty ProcessVEKUnits falls back to the\n"
+       "main unit; UDPListenPort is 15167 (listen) or 0 (do not bind); True/False\n"
+       "settings take True or False; EnablePrinting cannot be changed while the service\n"
+       "reports it Disabled (no default printer); ProcessTarnexTCPFeed is False while\n"
+       "SerialComms is set. WWWHostActive (the service's) and GUID are not written.\n"},
+      {"parse", {"--units", "--suburbs", "--tasktypes"}, {},
+       "Usage: corvanctl [--folder DIR] parse [--units FILE] [--suburbs FILE]\n"
+       "                 [--tasktypes FILE] TEXT | -\n"
+       "Parses one page (TEXT, or standard input with -) into a task and prints every\n"
+       "field of the page, the report and the result, then TaskFileName= the proposed\n"
+       "task file name. The units come from --units FILE, else from VEKUnits.xml in the\n"
+       "program folder when it exists; --suburbs and --tasktypes name plain text files\n"
+       "with one name a line (without them both lists are empty, as in the panel). A VEK\n"
+       "page naming no known suburb is copied to U!...TXT in the folder and reported by\n"
+       "syslog, as the parser always does.\n"},
+      {"units", {}, {},
+       "Usage: corvanctl [--folder DIR] units [FILE]\n"
+       "Loads the units file (VEKUnits.xml in the program folder unless FILE is given) and\n"
+       "lists every unit's fields as gVEKUnits[i].Field=value, then the loader's result.\n"},
+      {"versions", {}, {},
+       "Usage: corvanctl [--folder DIR] versions\n"
+       "The versions report of the About command: the installed control panel, service and\n"
+       "SheetPress versions against those published on the vendor's web host (WWWHost).\n"},
+      {"broadcast-test", {}, {},
+       "Usage: corvanctl [--folder DIR] broadcast-test\n"
+       "Broadcasts the test page of DummyPage.txt (created with its default text when\n"
+       "missing) on UDP 15167 and 15171, as the advanced setup dialog's button does, and\n"
+       "prints the same message. Does not ask first: running the command is the yes.\n"},
+      {"phone-home", {}, {},
+       "Usage: corvanctl [--folder DIR] phone-home\n"
+       "Sends the phone-home report with a test event to WWWHost on UDP 15171, as the\n"
+       "advanced setup dialog's button does, and prints the same message.\n"},
+  };
+  return commands;
+}
+
+const tCommandSpec* FindCommand(const std::string& Name) {
+  for (const tCommandSpec& spec : Commands())
+    if (Name == spec.Name) return &spec;
+  return nullptr;
+}
+
+std::string GeneralHelp() {
+  return "Usage: corvanctl [--folder DIR] COMMAND [ARGS...]\n"
+         "The control panel's functions from a terminal, on the program folder shared with\n"
+         "the Corvan service (the current folder unless --folder names another).\n"
+         "\n"
+         "Commands:\n"
+         "  status [--json]               service status, going count, versions, host, link\n"
+         "  watch                         print the service's events until interrupted\n"
+         "  settings                      print every setting as Name=value\n"
+         "  settings set NAME VALUE...    change settings and save the settings file\n"
+         "  parse [--units FILE] [--suburbs FILE] [--tasktypes FILE] TEXT | -\n"
+         "                                parse one page and print the task's fields\n"
+         "  units [FILE]                  load the units file and list the units\n"
+         "  versions                      installed against published versions\n"
+         "  broadcast-test                broadcast the test page of DummyPage.txt\n"
+         "  phone-home                    send the phone-home report with a test event\n"
+         "\n"
+         "Options:\n"
+         "  --folder DIR   the program folder (default: the current folder)\n"
+         "  -h, --help     this text; with a command, the command's help\n"
+         "\n"
+         "Values are written one a line; a backslash, CR, LF, TAB and other control\n"
+         "characters in a value are written \\\\, \\r, \\n, \\t and \\xNN.\n"
+         "Exit status: 0 success, 1 failure, 2 usage error. Nothing is ever asked.\n";
+}
+
+tArgs ParseArgs(const std::vector<std::string>& Args) {
+  tArgs args;
+  const tCommandSpec* spec = nullptr;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < Args.size(); ++i) {
+    const std::string& arg = Args[i];
+    if (optionsEnded || !LooksLikeOption(arg)) {
+      if (args.Command.empty() && !optionsEnded) {
+        spec = FindCommand(arg);
+        if (!spec) throw EUsage("unknown command '" + arg + "'");
+        args.Command = arg;
+      } else {
+        if (!spec) throw EUsage("no command given before '" + arg + "'");
+        args.Positional.push_back(arg);
+      }
+      continue;
+    }
+    if (arg == "--") {
+      if (!spec) throw EUsage("no command given before '--'");
+      optionsEnded = true;
+      continue;
+    }
+    if (arg == "-h" || arg == "--help") {
+      args.Help = true;
+      continue;
+    }
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    const bool hasValue = equals != std::string::npos;
+    const bool takesValue = name == "--folder" || (spec && Contains(spec->ValueOptions, name));
+    if (takesValue) {
+      std::string value;
+      if (hasValue) {
+        value = arg.substr(equals + 1);
+      } else {
+        if (i + 1 >= Args.size()) throw EUsage("option " + name + " needs a value");
+        value = Args[++i];
+      }
+      if (name == "--folder") {
+        if (value.empty()) throw EUsage("--folder needs a folder");
+        args.Folder = value;
+      } else {
+        args.Options[name] = value;
+      }
+      continue;
+    }
+    if (spec && Contains(spec->Flags, name) && !hasValue) {
+      args.Flags.insert(name);
+      continue;
+    }
+    throw EUsage("unknown option '" + arg + "'" +
+                 (spec ? " for " + std::string(spec->Name) : std::string()));
+  }
+  return args;
+}
+
+}  // namespace corvanctl

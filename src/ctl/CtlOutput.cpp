@@ -1,0 +1,102 @@
+#include "CtlOutput.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace corvanctl {
+
+namespace {
+std::string Hex2(const char* Format, unsigned char c) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, Format, static_cast<unsigned>(c));
+  return buffer;
+}
+}  // namespace
+
+std::string EscapeValue(std::string_view Text) {
+  std::string out;
+  out.reserve(Text.size());
+  for (const char ch : Text) {
+    const auto c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 32 || c == 127)
+          out += Hex2("\\x%02X", c);
+        else
+          out += ch;
+    }
+  }
+  return out;
+}
+
+std::string JsonString(std::string_view Text) {
+  std::string out = "\"";
+  for (const char ch : Text) {
+    const auto c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 32 || c >= 127)
+          out += Hex2("\\u%04x", c);
+        else
+          out += ch;
+    }
+  }
+  return out + "\"";
+}
+
+std::string BoolText(bool Value) { return Value ? "True" : "False"; }
+
+std::string DateTimeText(brix32::TDateTime Value) {
+  return brix32::FormatDateTime("dd/mm/yyyy hh:nn:ss", Value);
+}
+
+std::string FloatText(double Value) {
+  char buffer[64];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, Value);
+  return ec == std::errc() ? std::string(buffer, end) : std::string();
+}
+
+void tRecordOutput::Text(std::string Name, std::string_view Value) {
+  items_.push_back({std::move(Name), std::string(Value), tKind::Text});
+}
+
+void tRecordOutput::Number(std::string Name, std::int64_t Value) {
+  items_.push_back({std::move(Name), std::to_string(Value), tKind::Number});
+}
+
+void tRecordOutput::Null(std::string Name) { items_.push_back({std::move(Name), {}, tKind::Null}); }
+
+void tRecordOutput::Flag(std::string Name, bool Value) {
+  items_.push_back({std::move(Name), BoolText(Value), tKind::Flag});
+}
+
+void tRecordOutput::WriteLines(std::ostream& Out) const {
+  for (const tItem& item : items_) Out << item.Name << '=' << EscapeValue(item.Value) << '\n';
+}
+
+void tRecordOutput::WriteJson(std::ostream& Out) const {
+  Out << '{';
+  const char* separator = "\n  ";
+  for (const tItem& item : items_) {
+    Out << separator << JsonString(item.Name) << ": ";
+    switch (item.Kind) {
+      case tKind::Text: Out << JsonString(item.Value); break;
+      case tKind::Number: Out << item.Value; break;
+      case tKind::Null: Out << "null"; break;
+      case tKind::Flag: Out << (item.Value == "True" ? "true" : "false"); break;
+    }
+    separator = ",\n  ";
+  }
+  Out << "\n}\n";
+}
+
+}  // namespace corvanctl

@@ -1,0 +1,46 @@
+#pragma once
+// How corvanctl writes values: "Name=value" lines that stay one line each, and JSON.
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "DateTime.h"
+
+namespace corvanctl {
+
+// A value on one line: "\" becomes "\\", CR "\r", LF "\n", TAB "\t", any other control
+// character "\xNN". Bytes above 127 stay as they are (the files are 8-bit text).
+std::string EscapeValue(std::string_view Text);
+
+// A JSON string literal; bytes above 127 are read as Latin-1 and written as \u00NN so
+// that the output is plain ASCII whatever the 8-bit text held.
+std::string JsonString(std::string_view Text);
+
+std::string BoolText(bool Value);                 // "True" / "False"
+std::string DateTimeText(brix32::TDateTime Value);  // "dd/mm/yyyy hh:nn:ss"
+std::string FloatText(double Value);              // shortest form that reads back, "." decimal
+
+// Ordered Name=value pairs, printed as lines or as one JSON object.
+class tRecordOutput {
+ public:
+  void Text(std::string Name, std::string_view Value);
+  void Number(std::string Name, std::int64_t Value);
+  void Null(std::string Name);  // a value that is not known: empty, or null in JSON
+  void Flag(std::string Name, bool Value);
+
+  void WriteLines(std::ostream& Out) const;
+  void WriteJson(std::ostream& Out) const;
+
+ private:
+  enum class tKind { Text, Number, Null, Flag };
+  struct tItem {
+    std::string Name;
+    std::string Value;
+    tKind Kind;
+  };
+  std::vector<tItem> items_;
+};
+
+}  // namespace corvanctl

@@ -1,0 +1,230 @@
+// settings and settings set: the settings file through the settings library, changed by
+// the rules of the setup dialogs.
+#include <functional>
+#include <optional>
+#include <ostream>
+
+#include "Commands.h"
+#include "Counterparts.h"
+#include "CorvanSettings.h"
+#include "CtlOutput.h"
+#include "Diagnostics.h"
+#include "NumberText.h"
+#include "SetupRules.h"
+#include "TextUtils.h"
+
+namespace corvanctl {
+
+namespace {
+
+using Lib::gCorvanSettings;
+using Lib::gVEKSettings;
+
+struct tSetting {
+  const char* Name;
+  std::function<std::string()> Get;
+  // Stores a value given on the command line; empty when the setting is not written here.
+  std::function<void(const std::string&)> Set;
+  const char* ReadOnlyReason = nullptr;
+};
+
+std::function<void(const std::string&)> Text(std::string& Field) {
+  return [&Field](const std::string& value) { Field = value; };
+}
+
+bool ReadBool(const char* Name, const std::string& Value) {
+  const std::string v = brix32::UpperCase(Value);
+  if (v == "TRUE") return true;
+  if (v == "FALSE") return false;
+  throw EUsage(std::string(Name) + " takes True or False, not '" + EscapeValue(Value) + "'");
+}
+
+std::function<void(const std::string&)> Bool(const char* Name, bool& Field) {
+  return [Name, &Field](const std::string& value) { Field = ReadBool(Name, value); };
+}
+
+// In the order the settings file holds them.
+const std::vector<tSetting>& Settings() {
+  auto& c = gCorvanSettings;
+  auto& v = gVEKSettings;
+  auto& log = brix32::gGlobalSettings.Log;
+  static const std::vector<tSetting> settings = {
+      {"SerialComms", [&] { return c.SerialComms; }, Text(c.SerialComms)},
+      {"ProcessTarnexTCPFeed", [&] { return BoolText(c.ProcessTarnexTCPFeed); },
+       Bool("ProcessTarnexTCPFeed", c.ProcessTarnexTCPFeed)},
+      {"WWWHost", [&] { return v.WWWHost; }, Text(v.WWWHost)},
+      {"WWWHostAlt", [&] { return v.WWWHostAlt; }, Text(v.WWWHostAlt)},
+      {"WWWHostActive", [&] { return v.WWWHostActive; }, nullptr,
+       "is where the service records the host it is connected to"},
+      {"URI", [&] { return v.URI; }, Text(v.URI)},
+      {"ProcessVEKUnits", [&] { return c.ProcessVEKUnits; }, Text(c.ProcessVEKUnits)},
+      {"UDPAddr", [&] { return c.UDPAddr; }, Text(c.UDPAddr)},
+      {"UDPListenPort", [&] { return std::to_string(c.UDPListenPort); },
+       [&](const std::string& value) {
+         // The setup dialog has only "listen on the usual port" or "do not bind".
+         const std::optional<std::int32_t> port = VEKLib::ReadDecimal(value);
+         if (!port || (*port != Counterparts::kTestPagePort && *port != 0))
+           throw EUsage("UDPListenPort takes 15167 (listen) or 0 (do not bind), not '" +
+                        EscapeValue(value) + "'");
+         c.UDPListenPort = *port;
+       }},
+      {"PrintTestPageAtStartup", [&] { return BoolText(c.PrintTestPageAtStartup); },
+       Bool("PrintTestPageAtStartup", c.PrintTestPageAtStartup)},
+      {"EnablePrinting", [&] { return std::string(Lib::EnablePrintingText(c.EnablePrinting)); },
+       [&](const std::string& value) {
+         const bool on = ReadBool("EnablePrinting", value);
+         const std::int32_t stored = SetupForm::EnablePrintingFromBox(c.EnablePrinting != 2, on);
+         if (stored == 2)
+           throw EFailure("EnablePrinting is Disabled: the service has no default printer, and only "
+                          "the service changes that");
+         c.EnablePrinting = stored;
+       }},
+      {"PrintCFSTasks", [&] { return BoolText(c.PrintCFSTasks); }, Bool("PrintCFSTasks", c.PrintCFSTasks)},
+      {"MainUnit", [&] { return c.MainUnit; },
+       [&](const std::string& value) { c.MainUnit = brix32::UpperCase(value); }},
+      {"DaysOfLogFilesRetained", [&] { return std::to_string(log.DaysOfLogFilesRetained); },
+       [&](const std::string& value) {
+         const std::optional<std::int32_t> days = VEKLib::ReadDecimal(value);
+         if (!days || *days < 0)
+           throw EUsage("DaysOfLogFilesRetained takes a whole number of days, not '" +
+                        EscapeValue(value) + "'");
+         log.DaysOfLogFilesRetained = *days;
+       }},
+      {"PDWLogPath", [&] { return c.PDWLogPath; }, Text(c.PDWLogPath)},
+      {"SyslogServer", [&] { return log.SyslogServer; }, Text(log.SyslogServer)},
+      {"GUID", [&] { return v.GUID; }, nullptr, "is read from the settings file but never written to it"},
+  };
+  return settings;
+}
+
+const tSetting& FindSetting(const std::string& Name) {
+  for (const tSetting& s : Settings())
+    if (Name == s.Name) return s;
+  throw EUsage("unknown setting '" + EscapeValue(Name) + "'");
+}
+
+struct tRecords {
+  Lib::tCorvanSettings Corvan;
+  Lib::tVEKSettings VEK;
+  brix32::tLog Log;
+};
+
+tRecords Snapshot() { return {gCorvanSettings, gVEKSettings, brix32::gGlobalSettings.Log}; }
+
+void Restore(const tRecords& Records) {
+  gCorvanSettings = Records.Corvan;
+  gVEKSettings = Records.VEK;
+  brix32::gGlobalSettings.Log = Records.Log;
+}
+
+// Every setting's value, in the order of Settings().
+std::vector<std::string> Values() {
+  std::vector<std::string> values;
+  for (const tSetting& s : Settings()) values.push_back(s.Get());
+  return values;
+}
+
+void Print(tContext& Ctx) {
+  tRecordOutput out;
+  for (const tSetting& s : Settings()) out.Text(s.Name, s.Get());
+  out.WriteLines(Ctx.Out);
+}
+
+void Note(tContext& Ctx, const std::string& Text) { Ctx.Err << "corvanctl: " << Text << '\n'; }
+
+int Set(tContext& Ctx) {
+  const std::vector<std::string>& args = Ctx.Args.Positional;
+  if (args.size() < 3 || (args.size() - 1) % 2 != 0)
+    throw EUsage("settings set takes pairs of NAME VALUE");
+
+  // Every name and value is checked before anything is loaded or written.
+  std::vector<std::pair<const tSetting*, std::string>> changes;
+  for (std::size_t i = 1; i < args.size(); i += 2) {
+    const tSetting& setting = FindSetting(args[i]);
+    if (!setting.Set) throw EUsage(std::string(setting.Name) + " " + setting.ReadOnlyReason);
+    changes.emplace_back(&setting, args[i + 1]);
+  }
+  auto named = [&](std::string_view Name) {
+    for (const auto& [setting, value] : changes)
+      if (Name == setting->Name) return true;
+    return false;
+  };
+  auto typed = [&](std::string_view Name) {
+    std::string last;
+    for (const auto& [setting, value] : changes)
+      if (Name == setting->Name) last = value;
+    return last;
+  };
+
+  LoadSettings(Ctx, std::string("corvanctl.Settings:") + "100", !named("MainUnit"));
+  const std::vector<std::string> before = Values();
+  for (const auto& [setting, value] : changes) setting->Set(value);
+
+  // The setup dialogs' rules that tie settings together.
+  auto& c = gCorvanSettings;
+  if ((named("MainUnit") || named("ProcessVEKUnits")) && c.ProcessVEKUnits.empty()) {
+    // Without a filter the service prints for the main unit, as it was typed.
+    c.ProcessVEKUnits = SetupForm::UnitFilterShown(
+        c.ProcessVEKUnits, named("MainUnit") ? typed("MainUnit") : c.MainUnit);
+    if (!c.ProcessVEKUnits.empty())
+      Note(Ctx, "ProcessVEKUnits is empty: set to the main unit " + EscapeValue(c.ProcessVEKUnits));
+  }
+  if (!c.SerialComms.empty() && c.ProcessTarnexTCPFeed) {
+    if (named("ProcessTarnexTCPFeed"))
+      throw EUsage("ProcessTarnexTCPFeed cannot be True while SerialComms is set");
+    if (named("SerialComms")) {
+      c.ProcessTarnexTCPFeed = false;
+      Note(Ctx, "SerialComms is set: ProcessTarnexTCPFeed becomes False");
+    }
+  }
+
+  // The file is read back by searching lines for tags, without escapes: a value that would
+  // not read back as it was given (a line end, a tag, an empty address) is refused.
+  const tRecords wanted = Snapshot();
+  const std::vector<std::string> wantedValues = Values();
+  const std::string text = Lib::BuildCorvanSettingsText();
+  // From empty records, so that a setting whose line another value took over shows.
+  Restore({});
+  Lib::ReadCorvanSettingsText(text);
+  const std::vector<std::string> readBack = Values();
+  Restore(wanted);
+  // The settings named on the command line first: theirs is the value to blame.
+  std::vector<std::size_t> order;
+  for (const auto& change : changes) order.push_back(static_cast<std::size_t>(change.first - Settings().data()));
+  for (std::size_t i = 0; i < Settings().size(); ++i) order.push_back(i);
+  for (const std::size_t i : order)
+    if (Settings()[i].Set && readBack[i] != wantedValues[i])
+      throw EUsage(std::string(Settings()[i].Name) + ": '" + EscapeValue(wantedValues[i]) +
+                   "' cannot be stored in the settings file (it would read back as '" +
+                   EscapeValue(readBack[i]) + "')");
+
+  Lib::SaveCorvanSettings();
+  // A failed write shows only in an exception report: read the file back to know.
+  Lib::GetCorvanSettings(std::string("corvanctl.Settings:") + "900");
+  const std::vector<std::string> onDisk = Values();
+  for (std::size_t i = 0; i < Settings().size(); ++i)
+    if (Settings()[i].Set && onDisk[i] != wantedValues[i])
+      throw EFailure("the settings file " + c.CorvanSrvcSettingsFilePath + " could not be written");
+
+  // What changed, one Name=value a line.
+  tRecordOutput out;
+  for (std::size_t i = 0; i < Settings().size(); ++i)
+    if (onDisk[i] != before[i]) out.Text(Settings()[i].Name, onDisk[i]);
+  out.WriteLines(Ctx.Out);
+  return kExitOK;
+}
+
+}  // namespace
+
+int SettingsCommand(tContext& Ctx) {
+  const std::vector<std::string>& args = Ctx.Args.Positional;
+  if (args.empty()) {
+    LoadSettings(Ctx, std::string("corvanctl.Settings:") + "100");
+    Print(Ctx);
+    return kExitOK;
+  }
+  if (args.front() != "set") throw EUsage("unknown settings action '" + EscapeValue(args.front()) + "'");
+  return Set(Ctx);
+}
+
+}  // namespace corvanctl

@@ -1,0 +1,80 @@
+// Help, bad arguments and exit statuses.
+#include "CtlFixture.h"
+
+using namespace corvantest;
+
+TEST_F(CtlTest, EveryCommandHasItsHelpAndNothingIsTouchedForIt) {
+  for (const char* command :
+       {"status", "watch", "settings", "parse", "units", "versions", "broadcast-test", "phone-home"}) {
+    const CtlResult r = Ctl({command, "--help"});
+    EXPECT_EQ(r.status, 0) << command;
+    EXPECT_TRUE(r.out.starts_with("Usage: corvanctl [--folder DIR] " + std::string(command))) << r.out;
+    EXPECT_EQ(r.err, "");
+  }
+  const CtlResult general = Ctl({"-h"});
+  EXPECT_EQ(general.status, 0);
+  EXPECT_NE(general.out.find("Exit status: 0 success, 1 failure, 2 usage error."), std::string::npos);
+  // Help neither creates the settings file nor sets aside anything.
+  EXPECT_FALSE(dir.exists("CorvanSrvc-Settings.xml"));
+}
+
+TEST_F(CtlTest, UsageErrorsExitWithTwoAndChangeNothing) {
+  dir.write("CorvanSrvc-Settings.xml", "<xml>\r\n  <MainUnit>STT</MainUnit>\r\n</xml>\r\n");
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  } cases[] = {
+      {{}, "corvanctl: no command given\nTry 'corvanctl --help'.\n"},
+      {{"frobnicate"}, "corvanctl: unknown command 'frobnicate'\nTry 'corvanctl --help'.\n"},
+      {{"status", "--csv"}, "corvanctl: unknown option '--csv' for status\n"},
+      {{"--json", "status"}, "corvanctl: unknown option '--json'\n"},  // before its command
+      {{"status", "now"}, "corvanctl: status takes no arguments ('now')\n"},
+      {{"parse"}, "corvanctl: parse needs the page text, or - to read it\n"},
+      {{"parse", "a", "b"}, "corvanctl: parse takes one page text (quote it)\n"},
+      {{"parse", "--units"}, "corvanctl: option --units needs a value\n"},
+      {{"units", "a.xml", "b.xml"}, "corvanctl: units takes at most one file name\n"},
+      {{"settings", "show"}, "corvanctl: unknown settings action 'show'\n"},
+      {{"settings", "set", "MainUnit"}, "corvanctl: settings set takes pairs of NAME VALUE\n"},
+      {{"settings", "set", "MainUnit", "ABC", "Bogus", "1"}, "corvanctl: unknown setting 'Bogus'\n"},
+      {{"settings", "set", "WWWHostActive", "x"},
+       "corvanctl: WWWHostActive is where the service records the host it is connected to\n"},
+      {{"settings", "set", "GUID", "x"},
+       "corvanctl: GUID is read from the settings file but never written to it\n"},
+      {{"settings", "set", "UDPListenPort", "15168"},
+       "corvanctl: UDPListenPort takes 15167 (listen) or 0 (do not bind), not '15168'\n"},
+      {{"settings", "set", "UDPListenPort", "-1"},
+       "corvanctl: UDPListenPort takes 15167 (listen) or 0 (do not bind), not '-1'\n"},
+      {{"settings", "set", "PrintCFSTasks", "yes"}, "corvanctl: PrintCFSTasks takes True or False, not 'yes'\n"},
+      {{"settings", "set", "DaysOfLogFilesRetained", "seven"},
+       "corvanctl: DaysOfLogFilesRetained takes a whole number of days, not 'seven'\n"},
+      {{"broadcast-test", "--yes"}, "corvanctl: unknown option '--yes' for broadcast-test\n"},
+  };
+  for (const Case& c : cases) {
+    const CtlResult r = Ctl(c.args);
+    EXPECT_EQ(r.status, 2) << c.message;
+    EXPECT_TRUE(r.err.starts_with(c.message)) << r.err;
+    EXPECT_EQ(r.out, "") << c.message;
+  }
+  EXPECT_EQ(dir.read("CorvanSrvc-Settings.xml"), "<xml>\r\n  <MainUnit>STT</MainUnit>\r\n</xml>\r\n");
+}
+
+TEST_F(CtlTest, FailuresExitWithOne) {
+  const CtlResult noFolder = RunResult(kCorvanCtl, {"--folder", dir.file("absent"), "status"});
+  EXPECT_EQ(noFolder.status, 1);
+  EXPECT_TRUE(noFolder.err.starts_with("corvanctl: cannot open the folder " + dir.file("absent")))
+      << noFolder.err;
+
+  dir.write("plain", "not a folder");
+  const CtlResult notFolder = RunResult(kCorvanCtl, {"--folder", dir.file("plain"), "status"});
+  EXPECT_EQ(notFolder.status, 1);
+  EXPECT_EQ(notFolder.err, "corvanctl: " + dir.file("plain") + " is not a folder\n");
+
+  const CtlResult units = Ctl({"units", dir.file("absent.xml")});
+  EXPECT_EQ(units.status, 1);
+  EXPECT_EQ(units.err, "corvanctl: " + dir.file("absent.xml") + " does not exist.\n");
+
+  const CtlResult suburbs = Ctl({"parse", "--suburbs", dir.file("absent.txt"), "page"});
+  EXPECT_EQ(suburbs.status, 1);
+  EXPECT_EQ(suburbs.err,
+            "corvanctl: cannot load the suburbs: " + dir.file("absent.txt") + " does not exist.\n");
+}

@@ -1,0 +1,139 @@
+// status and watch beside the simulated service.
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+#include "CorvanSettings.h"
+#include "CtlFixture.h"
+#include "FileUtils.h"
+
+using namespace corvantest;
+using ms = std::chrono::milliseconds;
+
+namespace {
+
+class CtlServiceTest : public CtlTest {
+ protected:
+  void SetUp() override {
+    CtlTest::SetUp();
+    EditSettings([] {
+      Lib::gVEKSettings.WWWHost = "127.0.0.1";
+      Lib::gCorvanSettings.MainUnit = "STT";
+      Lib::gCorvanSettings.UDPListenPort = 0;
+    });
+  }
+
+  // The simulated service, installed in the program folder under the service's name.
+  std::unique_ptr<SimProcess> StartService(const std::vector<std::string>& Steps) {
+    if (!dir.exists("corvansrvc.exe"))
+      std::filesystem::copy_file(kServiceSim, dir.file("corvansrvc.exe"));
+    std::vector<std::string> args = {"--folder", dir.path()};
+    for (const std::string& step : Steps) {
+      args.push_back("--step");
+      args.push_back(step);
+    }
+    auto service = std::make_unique<SimProcess>(dir.file("corvansrvc.exe"), args);
+    EXPECT_TRUE(service->waitForOutput("ready")) << service->err();
+    return service;
+  }
+
+  // Lets the service's steps run: files are checked until they hold what the test expects.
+  bool WaitForFile(const std::string& Name, const std::string& Text) const {
+    for (int i = 0; i < 200; ++i) {
+      // The service deletes and writes the message file anew: it may be gone for a moment.
+      if (brix32::FileToBin(dir.file(Name)).find(Text) != std::string::npos) return true;
+      std::this_thread::sleep_for(ms(25));
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+TEST_F(CtlServiceTest, StatusFollowsTheServiceAsThePanelDecidesIt) {
+  const CtlResult missing = Ctl({"status"});
+  EXPECT_EQ(missing.status, 0) << missing.err;
+  EXPECT_EQ(missing.out,
+            "StatusText=CorvanSrvc.exe is missing.\n"
+            "HintText=The CorvanSrvc.exe is missing. You can download a copy from https://127.0.0.1/downloads.\n"
+            "ProcessCount=0\n"
+            "PrintingReady=False\n"
+            "GoingCount=\n"
+            "ControlVersion=" + kProjectVersion + "\n"
+            "ServiceVersion=\n"
+            "WWWHostActive=\n"
+            "CalloutReportURL=https://127.0.0.1/vek/CalloutReport-STT-7Day.html\n");
+
+  std::filesystem::copy_file(kServiceSim, dir.file("corvansrvc.exe"));
+  EXPECT_EQ(ValueOf(Ctl({"status"}).out, "StatusText"), "Corvan service is not running.");
+
+  auto service = StartService({"0 msg CorvanSrvc connected.", "0 going 2"});
+  ASSERT_TRUE(WaitForFile("CORVANSRVC-TARNEX-HEARTBEAT.TXT", " G=2 "));
+  const CtlResult running = Ctl({"status", "--json"});
+  EXPECT_EQ(running.status, 0) << running.err;
+  EXPECT_EQ(running.out,
+            "{\n"
+            "  \"StatusText\": \"Corvan service is running.\",\n"
+            "  \"HintText\": \"Happy Days! The service is running, connected and printing is enabled.\",\n"
+            "  \"ProcessCount\": 1,\n"
+            "  \"PrintingReady\": true,\n"
+            "  \"GoingCount\": 2,\n"
+            "  \"ControlVersion\": \"" + kProjectVersion + "\",\n"
+            "  \"ServiceVersion\": \"3.1.0.12\",\n"
+            "  \"WWWHostActive\": \"127.0.0.1\",\n"
+            "  \"CalloutReportURL\": \"https://127.0.0.1/vek/CalloutReport-STT-7Day.html\"\n"
+            "}\n");
+  service->stop();
+
+  service = StartService({"0 msg CorvanSrvc: Disconnected from 127.0.0.1", "0 tarnex HEARTBEAT\r\n"});
+  ASSERT_TRUE(WaitForFile("CORVANSRVC-MSG.TXT", "Disconnected"));
+  ASSERT_TRUE(WaitForFile("CORVANSRVC-TARNEX-HEARTBEAT.TXT", "HEARTBEAT"));
+  const CtlResult disconnected = Ctl({"status"});
+  EXPECT_EQ(ValueOf(disconnected.out, "StatusText"), "Disconnected from 127.0.0.1");
+  EXPECT_EQ(ValueOf(disconnected.out, "HintText"),
+            "The Corvan service cannot connect to the Tarnex server. Check that you can PING:- \"127.0.0.1\"");
+  EXPECT_EQ(ValueOf(disconnected.out, "PrintingReady"), "False");
+  EXPECT_EQ(ValueOf(disconnected.out, "GoingCount"), "");  // no count in the last heartbeat
+}
+
+TEST_F(CtlServiceTest, WatchPrintsTheEventsThePanelReactsTo) {
+  std::filesystem::copy_file(kServiceSim, dir.file("corvansrvc.exe"));
+  SimProcess watch(kCorvanCtl, {"--folder", dir.path(), "watch"});
+  // Ready once it says so on standard error.
+  for (int i = 0; i < 200 && watch.err().find("watching") == std::string::npos; ++i)
+    watch.waitForOutput("\n", ms(25));
+  ASSERT_NE(watch.err().find("corvanctl: watching " + dir.path() + " (Ctrl-C to stop)"), std::string::npos)
+      << watch.err();
+
+  auto service = StartService({"0 going 3", "200 serial PAGE\r\nTWO", "400 msg CorvanSrvc connected.",
+                               "600 host 10.99.0.1", "800 udp PACKET"});
+  ASSERT_TRUE(watch.waitForOutput("Heartbeat=UDP:PACKET\n")) << watch.out();
+  // A message rewritten in place is no new message.
+  dir.write("CORVANSRVC-MSG.TXT", "rewritten");
+  dir.write("unrelated.txt", "x");
+  dir.write("CORVANSRVC-UDPLISTEN-HEARTBEAT.TXT", "LAST");
+  ASSERT_TRUE(watch.waitForOutput("Heartbeat=UDP:LAST\n")) << watch.out();
+  EXPECT_EQ(watch.stop(), 0);
+
+  // Each line: "dd/mm/yyyy hh:nn:ss Name=value", once for each write however many changes
+  // it caused; the service's start records its host in the settings file, which shows first.
+  std::vector<std::string> events;
+  std::istringstream lines(watch.out());
+  for (std::string line; std::getline(lines, line);) {
+    ASSERT_GT(line.size(), 20u) << line;
+    EXPECT_EQ(line.substr(2, 1) + line.substr(5, 1) + line.substr(13, 1) + line.substr(19, 1), "//: ");
+    events.push_back(line.substr(20));
+  }
+  const std::vector<std::string> expected = {
+      "WWWHostActive=127.0.0.1",
+      "Heartbeat=INFO:V=3.1.0.12 G=3 ",
+      "GoingCount=3",
+      "Heartbeat=COM:PAGE\\r\\nTWO",
+      "Message=CorvanSrvc connected.",
+      "StatusText=Corvan service is running.",
+      "WWWHostActive=10.99.0.1",
+      "Heartbeat=UDP:PACKET",
+      "Heartbeat=UDP:LAST",
+  };
+  EXPECT_EQ(events, expected) << watch.out();
+}
