@@ -106,6 +106,7 @@ TfrmMain::TfrmMain(std::vector<std::string> Args, tMainFormPorts Ports)
   if (!ports_.TrayAvailable) ports_.TrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
   if (!ports_.SetPathToEXEPath) ports_.SetPathToEXEPath = [] { return brix32::SetPathToEXEPath(); };
   CreateControls();
+  ConnectCommands();
   CreateComponents();
   FormCreate();
 }

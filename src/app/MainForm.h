@@ -2,7 +2,8 @@
 // TfrmMain, the control panel's main window: a small always-on-top tool window behind a
 // notification-area icon. It is split by concern: the controls and the window itself
 // (MainForm.cpp), the reaction to the service's files (MainFormStatus.cpp), the status
-// refresh and clock (MainFormRefresh.cpp) and the start-up sequence (MainFormStartup.cpp).
+// refresh and clock (MainFormRefresh.cpp), the start-up sequence (MainFormStartup.cpp),
+// the commands (MainFormCommands.cpp) and the manual task entry (MainFormNewTask.cpp).
 #include <QFrame>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -107,8 +108,23 @@ class TfrmMain : public QWidget {
   void ShowStatus(const tGetStatus& Status);
 
   // ---- commands ----
-  // A left click on the notification-area icon: the status, then the window in front.
+  // A left click on the notification-area icon: the setup dialogs refilled, the status,
+  // an open setup dialog ended as cancelled, then the window in front.
   void TrayIconClick(TTrayIcon* Sender);
+  // The commands below may throw; their buttons show the error in the application's box.
+  void cmdSetupClick();
+  void lblURLClick();
+  void Button1Click();  // Task Sheets
+  void Button3Click();  // About: the versions report
+  // Enter: a task text typed or edited, saved, and handed to SheetPress. Drops errors.
+  void Button4Click();
+  // The display cycle: logo, data packets, going graph, clock, logo.
+  void imgLogoDblClick();
+  void pnlLogoDblClick();
+  void memTarnexConnectionHeartbeatDblClick();
+  void imgGoingGraphDblClick();
+  void pnlGoingGraphDblClick();
+  void pnlClockDblClick();
 
   // ---- status refresh ----
   void RefreshForms();
@@ -138,6 +154,23 @@ class TfrmMain : public QWidget {
   // Hides the window, or minimizes it when there is no notification area to come back from.
   void HideToTray();
   void FreshInstall();
+  void ConnectCommands();
+  // Runs a command; an error ends it and is shown in the application's error box.
+  void RunCommand(void (TfrmMain::*Command)());
+  void SwitchDisplay(QWidget* Hide, QWidget* Show);
+  // The setup and Enter commands leave the logo as the one visible display panel.
+  void ShowLogoOnly();
+  // Shows the window when it goes out of scope.
+  struct TShowAgain {
+    TfrmMain& Form;
+    ~TShowAgain() { Form.show(); }
+  };
+  // Hides the window while a command's dialog is open, the logo shown. The window comes
+  // back whichever way the command ends, even by an error: without a notification area
+  // nothing else could bring it back.
+  [[nodiscard]] TShowAgain HideForDialog();
+  // Enter, once the dialog was confirmed: the save dialog, the file, SheetPress.
+  void SaveTaskText(const std::string& Text);
   void ShowPicture(QLabel* Image, std::string_view FileName);
 
   // Runs `Body`, dropping any error: the unattended handlers keep whatever they changed.
@@ -155,6 +188,8 @@ class TfrmMain : public QWidget {
   TSingleInstance instance_;
   bool terminated_ = false;
   bool centred_ = false;
+  // The setup dialog is in its modal loop (it may be hidden behind the advanced one).
+  bool setupOpen_ = false;
   std::string hintBase_;
 };
 

@@ -1,8 +1,26 @@
 #include "NewTaskFrom.h"
 
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+
 namespace NewTaskFrom {
 
 TfrmNewTask* frmNewTask = nullptr;
+
+namespace {
+
+QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Caption, QRect Geometry) {
+  auto* button = new QPushButton(QString::fromLatin1(Caption), Parent);
+  button->setObjectName(QString::fromLatin1(Name));
+  button->setGeometry(Geometry);
+  // Not pressed by Enter: that key makes a new line of the page.
+  button->setAutoDefault(false);
+  button->setDefault(false);
+  return button;
+}
+
+}  // namespace
 
 TfrmNewTask::TfrmNewTask() : QDialog(nullptr) {
   setObjectName(QStringLiteral("frmNewTask"));
@@ -10,8 +28,41 @@ TfrmNewTask::TfrmNewTask() : QDialog(nullptr) {
   // A tool window whose only border icon is the help button.
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowContextHelpButtonHint);
   setFont(QFont(QStringLiteral("Sans Serif"), 8));
-  resize(396, 111);
+  setFixedSize(396, 111);
   setModal(true);
+
+  memText = new QPlainTextEdit(this);
+  memText->setObjectName(QStringLiteral("memText"));
+  memText->setGeometry(12, 8, 373, 69);
+  Button2 = MakeButton(this, "Button2", "Cancel", QRect(284, 84, 49, 21));
+  Button1 = MakeButton(this, "Button1", "OK", QRect(340, 84, 45, 21));
+  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+}
+
+void TfrmNewTask::Button1Click() { accept(); }
+
+void TfrmNewTask::Button2Click() { reject(); }
+
+void TfrmNewTask::keyPressEvent(QKeyEvent* Event) {
+  switch (Event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      Event->ignore();
+      return;
+    default:
+      QDialog::keyPressEvent(Event);
+  }
+}
+
+void TfrmNewTask::showEvent(QShowEvent* Event) {
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+  QDialog::showEvent(Event);
 }
 
 }  // namespace NewTaskFrom

@@ -1,0 +1,97 @@
+// Enter: the operator types a page or edits the latest task file, saves it as a task text
+// file, and SheetPress renders it.
+#include <QCoreApplication>
+#include <QTextDocument>
+
+#include "Counterparts.h"
+#include "DosOutput.h"
+#include "FileUtils.h"
+#include "MainForm.h"
+#include "NewTaskFrom.h"
+#include "QtText.h"
+#include "ReportParser.h"
+#include "SetupForm.h"
+#include "SheetPressCall.h"
+#include "TaskFiles.h"
+#include "VEKRecords.h"
+
+namespace MainForm {
+
+using namespace Counterparts;
+
+namespace {
+
+constexpr const char* kSaveCancelled = "Save file was cancelled";
+
+// The text box's text with its line breaks as "\n", every other character as typed
+// (toPlainText would turn a non-breaking space into a blank).
+std::string DialogText(const QPlainTextEdit* Memo) {
+  QString text = Memo->document()->toRawText();
+  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+  return S(text);
+}
+
+}  // namespace
+
+void TfrmMain::Button4Click() {
+  DropErrors([&] {
+    const std::optional<std::string> seed = TaskFileToSeed(ProgramFolder());
+    if (!seed) return;
+    if (!isVisible()) return;
+    if (!NewTaskFrom::frmNewTask) throw std::logic_error("the task dialog has not been created");
+    NewTaskFrom::TfrmNewTask& dialog = *NewTaskFrom::frmNewTask;
+
+    if (SetupForm::frmSetup) SetupForm::frmSetup->RefreshSetupForm();
+    const TShowAgain shownAgain = HideForDialog();
+
+    dialog.memText->setPlainText(Q(brix32::FileToBin(*seed)));
+    if (dialog.exec() == QDialog::Accepted) SaveTaskText(TaskFileText(DialogText(dialog.memText)));
+    show();
+    QCoreApplication::processEvents();
+  });
+}
+
+void TfrmMain::SaveTaskText(const std::string& Text) {
+  platform::Dialogs& dialogs = Dialogs();
+  const std::string folder = ProgramFolder();
+  // The page is parsed only for the name it proposes; an incomplete page proposes none.
+  const VEKLib::tTaskRec task =
+      VEKLib::ParseRawTextToTask(Text, std::string("TfrmMain.Button4Click:") + "0");
+
+  platform::tSaveDialogParams params;
+  params.Title = "Save your text file";
+  params.InitialDir = folder;
+  params.FileName = VEKLib::TaskFileName(task, "TXT", false);
+  params.Filter = "Task file|TASK-*.txt";
+  params.DefaultExt = "txt";
+  params.FilterIndex = 1;
+  const std::optional<std::string> chosen = dialogs.SaveFile(params);
+  if (!chosen) {
+    dialogs.ShowMessage(kSaveCancelled);
+    return;
+  }
+  if (FileExists(*chosen) &&
+      dialogs.MessageDlg("File aleady exists. Do you want to overwrite it?",
+                         platform::tMsgDlgType::mtInformation,
+                         {platform::tMsgDlgBtn::mbYes, platform::tMsgDlgBtn::mbNo}) !=
+          platform::tModalResult::mrYes) {
+    dialogs.ShowMessage(kSaveCancelled);
+    return;
+  }
+
+  // An empty text is not written, yet it goes on to SheetPress like any other. A file
+  // that could not be written is said so, and SheetPress would only print what an
+  // older file of that name holds.
+  if (brix32::WriteTextFile(Text, *chosen, false) == -5) {
+    dialogs.ShowMessage("Could not save to " + *chosen);
+    return;
+  }
+  if (ServiceFileExists(kSheetPressExeName)) {
+    // Output collected until SheetPress ends (or the time limit), and not used.
+    brix32::GetDosOutput(SheetPressCommandLine(ServiceFile(kSheetPressExeName), *chosen), true, folder);
+  }
+  dialogs.ShowMessage("Saved to" + *chosen);
+}
+
+}  // namespace MainForm
