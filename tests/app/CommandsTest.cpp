@@ -1,0 +1,297 @@
+// The main window's commands driven as a user would: buttons clicked, panels double
+// clicked, the notification-area icon clicked while the setup dialog is open; the
+// versions report against the vendor-host simulator on loopback.
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTest>
+#include <memory>
+
+#include "CommandsFixture.h"
+#include "CorvanSettings.h"
+#include "QtText.h"
+#include "SimProcess.h"
+
+using namespace MainForm;
+using apptest::CommandsTest;
+using platform::tCursor;
+using platform::tDialogKind;
+
+namespace {
+
+const std::string kVersion = CORVAN_PROJECT_VERSION;
+
+std::string Text(const QLabel* label) { return S(label->text()); }
+
+// Which of the four display panels are visible, in the order of the cycle.
+// (What would show with the window, also while it is hidden.)
+std::string VisiblePanels(const TfrmMain& form) {
+  std::string shown;
+  if (form.pnlLogo->isVisibleTo(&form)) shown += "logo ";
+  if (form.memTarnexConnectionHeartbeat->isVisibleTo(&form)) shown += "packets ";
+  if (form.pnlGoingGraph->isVisibleTo(&form)) shown += "graph ";
+  if (form.pnlClock->isVisibleTo(&form)) shown += "clock ";
+  return shown;
+}
+
+void SetHost(const char* host) { Lib::gVEKSettings.WWWHost = host; }
+
+}  // namespace
+
+TEST_F(CommandsTest, TrayClickWhileSetupIsOpenRefillsAndCancelsIt) {
+  WriteSettings([] {
+    Lib::gCorvanSettings.MainUnit = "STT";
+    Lib::gCorvanSettings.PrintTestPageAtStartup = false;
+  });
+  auto form = StartWithDialogs();
+  ShowForm(*form);
+  form->pnlClock->setVisible(true);  // the cycle had reached the clock
+  form->pnlLogo->setVisible(false);
+  const std::string stored = dir.read("CorvanSrvc-Settings.xml");
+
+  bool hiddenWhileOpen = false;
+  std::string logoWhileOpen;
+  WhenModal([&](QWidget* modal) {
+    EXPECT_EQ(modal, setup.get());
+    hiddenWhileOpen = !form->isVisible();
+    logoWhileOpen = VisiblePanels(*form);
+    // Edits that only OK would keep.
+    setup->txtMainUnit->setText("XYZ");
+    setup->chkPrintTestPageAtStartup->setChecked(true);
+    form->TrayIconClick(form->TrayIcon.get());
+  });
+  form->cmdSetup->click();
+
+  EXPECT_TRUE(hiddenWhileOpen);
+  EXPECT_EQ(logoWhileOpen, "logo ");
+  EXPECT_EQ(setup->result(), QDialog::Rejected);
+  EXPECT_FALSE(setup->isVisible());
+  EXPECT_EQ(S(setup->txtMainUnit->text()), "STT");
+  EXPECT_FALSE(setup->chkPrintTestPageAtStartup->isChecked());
+  EXPECT_EQ(dir.read("CorvanSrvc-Settings.xml"), stored);
+  EXPECT_EQ(Lib::gCorvanSettings.MainUnit, "STT");
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_TRUE(dialogs.Calls().empty());
+}
+
+TEST_F(CommandsTest, TrayClickWhileTheAdvancedDialogIsOpenEndsSetupOnceThatCloses) {
+  WriteSettings();
+  auto form = StartWithDialogs();
+  ShowForm(*form);
+  const std::string stored = dir.read("CorvanSrvc-Settings.xml");
+
+  WhenModal([&](QWidget*) {
+    WhenModal([&](QWidget* modal) {
+      EXPECT_EQ(modal, advanced.get());
+      form->TrayIconClick(form->TrayIcon.get());
+      EXPECT_TRUE(form->isVisible());
+      advanced->cmdCancel->click();
+    });
+    setup->cmdAdvanced->click();
+  });
+  form->cmdSetup->click();
+
+  EXPECT_EQ(setup->result(), QDialog::Rejected);
+  // The advanced dialog shows the setup dialog again on its way out; it must not stay.
+  EXPECT_FALSE(setup->isVisible());
+  EXPECT_FALSE(advanced->isVisible());
+  EXPECT_EQ(dir.read("CorvanSrvc-Settings.xml"), stored);
+  EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(CommandsTest, SetupConfirmedSavesAndRefreshesTheWindow) {
+  WriteSettings([] {
+    Lib::gCorvanSettings.MainUnit = "";
+    SetHost("corvantest");
+  });
+  auto form = StartWithDialogs();
+  ShowForm(*form);
+  EXPECT_EQ(Text(form->lblURL), "");
+
+  WhenModal([&](QWidget*) {
+    setup->txtMainUnit->setText("eas");
+    setup->cmdOK->click();
+  });
+  form->cmdSetup->click();
+
+  EXPECT_EQ(setup->result(), QDialog::Accepted);
+  EXPECT_NE(dir.read("CorvanSrvc-Settings.xml").find("<MainUnit>EAS</MainUnit>"), std::string::npos);
+  // RefreshForms ran on the saved settings.
+  EXPECT_EQ(Text(form->lblURL), "https://corvantest/vek/CalloutReport-EAS-7Day.html");
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(VisiblePanels(*form), "logo ");
+}
+
+TEST_F(CommandsTest, SetupAndEnterDoNothingWhileTheWindowIsHidden) {
+  WriteSettings();
+  dir.write("TASK-20220620-S9000.TXT", "a page");
+  auto form = StartWithDialogs();
+  ASSERT_FALSE(form->isVisible());  // start-up hides it behind the icon
+  const std::string stored = dir.read("CorvanSrvc-Settings.xml");
+
+  EXPECT_FALSE(OpensModal([&] { form->cmdSetup->click(); }));
+  EXPECT_FALSE(OpensModal([&] { form->Button4->click(); }));
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(dir.read("CorvanSrvc-Settings.xml"), stored);
+  EXPECT_TRUE(dialogs.Calls().empty());
+}
+
+TEST_F(CommandsTest, FourDoubleClicksGoRoundTheDisplayCycle) {
+  WriteSettings();
+  auto form = StartWithDialogs();
+  ShowForm(*form);
+  ASSERT_EQ(VisiblePanels(*form), "logo ");
+  // The pictures and the panels around them both count; the panel is hit on its bevel.
+  const struct {
+    QWidget* target;
+    const char* shows;
+  } rounds[][4] = {
+      {{form->imgLogo, "packets "},
+       {form->memTarnexConnectionHeartbeat->viewport(), "graph "},
+       {form->imgGoingGraph, "clock "},
+       {form->pnlClock, "logo "}},
+      {{form->pnlLogo, "packets "},
+       {form->memTarnexConnectionHeartbeat->viewport(), "graph "},
+       {form->pnlGoingGraph, "clock "},
+       {form->pnlClock, "logo "}},
+  };
+  for (const auto& round : rounds) {
+    for (const auto& step : round) {
+      QTest::mouseDClick(step.target, Qt::LeftButton, {}, QPoint(0, 0));
+      EXPECT_EQ(VisiblePanels(*form), step.shows) << S(step.target->objectName());
+    }
+  }
+  // A single click or another button switches nothing.
+  QTest::mouseClick(form->imgLogo, Qt::LeftButton);
+  QTest::mouseDClick(form->imgLogo, Qt::RightButton);
+  EXPECT_EQ(VisiblePanels(*form), "logo ");
+}
+
+TEST_F(CommandsTest, TheLinkAndTheTaskSheetOpenWithoutAShell) {
+  FakeProgram("xdg-open");
+  WriteSettings([] {
+    Lib::gCorvanSettings.MainUnit = "STT";
+    SetHost("corvantest");
+  });
+  auto form = StartWithDialogs();
+  ShowForm(*form);
+
+  QTest::mouseClick(form->lblURL, Qt::LeftButton);
+  ASSERT_TRUE(WaitForFakeLog("xdg-open"));
+  EXPECT_EQ(FakeLog("xdg-open"), "https://corvantest/vek/CalloutReport-STT-7Day.html\n");
+
+  // A name a shell would split or run is passed as one argument, untouched.
+  const std::string sheet = dir.file("TASK-20220620-S9000 it's $(x).PDF");
+  fakeBin.write("xdg-open.log", "");
+  dialogs.OpenChosen({sheet, dir.file("TASK-20220621-S9001.PDF")});
+  form->Button1->click();
+  ASSERT_TRUE(WaitForFakeLog("xdg-open"));
+  EXPECT_EQ(FakeLog("xdg-open"), sheet + "\n");
+  ASSERT_EQ(dialogs.Calls().size(), 1u);
+  const platform::tOpenDialogParams& open = dialogs.Calls()[0].Open;
+  EXPECT_EQ(open.Filter, "Task sheets (Task-*.pdf)|TASK-*.PDF|All Files|*.*");
+  EXPECT_EQ(open.InitialDir, dir.path());
+  EXPECT_TRUE(open.AllowMultiSelect);
+
+  // Cancelled, or no link: nothing is started.
+  fakeBin.write("xdg-open.log", "");
+  dialogs.Cancelled(tDialogKind::OpenFiles);
+  form->Button1->click();
+  form->lblURL->clear();
+  QTest::mouseClick(form->lblURL, Qt::LeftButton);
+  Settle(300);
+  EXPECT_EQ(FakeLog("xdg-open"), "");
+}
+
+// ---- the versions report ----
+
+class VersionsReportTest : public CommandsTest {
+ protected:
+  void StartHost(std::vector<std::string> args) {
+    args.insert(args.end(), {"--phonehome-log", runtime.file("phonehome.log")});
+    host = std::make_unique<corvantest::SimProcess>(CORVAN_HOSTSIM_EXE, args);
+    ASSERT_TRUE(host->waitForOutput("ready")) << host->err();
+  }
+  // Clicks About with the host on loopback; the report's text.
+  std::string About() {
+    WriteSettings([] { SetHost("127.0.0.1"); });
+    auto form = StartWithDialogs();
+    ShowForm(*form);
+    dialogs.ClearCalls();
+    dialogs.Button(platform::tModalResult::mrOk);
+    form->Button3->click();
+    EXPECT_EQ(dialogs.Cursors(), (std::vector<tCursor>{tCursor::crHourGlass, tCursor::crArrow}));
+    if (dialogs.Calls().size() != 1) return "(no report)";
+    const platform::tDialogCall& call = dialogs.Calls()[0];
+    EXPECT_EQ(call.DlgType, platform::tMsgDlgType::mtInformation);
+    EXPECT_EQ(call.Buttons, platform::tMsgDlgButtons{platform::tMsgDlgBtn::mbOK});
+    return call.Text;
+  }
+
+  std::unique_ptr<corvantest::SimProcess> host;
+};
+
+TEST_F(VersionsReportTest, NoVersionFilesAndNoHostShowZeros) {
+  // Nothing answers on loopback: every published version reads as 0.0.0.0, which only
+  // this program's own version differs from.
+  EXPECT_EQ(About(),
+            "Current Corvan Service Binary Versions:\n\n"
+            " - CorvanControl.EXE version: " + kVersion + "  - An update is available *\n"
+            " - CorvanSrvc.EXE version: 0.0.0.0  - At latest version\n"
+            " - SheetPress.EXE version: 0.0.0.0  - At latest version\n"
+            "\n"
+            "* Program updates for these files are available for download at "
+            "https://127.0.0.1/downloads.");
+}
+
+TEST_F(VersionsReportTest, AllAtTheirLatestVersionHasNoFooter) {
+  StartHost({"--control-version", kVersion, "--service-version", "3.1.0.12",
+             "--sheetpress-version", "2.0.0.7"});
+  dir.write("CorvanSrvc-Version.txt", "3.1.0.12");
+  dir.write("sheetpress-version.TXT", "2.0.0.7");  // found whatever the case of its name
+  EXPECT_EQ(About(),
+            "Current Corvan Service Binary Versions:\n\n"
+            " - CorvanControl.EXE version: " + kVersion + "  - At latest version\n"
+            " - CorvanSrvc.EXE version: 3.1.0.12  - At latest version\n"
+            " - SheetPress.EXE version: 2.0.0.7  - At latest version\n"
+            "\n");
+  // One after the other, in this order.
+  EXPECT_TRUE(host->waitForOutput("/downloads/SheetPress.xml -> 200")) << host->out();
+  const std::string& log = host->out();
+  const std::size_t control = log.find("/downloads/corvancontrol.xml -> 200");
+  const std::size_t service = log.find("/downloads/corvansrvc.xml -> 200");
+  ASSERT_NE(control, std::string::npos) << log;
+  ASSERT_NE(service, std::string::npos) << log;
+  EXPECT_LT(control, service);
+  EXPECT_LT(service, log.find("/downloads/SheetPress.xml"));
+}
+
+TEST_F(VersionsReportTest, NewerPublishedVersionsAreMarkedWithTheDownloadsFooter) {
+  StartHost({"--control-version", "99.0.0.0", "--service-version", "3.1.0.12",
+             "--sheetpress-version", "2.0.0.8"});
+  dir.write("CorvanSrvc-Version.txt", "3.2.0.0");  // newer than published: no update
+  dir.write("SheetPress-Version.txt", "2.0.0.7");
+  EXPECT_EQ(About(),
+            "Current Corvan Service Binary Versions:\n\n"
+            " - CorvanControl.EXE version: " + kVersion + "  - An update is available *\n"
+            " - CorvanSrvc.EXE version: 3.2.0.0  - At latest version\n"
+            " - SheetPress.EXE version: 2.0.0.7  - An update available *\n"
+            "\n"
+            "* Program updates for these files are available for download at "
+            "https://127.0.0.1/downloads.");
+}
+
+TEST_F(VersionsReportTest, AVersionFileWithALineEndEndsTheCommandInTheErrorBox) {
+  dir.write("CorvanSrvc-Version.txt", "3.1.0.12\r\n");
+  WriteSettings([] { SetHost("127.0.0.1"); });
+  auto form = StartWithDialogs();
+  ShowForm(*form);
+  dialogs.ClearCalls();
+  dialogs.ExceptionShown();
+  form->Button3->click();
+  ASSERT_EQ(dialogs.Calls().size(), 1u);
+  EXPECT_EQ(dialogs.Calls()[0].Kind, tDialogKind::Exception);
+  EXPECT_EQ(dialogs.Calls()[0].Text, "'12\r\n' is not a valid integer value");
+  // The hourglass does not outlive the command.
+  EXPECT_EQ(dialogs.Cursors(), (std::vector<tCursor>{tCursor::crHourGlass, tCursor::crArrow}));
+}

@@ -1,0 +1,244 @@
+// Enter: the task dialog seeded from the task files of the program folder, the save
+// dialog, the overwrite question, the file written, and SheetPress (the stand-in, or a
+// recording fake) run with the saved file's name however that name is spelled.
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+
+#include "CommandsFixture.h"
+#include "QtText.h"
+
+using namespace MainForm;
+using apptest::CommandsTest;
+using platform::tDialogKind;
+using platform::tModalResult;
+
+namespace {
+
+// The worked example page, as the service writes a task file: CR LF lines.
+const std::string kPage =
+    "TEST PAGE INC:S9000 20/06/22 14:30 RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH\r\n"
+    "MAP:ADL 128 D15, TEST ONLY. PLEASE IGNORE STT20";
+
+class NewTaskTest : public CommandsTest {
+ protected:
+  // The window shown, ready for Enter.
+  void StartShown() {
+    WriteSettings();
+    form = StartWithDialogs();
+    ShowForm(*form);
+    dialogs.ClearCalls();
+  }
+
+  // Presses Enter; while the task dialog is open, `inDialog` runs and then the dialog
+  // is closed with OK (or Cancel). What the dialog showed when it opened.
+  std::string Enter(const std::function<void()>& inDialog = {}, bool ok = true) {
+    std::string seeded;
+    bool hidden = false;
+    WhenModal([&](QWidget* modal) {
+      EXPECT_EQ(modal, newTask.get());
+      seeded = S(newTask->memText->toPlainText());
+      hidden = !form->isVisible();
+      if (inDialog) inDialog();
+      (ok ? newTask->Button1 : newTask->Button2)->click();
+    });
+    form->Button4->click();
+    EXPECT_TRUE(hidden) << "the window stays hidden while the dialog is open";
+    EXPECT_TRUE(form->isVisible());
+    return seeded;
+  }
+
+  // A SheetPress that records its argument, under a name in another case.
+  void FakeSheetPress() {
+    dir.write("sheetpress.EXE", "#!/bin/sh\nprintf '%s' \"$1\" > sheetpress-ran.part && "
+                                "mv sheetpress-ran.part sheetpress-ran\n");
+    std::filesystem::permissions(dir.file("sheetpress.EXE"), std::filesystem::perms::owner_all);
+  }
+  std::string SheetPressArgument() const {
+    return dir.exists("sheetpress-ran") ? dir.read("sheetpress-ran") : std::string("(not run)");
+  }
+
+  std::unique_ptr<TfrmMain> form;
+};
+
+}  // namespace
+
+TEST_F(NewTaskTest, NoTaskFileNoDialog) {
+  dir.write("TASK-20220620-S9000.PDF", "a sheet");
+  dir.write("NOTES.TXT", "not a task");
+  StartShown();
+  EXPECT_FALSE(OpensModal([&] { form->Button4->click(); }));
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_TRUE(dialogs.Calls().empty());
+}
+
+TEST_F(NewTaskTest, TheLastTaskFileInListingOrderSeedsTheDialog) {
+  for (const char* name : {"TASK-20220620-S9000.TXT", "task-20220621-s9001.txt", "TASK-20220622-C0042.TXT"})
+    dir.write(name, std::string("text of ") + name);
+  dir.write("NOTES.TXT", "not a task");
+  // The file system's own order (on tmpfs, newest first).
+  std::string last;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    if (entry.path().filename() != "NOTES.TXT") last = entry.path().filename().string();
+  StartShown();
+  form->pnlClock->setVisible(true);
+  form->pnlLogo->setVisible(false);
+  // Cancelled: nothing is written and nothing is said.
+  EXPECT_EQ(Enter({}, false), "text of " + last);
+  EXPECT_TRUE(dialogs.Calls().empty());
+  EXPECT_TRUE(form->pnlLogo->isVisible());
+  EXPECT_FALSE(form->pnlClock->isVisible());
+}
+
+TEST_F(NewTaskTest, SavedByteForByteUnderTheProposedNameAndRenderedBySheetPress) {
+  dir.write("TASK-20220101-S0001.TXT", kPage);
+  // A site's units: the page's unit makes it a VEK task.
+  dir.write("VEKUnits.xml", corvantest::ReadTestData("tools/VEKUnits.xml"));
+  std::filesystem::copy_file(CORVAN_SHEETPRESS_EXE, dir.file("SheetPress.exe"));
+  StartShown();
+  const std::string target = dir.file("TASK-20220620-S9000.TXT");
+  dialogs.SaveChosen(target).Message();
+  EXPECT_EQ(Enter(), "TEST PAGE INC:S9000 20/06/22 14:30 RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH\n"
+                     "MAP:ADL 128 D15, TEST ONLY. PLEASE IGNORE STT20");
+
+  ASSERT_EQ(dialogs.Calls().size(), 2u);
+  const platform::tSaveDialogParams& save = dialogs.Calls()[0].Save;
+  EXPECT_EQ(save.Title, "Save your text file");
+  EXPECT_EQ(save.InitialDir, dir.path());
+  EXPECT_EQ(save.FileName, "TASK-20220620-S9000.TXT");
+  EXPECT_EQ(save.Filter, "Task file|TASK-*.txt");
+  EXPECT_EQ(save.DefaultExt, "txt");
+  EXPECT_EQ(save.FilterIndex, 1);
+  EXPECT_EQ(dialogs.Calls()[1].Text, "Saved to" + target);
+  EXPECT_EQ(dir.read("TASK-20220620-S9000.TXT"), kPage);
+  // SheetPress had finished when the message came.
+  EXPECT_TRUE(dir.exists("TASK-20220620-S9000.PDF"));
+  EXPECT_EQ(dir.read("TASK-20220620-S9000.PDF").substr(0, 5), "%PDF-");
+}
+
+TEST_F(NewTaskTest, AnIncompletePageProposesNoNameAndTypedTextIsKept) {
+  dir.write("TASK-1.TXT", "old");
+  StartShown();
+  const std::string target = dir.file("TASK-typed.TXT");
+  dialogs.SaveChosen(target).Message();
+  // Typed characters beyond ASCII (a non-breaking space and an e acute) stay one byte each.
+  Enter([&] { newTask->memText->setPlainText(QString::fromLatin1("line one\nline\xA0two \xE9")); });
+  ASSERT_EQ(dialogs.Calls().size(), 2u);
+  EXPECT_EQ(dialogs.Calls()[0].Save.FileName, "");
+  EXPECT_EQ(dir.read("TASK-typed.TXT"), "line one\r\nline\xA0two \xE9");
+}
+
+TEST_F(NewTaskTest, OverwriteOnlyOnYes) {
+  const struct {
+    tModalResult answer;
+    const char* content;
+    const char* message;
+  } cases[] = {
+      {tModalResult::mrNo, "old text", "Save file was cancelled"},
+      {tModalResult::mrCancel, "old text", "Save file was cancelled"},
+      {tModalResult::mrYes, "new text", "Saved to"},
+  };
+  dir.write("TASK-1.TXT", "seed");
+  StartShown();
+  const std::string target = dir.file("TASK-existing.TXT");
+  for (const auto& c : cases) {
+    dir.write("TASK-existing.TXT", "old text");
+    dialogs.ClearCalls();
+    dialogs.SaveChosen(target).Button(c.answer).Message();
+    Enter([&] { newTask->memText->setPlainText("new text"); });
+    ASSERT_EQ(dialogs.Calls().size(), 3u);
+    const platform::tDialogCall& question = dialogs.Calls()[1];
+    EXPECT_EQ(question.Text, "File aleady exists. Do you want to overwrite it?");
+    EXPECT_EQ(question.DlgType, platform::tMsgDlgType::mtInformation);
+    EXPECT_EQ(question.Buttons,
+              (platform::tMsgDlgButtons{platform::tMsgDlgBtn::mbYes, platform::tMsgDlgBtn::mbNo}));
+    EXPECT_EQ(dialogs.Calls()[2].Text.substr(0, std::string(c.message).size()), c.message);
+    EXPECT_EQ(dir.read("TASK-existing.TXT"), c.content);
+  }
+}
+
+TEST_F(NewTaskTest, CancellingTheSaveDialogWritesNothing) {
+  dir.write("TASK-1.TXT", "seed");
+  FakeSheetPress();
+  StartShown();
+  dialogs.Cancelled(tDialogKind::SaveFile).Message();
+  Enter();
+  ASSERT_EQ(dialogs.Calls().size(), 2u);
+  EXPECT_EQ(dialogs.Calls()[1].Text, "Save file was cancelled");
+  EXPECT_EQ(SheetPressArgument(), "(not run)");
+}
+
+TEST_F(NewTaskTest, AnEmptyTextIsNotWrittenYetSheetPressRunsAndSavedToIsShown) {
+  dir.write("TASK-1.TXT", "seed");
+  FakeSheetPress();
+  StartShown();
+  const std::string target = dir.file("TASK-empty.TXT");
+  dialogs.SaveChosen(target).Message();
+  Enter([&] { newTask->memText->clear(); });
+  EXPECT_FALSE(dir.exists("TASK-empty.TXT"));
+  EXPECT_EQ(SheetPressArgument(), target);
+  ASSERT_EQ(dialogs.Calls().size(), 2u);
+  EXPECT_EQ(dialogs.Calls()[1].Text, "Saved to" + target);
+}
+
+TEST_F(NewTaskTest, AFileThatCannotBeWrittenIsReportedAndNotPrinted) {
+  dir.write("TASK-1.TXT", "seed");
+  FakeSheetPress();
+  StartShown();
+  const std::string target = dir.file("no-such-folder/TASK-1.TXT");
+  dialogs.SaveChosen(target).Message();
+  Enter();
+  ASSERT_EQ(dialogs.Calls().size(), 2u);
+  EXPECT_EQ(dialogs.Calls()[1].Text, "Could not save to " + target);
+  EXPECT_EQ(SheetPressArgument(), "(not run)");
+}
+
+TEST_F(NewTaskTest, HostileFileNamesReachSheetPressWholeAndRunNothingElse) {
+  dir.write("TASK-1.TXT", kPage);
+  std::filesystem::copy_file(CORVAN_SHEETPRESS_EXE, dir.file("SheetPress.exe"));
+  StartShown();
+  const char* names[] = {
+      "TASK-it's.TXT",          "TASK-\"quoted\".TXT",     "TASK-$(touch ran1).TXT",
+      "TASK-`touch ran2`.TXT",  "TASK-a; touch ran3.TXT",  "TASK-x\ntouch ran4\n.TXT",
+      "TASK-$HOME & touch ran5 | cat.TXT", "TASK-'; touch ran6; '.TXT",
+  };
+  for (const std::string name : names) {
+    dialogs.ClearCalls();
+    dialogs.SaveChosen(dir.file(name)).Message();
+    Enter();
+    EXPECT_EQ(dir.read(name), kPage) << name;
+    const std::string sheet = name.substr(0, name.size() - 4) + ".PDF";
+    EXPECT_TRUE(dir.exists(sheet)) << "no sheet for " << name;
+  }
+  for (const char* marker : {"ran1", "ran2", "ran3", "ran4", "ran5", "ran6"})
+    EXPECT_FALSE(dir.exists(marker)) << marker << " was run";
+}
+
+TEST(NewTaskDialog, OnlyItsButtonsCloseIt) {
+  NewTaskFrom::TfrmNewTask dialog;
+  EXPECT_EQ(S(dialog.windowTitle()), "frmNewTask");
+  EXPECT_EQ(dialog.memText->geometry(), QRect(12, 8, 373, 69));
+  EXPECT_EQ(dialog.Button2->geometry(), QRect(284, 84, 49, 21));
+  EXPECT_EQ(dialog.Button1->geometry(), QRect(340, 84, 45, 21));
+  EXPECT_EQ(S(dialog.Button2->text()), "Cancel");
+  EXPECT_EQ(S(dialog.Button1->text()), "OK");
+
+  bool stillOpen = false;
+  QTimer::singleShot(50, [&] {
+    dialog.memText->setFocus();
+    QTest::keyClicks(dialog.memText, "one");
+    QTest::keyClick(dialog.memText, Qt::Key_Return);
+    QTest::keyClicks(dialog.memText, "two");
+    QTest::keyClick(dialog.memText, Qt::Key_Escape);
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    QTest::keyClick(&dialog, Qt::Key_Return);
+    dialog.Button1->setFocus();
+    QTest::keyClick(dialog.Button1, Qt::Key_Return);
+    stillOpen = dialog.isVisible();
+    dialog.Button2->click();
+  });
+  EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(S(dialog.memText->toPlainText()), "one\ntwo");
+}
