@@ -88,6 +88,9 @@ void TfrmMain::cmdSetupClick() {
 
   const TShowAgain shownAgain = HideForDialog();
 
+  // Modal to no window of ours: the dialog holds up this command, yet the notification
+  // area's icon (a window of this application too) can still be clicked to cancel it.
+  setup.setWindowModality(Qt::WindowModal);
   setupOpen_ = true;
   const int result = setup.exec();
   setupOpen_ = false;

@@ -8,12 +8,14 @@
 #include <memory>
 
 #include "CommandsFixture.h"
+#include "ControlEvents.h"
 #include "CorvanSettings.h"
 #include "QtText.h"
 #include "SimProcess.h"
 
 using namespace MainForm;
 using apptest::CommandsTest;
+using apptest::Reject;
 using platform::tCursor;
 using platform::tDialogKind;
 
@@ -49,6 +51,13 @@ TEST_F(CommandsTest, TrayClickWhileSetupIsOpenRefillsAndCancelsIt) {
   form->pnlLogo->setVisible(false);
   const std::string stored = dir.read("CorvanSrvc-Settings.xml");
 
+  // The icon in the notification area is a window of this application: the click must
+  // reach it through the window system while the setup dialog is modal.
+  QWidget trayWindow;
+  trayWindow.resize(24, 24);
+  OnClick(&trayWindow, [&] { form->TrayIconClick(form->TrayIcon.get()); });
+  trayWindow.show();
+
   bool hiddenWhileOpen = false;
   std::string logoWhileOpen;
   WhenModal([&](QWidget* modal) {
@@ -58,7 +67,9 @@ TEST_F(CommandsTest, TrayClickWhileSetupIsOpenRefillsAndCancelsIt) {
     // Edits that only OK would keep.
     setup->txtMainUnit->setText("XYZ");
     setup->chkPrintTestPageAtStartup->setChecked(true);
-    form->TrayIconClick(form->TrayIcon.get());
+    QTest::mouseClick(trayWindow.windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
+    // Had it been blocked, nothing else would end the dialog.
+    if (setup->isVisible()) Reject(setup.get());
   });
   form->cmdSetup->click();
 
