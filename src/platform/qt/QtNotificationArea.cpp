@@ -67,8 +67,8 @@ bool QtNotificationArea::Shell_NotifyIcon(std::uint32_t dwMessage, const NOTIFYI
                        [this, key](QSystemTrayIcon::ActivationReason reason) {
                          Activated(key, reason);
                        });
+      // Qt refuses to show an icon without a picture: Apply shows it once one arrives.
       Apply(entry, data);
-      entry.Icon->show();
       return true;
     }
     case NIM_MODIFY:
@@ -90,6 +90,7 @@ void QtNotificationArea::Apply(Entry& entry, const NOTIFYICONDATA& data) {
   if ((data.uFlags & NIF_ICON) && entry.Picture != data.hIcon) {
     entry.Picture = data.hIcon;
     entry.Icon->setIcon(ToQIcon(data.hIcon));
+    if (entry.Picture && !entry.Icon->isVisible()) entry.Icon->show();
   }
   if (data.uFlags & NIF_TIP) entry.Icon->setToolTip(ToQString(data.szTip.substr(0, TIP_MAX)));
   if (data.uFlags & NIF_INFO)
