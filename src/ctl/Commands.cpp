@@ -79,8 +79,8 @@ int RunCorvanCtl(const std::vector<std::string>& Args, std::istream& In, std::os
   try {
     args = ParseArgs(Args);
     if (args.Help) {
-      const tCommandSpec* spec = FindCommand(args.Command);
-      Out << (spec ? spec->Help : GeneralHelp());
+      const tCommandSpec* command = FindCommand(args.Command);
+      Out << (command ? command->Help : GeneralHelp());
       return kExitOK;
     }
     if (args.Command.empty()) throw EUsage("no command given");

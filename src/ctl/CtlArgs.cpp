@@ -75,8 +75,8 @@ const std::vector<tCommandSpec>& Commands() {
 }
 
 const tCommandSpec* FindCommand(const std::string& Name) {
-  for (const tCommandSpec& spec : Commands())
-    if (Name == spec.Name) return &spec;
+  for (const tCommandSpec& command : Commands())
+    if (Name == command.Name) return &command;
   return nullptr;
 }
 
@@ -108,23 +108,23 @@ std::string GeneralHelp() {
 
 tArgs ParseArgs(const std::vector<std::string>& Args) {
   tArgs args;
-  const tCommandSpec* spec = nullptr;
+  const tCommandSpec* command = nullptr;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < Args.size(); ++i) {
     const std::string& arg = Args[i];
     if (optionsEnded || !LooksLikeOption(arg)) {
       if (args.Command.empty() && !optionsEnded) {
-        spec = FindCommand(arg);
-        if (!spec) throw EUsage("unknown command '" + arg + "'");
+        command = FindCommand(arg);
+        if (!command) throw EUsage("unknown command '" + arg + "'");
         args.Command = arg;
       } else {
-        if (!spec) throw EUsage("no command given before '" + arg + "'");
+        if (!command) throw EUsage("no command given before '" + arg + "'");
         args.Positional.push_back(arg);
       }
       continue;
     }
     if (arg == "--") {
-      if (!spec) throw EUsage("no command given before '--'");
+      if (!command) throw EUsage("no command given before '--'");
       optionsEnded = true;
       continue;
     }
@@ -135,7 +135,7 @@ tArgs ParseArgs(const std::vector<std::string>& Args) {
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
     const bool hasValue = equals != std::string::npos;
-    const bool takesValue = name == "--folder" || (spec && Contains(spec->ValueOptions, name));
+    const bool takesValue = name == "--folder" || (command && Contains(command->ValueOptions, name));
     if (takesValue) {
       std::string value;
       if (hasValue) {
@@ -152,12 +152,12 @@ tArgs ParseArgs(const std::vector<std::string>& Args) {
       }
       continue;
     }
-    if (spec && Contains(spec->Flags, name) && !hasValue) {
+    if (command && Contains(command->Flags, name) && !hasValue) {
       args.Flags.insert(name);
       continue;
     }
     throw EUsage("unknown option '" + arg + "'" +
-                 (spec ? " for " + std::string(spec->Name) : std::string()));
+                 (command ? " for " + std::string(command->Name) : std::string()));
   }
   return args;
 }

@@ -133,7 +133,7 @@ std::string OwnExecutable() { return std::filesystem::read_symlink("/proc/self/e
 TEST(ReadElfVersionNote, FindsTheNoteInEveryLayout) {
   struct Case {
     const char* name;
-    ElfSpec spec;
+    ElfSpec layout;
   } cases[] = {
       {"64 LE segment", {}},
       {"64 BE segment", {.bigEndian = true}},
@@ -144,7 +144,7 @@ TEST(ReadElfVersionNote, FindsTheNoteInEveryLayout) {
       {"64 LE 8-aligned notes", {.noteAlign = 8}},
       {"misaligned program header", {.headerGap = 3}},
   };
-  for (const Case& c : cases) EXPECT_EQ(VersionOf(BuildElf(c.spec).bytes), "2.1.0.37") << c.name;
+  for (const Case& c : cases) EXPECT_EQ(VersionOf(BuildElf(c.layout).bytes), "2.1.0.37") << c.name;
 
   const auto big = ReadElfVersionNote(BuildElf({.ms = 0xFFFF0000u, .ls = 0x0001FFFFu}).bytes);
   ASSERT_TRUE(big);
