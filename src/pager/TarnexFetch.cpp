@@ -25,6 +25,7 @@ using std::chrono::milliseconds;
 
 constexpr milliseconds kConnectLimit{1000};
 milliseconds gIdleLimit{30000};
+std::size_t gAnswerLimit = 64u << 20;
 
 int RemainingMs(Clock::time_point deadline) {
   // Rounded up: a wait must never end before its deadline.
@@ -135,6 +136,8 @@ Answer ReadAnswer(int fd, milliseconds idleLimit) {
     char buffer[16384];
     const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
     if (n > 0) {
+      if (answer.content.size() + pending.size() + static_cast<std::size_t>(n) > gAnswerLimit)
+        throw std::length_error("answer longer than " + std::to_string(gAnswerLimit) + " bytes");
       pending.append(buffer, static_cast<std::size_t>(n));
     } else if (n == 0) {
       closed = true;
@@ -148,6 +151,8 @@ Answer ReadAnswer(int fd, milliseconds idleLimit) {
 
 milliseconds TarnexFetchIdleLimit() { return gIdleLimit; }
 void SetTarnexFetchIdleLimit(milliseconds limit) { gIdleLimit = limit; }
+std::size_t TarnexFetchAnswerLimit() { return gAnswerLimit; }
+void SetTarnexFetchAnswerLimit(std::size_t bytes) { gAnswerLimit = bytes; }
 
 tRC GetFileFromTarnex(const std::string& sFile, const std::string& sCallingFunction) {
   brix32::Operation op("VEKLib.GetFileFromTarnex");

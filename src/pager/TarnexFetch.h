@@ -2,6 +2,7 @@
 // The file fetch from the vendor's host: one request line on TCP 15170, the file's lines
 // bracketed by "<SOF>" and "<EOF>" in the answer.
 #include <chrono>
+#include <cstddef>
 #include <string>
 
 #include "VEKRecords.h"
@@ -18,5 +19,10 @@ tRC GetFileFromTarnex(const std::string& sFile, const std::string& sCallingFunct
 // How long the fetch waits for the next line before it gives up (30 s unless changed).
 std::chrono::milliseconds TarnexFetchIdleLimit();
 void SetTarnexFetchIdleLimit(std::chrono::milliseconds limit);
+
+// The most bytes an answer may hold (64 MiB unless changed): a host that streams lines
+// without ever sending "<EOF>" ends the fetch as a caught error instead of using up memory.
+std::size_t TarnexFetchAnswerLimit();
+void SetTarnexFetchAnswerLimit(std::size_t bytes);
 
 }  // namespace VEKLib

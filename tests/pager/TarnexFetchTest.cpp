@@ -127,6 +127,7 @@ class Fetch : public ::testing::Test {
   }
   void TearDown() override {
     SetTarnexFetchIdleLimit(30s);
+    SetTarnexFetchAnswerLimit(64u << 20);
     brix32::SetProcessMessagesHandler(nullptr);
     Lib::gVEKSettings = Lib::tVEKSettings{};
     gVEKUnits.clear();
@@ -222,6 +223,16 @@ TEST_F(Fetch, SlowHostThatKeepsSendingLinesIsWaitedFor) {
                  150ms);
   EXPECT_EQ(GetFileFromTarnex("slow.txt", "Caller:7"), (tRC{0, "OK"}));
   EXPECT_EQ(scratch.folder().read("slow.txt"), "a\r\nb\r\nc\r\n");
+}
+
+TEST_F(Fetch, HostThatStreamsWithoutEofIsCutOffAtTheAnswerLimit) {
+  SetTarnexFetchAnswerLimit(4096);
+  std::vector<std::string> chunks{"<SOF>\r\n"};
+  for (int i = 0; i < 200; ++i) chunks.push_back(std::string(40, 'x') + "\r\n");
+  FetchHost host(chunks, FetchHost::kHold);
+  EXPECT_EQ(GetFileFromTarnex("VEKUnits.xml", "Caller:7"), (tRC{-999, "Exception. Trace=3000"}));
+  EXPECT_TRUE(host.clientClosed());
+  for (const std::string& name : scratch.files()) EXPECT_EQ(name.rfind("E!", 0), 0u) << name;
 }
 
 TEST_F(Fetch, RefusedConnection) {
