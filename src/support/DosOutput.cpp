@@ -23,6 +23,14 @@ constexpr std::size_t kPieceSize = 255;
 // stays responsive and the time limit is kept.
 constexpr std::chrono::milliseconds kIdleWait{50};
 
+// Appends a piece, then drops what lies before the last kDosOutputTail bytes. The text
+// may grow to twice the tail before it is cut, so that a flood costs a copy of the tail
+// now and then rather than one for every piece.
+void KeepTail(std::string& output, std::string_view piece) {
+  output.append(piece);
+  if (output.size() >= 2 * kDosOutputTail) output.erase(0, output.size() - kDosOutputTail);
+}
+
 [[noreturn]] void ThrowErrno(const char* what) {
   throw std::system_error(errno, std::generic_category(), what);
 }
@@ -70,7 +78,7 @@ std::string GetDosOutput(std::string_view CommandLine, bool InheritHandles,
         op.Log.Trace = 210;
         const ssize_t n = ::read(readEnd.get(), piece, sizeof piece);
         if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) break;  // end or failure
-        if (n > 0) output.append(piece, ::strnlen(piece, static_cast<std::size_t>(n)));
+        if (n > 0) KeepTail(output, {piece, ::strnlen(piece, static_cast<std::size_t>(n))});
       }
       op.Log.Trace = 220;
       ::sched_yield();
@@ -79,6 +87,7 @@ std::string GetDosOutput(std::string_view CommandLine, bool InheritHandles,
       if (std::chrono::steady_clock::now() >= deadline) break;
     }
   });
+  if (output.size() > kDosOutputTail) output.erase(0, output.size() - kDosOutputTail);
   return output;
 }
 
