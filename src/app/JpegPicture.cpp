@@ -22,11 +22,20 @@ struct tErrorManager {
 // Warnings are counted (num_warnings) and judged after decoding; nothing is printed.
 void OutputMessage(j_common_ptr) {}
 
+// Called by libjpeg as it reads the picture, scan after scan.
+void LimitScans(j_common_ptr cinfo) {
+  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans) ErrorExit(cinfo);
+}
+
+// Bytes per row of RGB pixels, rounded up as QImage wants its rows aligned.
+std::size_t Stride(JDIMENSION width) { return (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3}; }
+
 // Decodes into a malloc'd RGB buffer. Kept free of C++ objects with destructors, since
 // an error leaves it by longjmp.
 unsigned char* DecodeRgb(const unsigned char* data, unsigned long size, int* width, int* height) {
   jpeg_decompress_struct cinfo;
   tErrorManager err;
+  jpeg_progress_mgr progress{};
   unsigned char* volatile pixels = nullptr;
   cinfo.err = jpeg_std_error(&err.Base);
   err.Base.error_exit = ErrorExit;
@@ -37,17 +46,29 @@ unsigned char* DecodeRgb(const unsigned char* data, unsigned long size, int* wid
     return nullptr;
   }
   jpeg_create_decompress(&cinfo);
+  // Past this, libjpeg fails where it would have needed more (the JPEGMEM environment
+  // variable it reads at creation is overruled).
+  cinfo.mem->max_memory_to_use = static_cast<long>(kJpegMemoryLimit);
+  progress.progress_monitor = LimitScans;
+  cinfo.progress = &progress;
   jpeg_mem_src(&cinfo, data, size);
   jpeg_read_header(&cinfo, TRUE);
-  cinfo.out_color_space = JCS_RGB;
-  jpeg_start_decompress(&cinfo);
+  // Judged on the frame header alone: jpeg_start_decompress sets aside the memory.
   const long long pixelCount =
-      static_cast<long long>(cinfo.output_width) * static_cast<long long>(cinfo.output_height);
-  if (cinfo.output_components != 3 || pixelCount <= 0 || pixelCount > kMaxJpegPixels) {
+      static_cast<long long>(cinfo.image_width) * static_cast<long long>(cinfo.image_height);
+  if (pixelCount <= 0 || pixelCount > kMaxJpegPixels ||
+      (cinfo.num_components != 1 && cinfo.num_components != 3)) {
     jpeg_destroy_decompress(&cinfo);
     return nullptr;
   }
-  const std::size_t stride = static_cast<std::size_t>(cinfo.output_width) * 3;
+  cinfo.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&cinfo);
+  if (cinfo.output_components != 3 || cinfo.output_width != cinfo.image_width ||
+      cinfo.output_height != cinfo.image_height) {
+    jpeg_destroy_decompress(&cinfo);
+    return nullptr;
+  }
+  const std::size_t stride = Stride(cinfo.output_width);
   pixels = static_cast<unsigned char*>(std::malloc(stride * cinfo.output_height));
   if (!pixels) {
     jpeg_destroy_decompress(&cinfo);
@@ -78,10 +99,9 @@ std::optional<QImage> DecodeJpeg(const std::string& Bytes) {
   unsigned char* pixels = DecodeRgb(reinterpret_cast<const unsigned char*>(Bytes.data()),
                                     static_cast<unsigned long>(Bytes.size()), &width, &height);
   if (!pixels) return std::nullopt;
-  const QImage view(pixels, width, height, width * 3, QImage::Format_RGB888);
-  QImage picture = view.copy();
-  std::free(pixels);
-  return picture;
+  // The image takes the buffer over (no copy) and frees it when the last copy goes.
+  return QImage(pixels, width, height, static_cast<qsizetype>(Stride(static_cast<JDIMENSION>(width))),
+                QImage::Format_RGB888, [](void* p) { std::free(p); }, pixels);
 }
 
 }  // namespace MainForm

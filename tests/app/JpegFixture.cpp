@@ -2,13 +2,17 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <stdexcept>
 #include <vector>
 #include <jpeglib.h>
 
 namespace apptest {
 
-std::string SolidJpeg(int width, int height, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+namespace {
+
+std::string Encode(int width, int height, std::uint8_t r, std::uint8_t g, std::uint8_t b,
+                   const std::function<void(jpeg_compress_struct&)>& tune) {
   jpeg_compress_struct cinfo;
   jpeg_error_mgr err;
   cinfo.err = jpeg_std_error(&err);
@@ -22,6 +26,7 @@ std::string SolidJpeg(int width, int height, std::uint8_t r, std::uint8_t g, std
   cinfo.in_color_space = JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, 95, TRUE);
+  if (tune) tune(cinfo);
   jpeg_start_compress(&cinfo, TRUE);
   std::vector<unsigned char> row(static_cast<std::size_t>(width) * 3);
   for (int x = 0; x < width; ++x) {
@@ -38,6 +43,45 @@ std::string SolidJpeg(int width, int height, std::uint8_t r, std::uint8_t g, std
   jpeg_destroy_compress(&cinfo);
   std::free(out);
   return bytes;
+}
+
+}  // namespace
+
+std::string SolidJpeg(int width, int height, std::uint8_t r, std::uint8_t g, std::uint8_t b,
+                      bool progressive) {
+  if (!progressive) return Encode(width, height, r, g, b, {});
+  return Encode(width, height, r, g, b, [](jpeg_compress_struct& c) { jpeg_simple_progression(&c); });
+}
+
+std::string ManyScansJpeg(int width, int height) {
+  std::vector<jpeg_scan_info> scans;
+  scans.push_back({3, {0, 1, 2, 0}, 0, 0, 0, 0});
+  for (int component = 0; component < 3; ++component)
+    for (int k = 1; k < 64; ++k) scans.push_back({1, {component, 0, 0, 0}, k, k, 0, 0});
+  return Encode(width, height, 40, 90, 160, [&scans](jpeg_compress_struct& c) {
+    c.scan_info = scans.data();
+    c.num_scans = static_cast<int>(scans.size());
+  });
+}
+
+std::string WithDeclaredSize(std::string jpeg, int width, int height) {
+  // Walk the markers after SOI: each is FF xx and a two-byte length, up to the frame
+  // header (SOF0 baseline, SOF2 progressive).
+  std::size_t at = 2;
+  while (at + 9 < jpeg.size() && static_cast<unsigned char>(jpeg[at]) == 0xff) {
+    const auto marker = static_cast<unsigned char>(jpeg[at + 1]);
+    if (marker == 0xc0 || marker == 0xc2) {
+      jpeg[at + 5] = static_cast<char>(height >> 8);
+      jpeg[at + 6] = static_cast<char>(height & 0xff);
+      jpeg[at + 7] = static_cast<char>(width >> 8);
+      jpeg[at + 8] = static_cast<char>(width & 0xff);
+      return jpeg;
+    }
+    const std::size_t length = static_cast<unsigned char>(jpeg[at + 2]) * 256u +
+                               static_cast<unsigned char>(jpeg[at + 3]);
+    at += 2 + length;
+  }
+  throw std::runtime_error("no frame header in the picture");
 }
 
 }  // namespace apptest

@@ -505,6 +505,11 @@ TEST_F(MainFormTest, PicturesLoadAndSurviveBrokenOrMissingFiles) {
   form->RefreshForms();
   EXPECT_GT(PixelOf(form->imgDataSource).green(), 180);
   EXPECT_GT(PixelOf(form->imgGoingGraph).blue(), 200);
+  // So does a small file declaring a huge picture.
+  dir.write("CORVANSRVC-GOING.JPG",
+            apptest::WithDeclaredSize(apptest::SolidJpeg(16, 16, 220, 0, 0, true), 65500, 65500));
+  form->RefreshForms();
+  EXPECT_GT(PixelOf(form->imgGoingGraph).blue(), 200);
 
   // After midnight the new day's strip shows only once the service has written it.
   clock.set(brix32::EncodeDateTime({2013, 10, 4, 0, 0, 30, 0}));
