@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -25,6 +26,7 @@ using std::chrono::milliseconds;
 
 constexpr milliseconds kConnectLimit{1000};
 milliseconds gIdleLimit{30000};
+milliseconds gTimeLimit{60000};
 std::size_t gAnswerLimit = 64u << 20;
 
 int RemainingMs(Clock::time_point deadline) {
@@ -91,14 +93,15 @@ struct Answer {
   std::string content;
 };
 
-// Reads lines until "<EOF>", the host closing, or no line within the idle limit. Read
-// errors end nothing by themselves: only a connection that is gone does.
-Answer ReadAnswer(int fd, milliseconds idleLimit) {
+// Reads lines until "<EOF>", the host closing, no line within the idle limit, or the
+// overall deadline. Read errors end nothing by themselves: only a connection that is gone
+// does.
+Answer ReadAnswer(int fd, milliseconds idleLimit, Clock::time_point overallDeadline) {
   Answer answer;
   std::string pending;
   std::size_t lineStart = 0;
   bool closed = false;
-  Clock::time_point deadline = Clock::now() + idleLimit;
+  Clock::time_point deadline = std::min(Clock::now() + idleLimit, overallDeadline);
 
   const auto takeLine = [&](std::string_view line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -111,7 +114,7 @@ Answer ReadAnswer(int fd, milliseconds idleLimit) {
       answer.content += "\r\n";
     }
     brix32::ProcessMessages();
-    deadline = Clock::now() + idleLimit;
+    deadline = std::min(Clock::now() + idleLimit, overallDeadline);
   };
 
   for (;;) {
@@ -151,6 +154,8 @@ Answer ReadAnswer(int fd, milliseconds idleLimit) {
 
 milliseconds TarnexFetchIdleLimit() { return gIdleLimit; }
 void SetTarnexFetchIdleLimit(milliseconds limit) { gIdleLimit = limit; }
+milliseconds TarnexFetchTimeLimit() { return gTimeLimit; }
+void SetTarnexFetchTimeLimit(milliseconds limit) { gTimeLimit = limit; }
 std::size_t TarnexFetchAnswerLimit() { return gAnswerLimit; }
 void SetTarnexFetchAnswerLimit(std::size_t bytes) { gAnswerLimit = bytes; }
 
@@ -171,6 +176,7 @@ tRC GetFileFromTarnex(const std::string& sFile, const std::string& sCallingFunct
     const std::string url = "\"https://" + host + "/vek/" + sFile + "\"";
 
     op.Log.Trace = 250;
+    const Clock::time_point overallDeadline = Clock::now() + gTimeLimit;
     brix32::UniqueFd socket = ConnectWithin(host, port, kConnectLimit);
     if (!socket) {
       op.Log.Trace = 255;
@@ -185,10 +191,10 @@ tRC GetFileFromTarnex(const std::string& sFile, const std::string& sCallingFunct
     brix32::PostSyslogMsg({71124, op.Context() + " sFile=\"" + sFile + "\""});
 
     op.Log.Trace = 280;
-    SendAll(socket.get(), sFile + "\r\n", Clock::now() + gIdleLimit);
+    SendAll(socket.get(), sFile + "\r\n", std::min(Clock::now() + gIdleLimit, overallDeadline));
 
     op.Log.Trace = 300;
-    const Answer answer = ReadAnswer(socket.get(), gIdleLimit);
+    const Answer answer = ReadAnswer(socket.get(), gIdleLimit, overallDeadline);
     socket.reset();
 
     // A cut-off answer would leave a truncated file that later loads look complete.

@@ -79,6 +79,11 @@ class FetchHost {
     finish();
     return clientClosed_;
   }
+  // The client went away before the whole answer had been sent.
+  bool cutShort() {
+    finish();
+    return cutShort_;
+  }
 
  private:
   void Serve(const std::vector<std::string>& chunks, Then then, std::chrono::milliseconds pause) {
@@ -93,9 +98,12 @@ class FetchHost {
     }
     for (std::size_t i = 0; i < chunks.size(); ++i) {
       if (i > 0) std::this_thread::sleep_for(pause);
-      ::send(fd, chunks[i].data(), chunks[i].size(), MSG_NOSIGNAL);
+      if (::send(fd, chunks[i].data(), chunks[i].size(), MSG_NOSIGNAL) < 0) {
+        cutShort_ = true;  // the client has gone
+        break;
+      }
     }
-    if (then == kHold) {
+    if (then == kHold && !cutShort_) {
       while (Readable(fd, 10s)) {
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
         if (n <= 0) {
@@ -112,6 +120,7 @@ class FetchHost {
   std::thread thread_;
   std::string request_;
   bool clientClosed_ = false;
+  bool cutShort_ = false;
 };
 
 class Fetch : public ::testing::Test {
@@ -127,6 +136,7 @@ class Fetch : public ::testing::Test {
   }
   void TearDown() override {
     SetTarnexFetchIdleLimit(30s);
+    SetTarnexFetchTimeLimit(60s);
     SetTarnexFetchAnswerLimit(64u << 20);
     brix32::SetProcessMessagesHandler(nullptr);
     Lib::gVEKSettings = Lib::tVEKSettings{};
@@ -223,6 +233,19 @@ TEST_F(Fetch, SlowHostThatKeepsSendingLinesIsWaitedFor) {
                  150ms);
   EXPECT_EQ(GetFileFromTarnex("slow.txt", "Caller:7"), (tRC{0, "OK"}));
   EXPECT_EQ(scratch.folder().read("slow.txt"), "a\r\nb\r\nc\r\n");
+}
+
+TEST_F(Fetch, HostThatTricklesLinesIsLeftAtTheOverallDeadline) {
+  // A line every 50 ms keeps within the idle limit for the 10 s the answer would take.
+  SetTarnexFetchIdleLimit(2s);
+  SetTarnexFetchTimeLimit(500ms);
+  std::vector<std::string> chunks{"<SOF>\r\n"};
+  for (int i = 0; i < 200; ++i) chunks.push_back("<VEKUnit>\r\n");
+  chunks.push_back("<EOF>\r\n");
+  FetchHost host(chunks, FetchHost::kHold, 50ms);
+  EXPECT_EQ(GetFileFromTarnex("VEKUnits.xml", "Caller:7"), (tRC{-10060, "Connection timeout"}));
+  EXPECT_TRUE(host.cutShort());
+  EXPECT_EQ(scratch.files(), std::vector<std::string>{});
 }
 
 TEST_F(Fetch, HostThatStreamsWithoutEofIsCutOffAtTheAnswerLimit) {
