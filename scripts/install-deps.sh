@@ -9,6 +9,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils  # pdfinfo and pdftotext read back the stand-in's task sheets
+  strace         # a test watches the folder being synced after a file is replaced
   # fuzzing and sanitizers
   clang libclang-rt-14-dev
   # program libraries

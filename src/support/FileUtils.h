@@ -1,23 +1,47 @@
 #pragma once
 // Whole-file reads and writes. Neither writes an exception report: the report writer
 // itself writes through WriteTextFile.
+//
+// The program folder is shared with a service that runs under another account, so every
+// name in it may be a link, a FIFO or a device put there by someone else. Reads go
+// through ReadBoundedFile (regular files only, non-blocking, limited); writes never
+// follow a link, never write into anything but a regular file with one name, and give
+// the group of a set-group-ID folder the owner's access, so that every member of the
+// group can still write what we wrote.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "BoundedRead.h"
+
 namespace brix32 {
 
-// The file's bytes, unchanged. A missing file leaves Data as it was; a file that cannot
-// be read (locked, vanished, a folder) makes Data empty.
-void FileToBin(const std::string& FileName, std::string& Data);
-// Convenience for the common call with an empty Data.
-std::string FileToBin(const std::string& FileName);
+// What FileToBin reads at most when the caller names no limit: the largest file the
+// program reads, the units file.
+inline constexpr std::size_t kFileToBinLimit = 64 * 1024 * 1024;
 
-// 0 written; -1 nothing to write (the file is left alone); -5 any error.
+// The file's bytes, unchanged. A missing file leaves Data as it was; anything that cannot
+// be read (locked, vanished, a folder, a FIFO or device, larger than MaxBytes, a link
+// when links are refused) makes Data empty.
+void FileToBin(const std::string& FileName, std::string& Data, std::size_t MaxBytes = kFileToBinLimit,
+               tLinkRule Links = tLinkRule::Follow);
+// Convenience for the common call with an empty Data.
+std::string FileToBin(const std::string& FileName, std::size_t MaxBytes = kFileToBinLimit,
+                      tLinkRule Links = tLinkRule::Follow);
+
+// Writes into the file in place: appends, or replaces its content. A missing file is
+// created with the mode a plain create gives. A link, or anything but a regular file with
+// one name, is refused (-5). 0 written; -1 nothing to write (the file is left alone); -5
+// any error, and then errno says why.
 std::int32_t WriteTextFile(std::string_view Text, const std::string& FileName, bool bAppend);
 
-// Replaces FileName through a temporary file in the same folder and a rename, so that a
-// failed write leaves the previous content whole. 0 written, -1 empty text, -5 error.
+// Replaces FileName through a temporary file in the same folder (FileName + "." + six
+// letters or digits) and a rename, so that a failed or interrupted write leaves the
+// previous content whole; then syncs the folder, so that the new name survives a power
+// cut. A link of that name is replaced, never followed. The new file keeps the group and
+// mode of the regular file it replaces; without one it gets the mode a plain create gives.
+// 0 written, -1 empty text, -5 error (errno says why).
 std::int32_t WriteTextFileAtomic(std::string_view Text, const std::string& FileName);
 
 // The folder's entry whose name equals Name ignoring the case of a..z, exact match first;

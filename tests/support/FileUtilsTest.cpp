@@ -1,12 +1,43 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "FileUtils.h"
+#include "Hostile.h"
 #include "TempFolder.h"
 
 using namespace brix32;
 using corvantest::TempFolder;
+
+namespace {
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// The umask for one test.
+class Umask {
+ public:
+  explicit Umask(mode_t mask) : old_(::umask(mask)) {}
+  ~Umask() { ::umask(old_); }
+
+ private:
+  mode_t old_;
+};
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
 
 TEST(FileToBin, ReadsBytesUnchanged) {
   TempFolder dir;
@@ -74,4 +105,97 @@ TEST(ResolveNameIgnoringCase, ExactFirstThenAnyCase) {
   EXPECT_EQ(ResolveNameIgnoringCase(dir.path(), "absent.txt"), "absent.txt");
   dir.write("CORVANSRVC-STATUS.TXT", "y");
   EXPECT_EQ(ResolveNameIgnoringCase(dir.path(), "CORVANSRVC-STATUS.TXT"), "CORVANSRVC-STATUS.TXT");
+}
+
+// What another account can put under a name we write: the old write followed a link out
+// of the folder (or created its dangling target), wrote through a second name of a file
+// elsewhere, and blocked on a FIFO.
+TEST(WriteTextFile, NeverWritesThroughWhatIsPlantedUnderTheName) {
+  for (const bool append : {true, false}) {
+    TempFolder dir;
+    TempFolder outside;
+    outside.write("target", "outside");
+    ::symlink(outside.file("target").c_str(), dir.file("link").c_str());
+    ::symlink(outside.file("created").c_str(), dir.file("dangling").c_str());
+    ::link(outside.file("target").c_str(), dir.file("second-name").c_str());
+    ::mkfifo(dir.file("fifo").c_str(), 0666);
+    ::mkdir(dir.file("folder").c_str(), 0755);
+    for (const char* name : {"link", "dangling", "second-name", "fifo", "folder"}) {
+      const std::string file = dir.file(name);
+      ASSERT_TRUE(corvantest::FinishesInChild([&] { WriteTextFile("x", file, append); }))
+          << name << " blocks the write";
+      EXPECT_EQ(WriteTextFile("planted", file, append), -5) << name;
+    }
+    EXPECT_EQ(outside.read("target"), "outside");
+    EXPECT_FALSE(outside.exists("created"));
+  }
+}
+
+TEST(WriteTextFile, ANewFileGetsThePlainCreateModeAndTheSharedFolderGroupsAccess) {
+  const Umask mask(022);
+  TempFolder dir;
+  EXPECT_EQ(WriteTextFile("x", dir.file("plain"), true), 0);
+  EXPECT_EQ(ModeOf(dir.file("plain")), 0644u);
+  ::chmod(dir.file("plain").c_str(), 0600);
+  EXPECT_EQ(WriteTextFile("y", dir.file("plain"), true), 0);
+  EXPECT_EQ(ModeOf(dir.file("plain")), 0600u) << "an existing file keeps its mode";
+  // A set-group-ID folder is shared: the group gets what the owner has.
+  ::chmod(dir.path().c_str(), 02775);
+  EXPECT_EQ(WriteTextFile("x", dir.file("shared"), false), 0);
+  EXPECT_EQ(ModeOf(dir.file("shared")), 0664u);
+}
+
+TEST(WriteTextFileAtomic, ReplacesALinkItselfWithThePlainCreateMode) {
+  const Umask mask(022);
+  TempFolder dir;
+  TempFolder outside;
+  outside.write("target", "outside");
+  ::chmod(outside.file("target").c_str(), 0604);
+  ::symlink(outside.file("target").c_str(), dir.file("link").c_str());
+  ::symlink("/dev/zero", dir.file("zero").c_str());
+  ::symlink(outside.file("created").c_str(), dir.file("dangling").c_str());
+  ::link(outside.file("target").c_str(), dir.file("second-name").c_str());
+  for (const char* name : {"link", "zero", "dangling", "second-name"}) {
+    EXPECT_EQ(WriteTextFileAtomic("inside", dir.file(name)), 0) << name;
+    EXPECT_EQ(dir.read(name), "inside");
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(dir.file(name))));
+    EXPECT_EQ(ModeOf(dir.file(name)), 0644u) << name << " took a mode not its own";
+  }
+  EXPECT_EQ(outside.read("target"), "outside");
+  EXPECT_EQ(ModeOf(outside.file("target")), 0604u);
+  EXPECT_FALSE(outside.exists("created"));
+}
+
+TEST(WriteTextFileAtomic, KeepsTheModeOfTheFileItReplaces) {
+  const Umask mask(022);
+  TempFolder dir;
+  dir.write("kept", "old");
+  ::chmod(dir.file("kept").c_str(), 0640);
+  EXPECT_EQ(WriteTextFileAtomic("new", dir.file("kept")), 0);
+  EXPECT_EQ(ModeOf(dir.file("kept")), 0640u);
+  ::chmod(dir.path().c_str(), 02775);
+  EXPECT_EQ(WriteTextFileAtomic("new", dir.file("kept")), 0);
+  EXPECT_EQ(ModeOf(dir.file("kept")), 0660u) << "the shared folder's group keeps the owner's access";
+}
+
+// A write that fails half way (the disk full; here the file size limit) leaves the old
+// file whole and no temporary file behind.
+TEST(WriteTextFileAtomic, AFailedWriteLeavesTheOldFileWhole) {
+  TempFolder dir;
+  const std::string old(900, 'o');
+  dir.write("TASK-1.TXT", old);
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+  const rlimit small{100, saved.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  errno = 0;
+  const std::int32_t rc = WriteTextFileAtomic(std::string(2000, 'n'), dir.file("TASK-1.TXT"));
+  const int error = errno;
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ::signal(SIGXFSZ, previous);
+  EXPECT_EQ(rc, -5);
+  EXPECT_EQ(error, EFBIG);
+  EXPECT_EQ(dir.read("TASK-1.TXT"), old);
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"TASK-1.TXT"});
 }
