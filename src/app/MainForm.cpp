@@ -8,10 +8,12 @@
 #include <QShowEvent>
 #include <QSystemTrayIcon>
 
+#include "CorvanSettings.h"
 #include "Diagnostics.h"
 #include "ExePath.h"
 #include "FileUtils.h"
 #include "QtText.h"
+#include "SetupForm.h"
 
 namespace MainForm {
 namespace {
@@ -275,6 +277,10 @@ void TfrmMain::closeEvent(QCloseEvent* Event) {
 }
 
 void TfrmMain::showEvent(QShowEvent* Event) {
+  // However the window comes to be shown (the icon, a start without a notification area,
+  // the window manager restoring it, the end of a command's dialog), the setup dialogs
+  // hold the stored settings from then on: OK saves what the operator could see.
+  FillSetupDialogs();
   if (!centred_) {
     centred_ = true;
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -284,6 +290,15 @@ void TfrmMain::showEvent(QShowEvent* Event) {
     }
   }
   QWidget::showEvent(Event);
+}
+
+void TfrmMain::FillSetupDialogs() {
+  SetupForm::TfrmSetup* setup = SetupForm::frmSetup;
+  if (!setup) return;  // start-up runs before the dialogs are created
+  DropErrors([&] {
+    Lib::GetCorvanSettings(std::string("TfrmMain.FillSetupDialogs:") + "100");
+    setup->FillSetupControls();
+  });
 }
 
 void TfrmMain::SetTrayHint(const std::string& Hint) {

@@ -142,6 +142,9 @@ class TfrmMain : public QWidget {
  private:
   void CreateControls();
   void CreateComponents();
+  // The settings file read again and copied into every control of both setup dialogs
+  // (once they exist); errors are dropped.
+  void FillSetupDialogs();
   // Sets the notification-area hint and remembers it as the base of later refreshes.
   void SetTrayHint(const std::string& Hint);
   // "Connected to:" + the host the service uses + ":15167".

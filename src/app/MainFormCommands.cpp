@@ -59,7 +59,7 @@ void TfrmMain::RunCommand(void (TfrmMain::*Command)()) {
 
 void TfrmMain::TrayIconClick(TTrayIcon* /*Sender*/) {
   DropErrors([&] {
-    if (SetupForm::frmSetup) SetupForm::frmSetup->FillSetupControls();
+    FillSetupDialogs();
     tGetStatus status;
     GetStatus(status);
     ShowStatus(status);
@@ -84,6 +84,9 @@ void TfrmMain::cmdSetupClick() {
   if (!isVisible()) return;
   if (!SetupForm::frmSetup) throw std::logic_error("the setup dialog has not been created");
   SetupForm::TfrmSetup& setup = *SetupForm::frmSetup;
+  // Both dialogs open on what the file holds now, the advanced one included: OK saves its
+  // fields too, whether or not the operator opened it.
+  FillSetupDialogs();
   setup.RefreshSetupForm();
 
   const TShowAgain shownAgain = HideForDialog();
@@ -96,8 +99,9 @@ void TfrmMain::cmdSetupClick() {
   setupOpen_ = false;
 
   if (result == QDialog::Accepted) {
-    show();
+    // Saved before the window shows again: showing it refills the dialogs from the file.
     setup.ApplySetupControls();
+    show();
     TrayIcon->SetIcon(GetPrintStateIcon());
     RefreshForms();
   }

@@ -85,7 +85,7 @@ TfrmSetupAdvanced::TfrmSetupAdvanced(platform::Dialogs& Dialogs) : QDialog(nullp
   chkPrintCFStasks->setToolTip(cmdHelpPrintCFStasks->toolTip());
 
   lblTarnexServer = Named(new QLabel(QStringLiteral("Tarnex server"), this), "lblTarnexServer");
-  txtWWWHost = Named(new QLineEdit(this), "txtWWWHost");
+  txtWWWHost = Named(new SetupWidgets::TSettingEdit(this), "txtWWWHost");
   txtWWWHost->setToolTip(QStringLiteral(
       "This is the address if the Tarnex server. It required for the Pager feed and downloading the "
       "VEKUnits.xml, Suburbs.xml and TaskTypes.xml files"));
@@ -105,7 +105,7 @@ TfrmSetupAdvanced::TfrmSetupAdvanced(platform::Dialogs& Dialogs) : QDialog(nullp
 
   lblUDPBroadcastAddress =
       Named(new QLabel(QStringLiteral("UDP broadcast address"), this), "lblUDPBroadcastAddress");
-  txtBroadcastAddr = Named(new SetupWidgets::TLimitedEdit(this, kBroadcastAddrLength), "txtBroadcastAddr");
+  txtBroadcastAddr = Named(new SetupWidgets::TSettingEdit(this, kBroadcastAddrLength), "txtBroadcastAddr");
   txtBroadcastAddr->SetValue(QStringLiteral("255.255.255.255"));
   cmdHelpBroadcastAddress = HelpButton(
       "cmdHelpBroadcastAddress",
@@ -133,7 +133,7 @@ TfrmSetupAdvanced::TfrmSetupAdvanced(platform::Dialogs& Dialogs) : QDialog(nullp
 
   lblProcessUnit = Named(new QLabel(QStringLiteral("Process Unit:"), this), "lblProcessUnit");
   lblProcessUnit->setToolTip(QStringLiteral("Filters units. *=All, {3 letter unit code}=Unit, {blank}=none"));
-  txtProcessVEKUnits = Named(new QLineEdit(this), "txtProcessVEKUnits");
+  txtProcessVEKUnits = Named(new SetupWidgets::TSettingEdit(this), "txtProcessVEKUnits");
   txtProcessVEKUnits->setFixedWidth(90);
   cmdHelpProcessUnit = HelpButton("cmdHelpProcessUnit",
                                   "Filter tasks by unit. *=All, {3 letter unit code}=Unit, {blank}=none");
@@ -141,7 +141,7 @@ TfrmSetupAdvanced::TfrmSetupAdvanced(platform::Dialogs& Dialogs) : QDialog(nullp
 
   lblSerialPortSettings =
       Named(new QLabel(QStringLiteral("Corvan300 serial port settings"), this), "lblSerialPortSettings");
-  txtSerialComms = Named(new QLineEdit(this), "txtSerialComms");
+  txtSerialComms = Named(new SetupWidgets::TSettingEdit(this), "txtSerialComms");
   cmdHelpSerialPortSettings = HelpButton(
       "cmdHelpSerialPortSettings",
       "Set the serial parameters if connected to a Corvan3000. Eg:- COM1,57600,N,8,1. At the units this "
@@ -211,13 +211,26 @@ void TfrmSetupAdvanced::SetUDPBox(std::int32_t UDPListenPort) {
   chkProcessUDPBroadcastPackets->setEnabled(state.Enabled);
 }
 
+void TfrmSetupAdvanced::FillAdvancedControls() {
+  const Lib::tCorvanSettings& settings = Lib::gCorvanSettings;
+  // The serial parameters before the TCP feed box: checked while the field still held an
+  // older value, the box would warn and uncheck itself, and OK would save the feed off.
+  txtSerialComms->SetValue(Q(settings.SerialComms));
+  const bool serial = !settings.SerialComms.empty();
+  chkProcessTarnexTCPFeed->setEnabled(!serial);
+  chkProcessTarnexTCPFeed->setChecked(!serial && settings.ProcessTarnexTCPFeed);
+  txtSerialComms->setEnabled(!chkProcessTarnexTCPFeed->isChecked());
+  txtWWWHost->SetValue(Q(Lib::gVEKSettings.WWWHost));
+  RefreshAdvancedSetupForm();
+}
+
 void TfrmSetupAdvanced::RefreshAdvancedSetupForm() {
   const Lib::tCorvanSettings& settings = Lib::gCorvanSettings;
   ShowPDWLogPath(settings.PDWLogPath);
   txtBroadcastAddr->SetValue(Q(settings.UDPAddr));
   SetUDPBox(settings.UDPListenPort);
   chkPrintCFStasks->setChecked(settings.PrintCFSTasks);
-  txtProcessVEKUnits->setText(Q(SetupForm::UnitFilterShown(settings.ProcessVEKUnits, settings.MainUnit)));
+  txtProcessVEKUnits->SetValue(Q(SetupForm::UnitFilterShown(settings.ProcessVEKUnits, settings.MainUnit)));
 }
 
 void TfrmSetupAdvanced::cmdBrowsePDWLogPathClick() {

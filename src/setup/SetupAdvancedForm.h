@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <cstdint>
 
@@ -27,29 +26,32 @@ class TfrmSetupAdvanced : public QDialog {
   QCheckBox* chkPrintCFStasks = nullptr;
   QPushButton* cmdHelpPrintCFStasks = nullptr;
   QLabel* lblTarnexServer = nullptr;
-  QLineEdit* txtWWWHost = nullptr;
+  SetupWidgets::TSettingEdit* txtWWWHost = nullptr;
   QPushButton* cmdHelpTarnexServer = nullptr;
   QLabel* lblPDWLogPathCaption = nullptr;
   QLabel* lblPDWLogPath = nullptr;  // hidden: the folder that OK on the setup dialog applies
   QPushButton* cmdBrowsePDWLogPath = nullptr;
   QPushButton* cmdHelpPDWLogPath = nullptr;
   QLabel* lblUDPBroadcastAddress = nullptr;
-  SetupWidgets::TLimitedEdit* txtBroadcastAddr = nullptr;
+  SetupWidgets::TSettingEdit* txtBroadcastAddr = nullptr;
   QPushButton* cmdHelpBroadcastAddress = nullptr;
   QPushButton* Button4 = nullptr;  // "Broadcast a task on the local network."
   QPushButton* cmdHelpBroadcast = nullptr;
   QCheckBox* chkProcessUDPBroadcastPackets = nullptr;
   QPushButton* cmdHelpUDPBroadcastPackets = nullptr;
   QLabel* lblProcessUnit = nullptr;
-  QLineEdit* txtProcessVEKUnits = nullptr;
+  SetupWidgets::TSettingEdit* txtProcessVEKUnits = nullptr;
   QPushButton* cmdHelpProcessUnit = nullptr;
   QLabel* lblSerialPortSettings = nullptr;
-  QLineEdit* txtSerialComms = nullptr;
+  SetupWidgets::TSettingEdit* txtSerialComms = nullptr;
   QPushButton* cmdHelpSerialPortSettings = nullptr;
   QPushButton* cmdPhoneHome = nullptr;
   QPushButton* cmdCancel = nullptr;
   QPushButton* cmdOK = nullptr;
 
+  // Every field from the settings, so that OK on the setup dialog saves what the operator
+  // did not touch as it is stored, whether or not this dialog was opened.
+  void FillAdvancedControls();
   // The PDW log folder, broadcast address, UDP box, CFS box and unit filter from the
   // settings: before the dialog opens, and again after it was cancelled.
   void RefreshAdvancedSetupForm();

@@ -49,7 +49,7 @@ TfrmSetup::TfrmSetup(platform::Dialogs& Dialogs) : QDialog(nullptr), dialogs_(Di
   lblMainUnit->setObjectName(QStringLiteral("lblMainUnit"));
   lblMainUnit->setToolTip(QStringLiteral(
       "This is the 3 character unit code that is displayed in the maps on the task sheets."));
-  txtMainUnit = new QLineEdit(this);
+  txtMainUnit = new SetupWidgets::TSettingEdit(this);
   txtMainUnit->setObjectName(QStringLiteral("txtMainUnit"));
   txtMainUnit->setFixedWidth(48);
   cmdHelpMainUnit = SetupWidgets::MakeHelpButton(this, "cmdHelpMainUnit");
@@ -107,16 +107,8 @@ void TfrmSetup::FillSetupControls() {
   const std::int32_t printing = settings.EnablePrinting;
   SetPrintingBoxEnabled(printing != 2);
   chkEnablePrinting->setChecked(printing == 1);
-  advanced.chkProcessTarnexTCPFeed->setChecked(settings.ProcessTarnexTCPFeed);
-  advanced.SetUDPBox(settings.UDPListenPort);
-  advanced.chkPrintCFStasks->setChecked(settings.PrintCFSTasks);
-  txtMainUnit->setText(Q(settings.MainUnit));
-  advanced.txtWWWHost->setText(Q(Lib::gVEKSettings.WWWHost));
-  advanced.txtSerialComms->setText(Q(settings.SerialComms));
-  if (!advanced.txtSerialComms->text().isEmpty()) {
-    advanced.chkProcessTarnexTCPFeed->setEnabled(false);
-    advanced.chkProcessTarnexTCPFeed->setChecked(false);
-  }
+  txtMainUnit->SetValue(Q(settings.MainUnit));
+  advanced.FillAdvancedControls();
 }
 
 void TfrmSetup::RefreshSetupForm() {
@@ -124,7 +116,7 @@ void TfrmSetup::RefreshSetupForm() {
     SetupAdvancedForm::TfrmSetupAdvanced& advanced = Advanced();
     Lib::GetCorvanSettings("SetupForm.RefreshSetupForm:100");
     Lib::tCorvanSettings& settings = Lib::gCorvanSettings;
-    txtMainUnit->setText(Q(settings.MainUnit));
+    txtMainUnit->SetValue(Q(settings.MainUnit));
     // This is how a click on the box reaches the setting; only OK saves it.
     settings.EnablePrinting =
         EnablePrintingFromBox(chkEnablePrinting->isEnabledTo(this), chkEnablePrinting->isChecked());

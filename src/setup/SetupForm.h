@@ -5,10 +5,10 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 
 #include "Dialogs.h"
+#include "SetupWidgets.h"
 
 namespace SetupAdvancedForm {
 class TfrmSetupAdvanced;
@@ -27,13 +27,14 @@ class TfrmSetup : public QDialog {
   QLabel* lblDefaultPrinter = nullptr;
   QPushButton* cmdHelpEnablePrinting = nullptr;
   QLabel* lblMainUnit = nullptr;
-  QLineEdit* txtMainUnit = nullptr;
+  SetupWidgets::TSettingEdit* txtMainUnit = nullptr;
   QPushButton* cmdHelpMainUnit = nullptr;
   QPushButton* cmdAdvanced = nullptr;
   QPushButton* cmdCancel = nullptr;
   QPushButton* cmdOK = nullptr;
 
-  // Settings in memory -> the controls of both dialogs (a click on the tray icon).
+  // Settings in memory -> every control of both dialogs: whenever the main window is
+  // shown, and as the dialog opens.
   void FillSetupControls();
   // Reloads the settings file and brings the controls it owns up to date; the printing
   // box is read back into the setting. Fails silently.

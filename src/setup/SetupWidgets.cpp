@@ -2,7 +2,9 @@
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <QValidator>
 #include <algorithm>
+#include <limits>
 
 namespace SetupWidgets {
 
@@ -34,15 +36,37 @@ QPushButton* MakeHelpButton(QWidget* Parent, const char* Name) {
   return button;
 }
 
-TLimitedEdit::TLimitedEdit(QWidget* Parent, int Limit) : QLineEdit(Parent), limit_(Limit) {
+namespace {
+
+// Line breaks out of whatever reaches the edit; the rest as it came.
+class TNoLineBreaks : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& Input, int& Pos) const override {
+    for (qsizetype i = Input.size(); i-- > 0;) {
+      if (Input[i] != QLatin1Char('\r') && Input[i] != QLatin1Char('\n')) continue;
+      Input.remove(i, 1);
+      if (i < Pos) --Pos;
+    }
+    return Acceptable;
+  }
+};
+
+constexpr int kNoLimit = std::numeric_limits<int>::max();
+
+}  // namespace
+
+TSettingEdit::TSettingEdit(QWidget* Parent, int TypingLimit)
+    : QLineEdit(Parent), limit_(TypingLimit > 0 ? TypingLimit : kNoLimit) {
   setMaxLength(limit_);
+  setValidator(new TNoLineBreaks(this));
   // Each edit can only keep or lower the bound, down to the limit itself.
   connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
     setMaxLength(std::max(limit_, static_cast<int>(text.size())));
   });
 }
 
-void TLimitedEdit::SetValue(const QString& Text) {
+void TSettingEdit::SetValue(const QString& Text) {
   setMaxLength(std::max(limit_, static_cast<int>(Text.size())));
   setText(Text);
 }

@@ -28,12 +28,16 @@ void LayOutDialog(QDialog* Dialog, QGridLayout* Rows, QPushButton* Left, QPushBu
 // The small "?" button at the end of a row; it shows the row's explanation.
 QPushButton* MakeHelpButton(QWidget* Parent, const char* Name);
 
-// A maximum length that limits typing only, as the edit boxes of the settings always
-// did: a longer value put in by the program is kept whole (Qt's own limit would cut it)
-// and can be shortened, never lengthened, by the user.
-class TLimitedEdit : public QLineEdit {
+// A one-line edit of a stored setting. A value the program puts in is kept whole (Qt's
+// own limit of 32,767 characters would cut a longer one) and given back as it was; what
+// the user types, pastes or drops loses its line breaks, which the settings file could not
+// give back. A typing limit, where there is one, bounds typing only, as the edit boxes of
+// the settings always did: a longer value from the file is kept and can be shortened,
+// never lengthened, by the user.
+class TSettingEdit : public QLineEdit {
  public:
-  TLimitedEdit(QWidget* Parent, int Limit);
+  explicit TSettingEdit(QWidget* Parent, int TypingLimit = 0);
+  // Puts a value in whole, whatever the typing limit.
   void SetValue(const QString& Text);
 
  private:

@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <cstdlib>
 
+#include "WhenModal.h"
+
 namespace apptest {
 
 void CommandsTest::SetUp() {
@@ -45,17 +47,7 @@ void CommandsTest::ShowForm(MainForm::TfrmMain& form) {
   EXPECT_TRUE(form.isVisible());
 }
 
-void CommandsTest::WhenModal(std::function<void(QWidget*)> step) {
-  auto* poll = new QTimer;
-  QObject::connect(poll, &QTimer::timeout, poll, [poll, step = std::move(step)] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal) return;
-    poll->stop();
-    poll->deleteLater();
-    step(modal);
-  });
-  poll->start(10);
-}
+void CommandsTest::WhenModal(std::function<void(QWidget*)> step) { corvantest::WhenModal(std::move(step)); }
 
 bool CommandsTest::OpensModal(const std::function<void()>& command) {
   bool seen = false;

@@ -7,20 +7,13 @@
 
 #include "QtApplication.h"
 #include "QtNotificationArea.h"
+#include "TestApplication.h"
 #include "TrayIcon.h"
 
 using namespace platform;
+using platformtest::EnsureApplication;
 
 namespace {
-
-void EnsureApplication() {
-  if (QApplication::instance()) return;
-  static int argc = 1;
-  static char arg0[] = "platform_qt_test";
-  static char* argv[] = {arg0, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  (void)app;
-}
 
 std::string PngBytes() {
   QImage image(16, 16, QImage::Format_ARGB32);

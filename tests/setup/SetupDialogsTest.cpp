@@ -1,5 +1,7 @@
 // Both setup dialogs driven as a user would, offscreen: what each operation puts into
 // the controls, what OK stores, and the rules between the controls.
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -381,4 +383,30 @@ TEST_F(SetupDialogs, BrowseSetsThePDWLogFolderAndCanCreateIt) {
   advanced->cmdBrowsePDWLogPath->click();
   setup->ApplySetupControls();
   EXPECT_EQ(Stored().Corvan.PDWLogPath, fresh);
+}
+
+TEST_F(SetupDialogs, APastedLineBreakNeverReachesTheSettingsFile) {
+  WriteSettings([] { Lib::gVEKSettings.WWWHostActive = "10.99.0.7"; });
+  setup->FillSetupControls();
+  // Each one-line field, as the operator would paste two lines into it.
+  for (QLineEdit* field : {static_cast<QLineEdit*>(setup->txtMainUnit), static_cast<QLineEdit*>(advanced->txtWWWHost),
+                           static_cast<QLineEdit*>(advanced->txtBroadcastAddr),
+                           static_cast<QLineEdit*>(advanced->txtProcessVEKUnits),
+                           static_cast<QLineEdit*>(advanced->txtSerialComms)}) {
+    SCOPED_TRACE(S(field->objectName()));
+    field->setEnabled(true);
+    field->clear();
+    QGuiApplication::clipboard()->setText(QStringLiteral("10.99.0.1\r\n<!--"));
+    field->paste();
+    EXPECT_EQ(Text(field), "10.99.0.1<!--");
+  }
+  setup->ApplySetupControls();
+  const setuptest::tStored stored = Stored();
+  EXPECT_EQ(stored.VEK.WWWHost, "10.99.0.1<!--");
+  EXPECT_EQ(stored.Corvan.MainUnit, "10.99.0.1<!--");
+  EXPECT_EQ(stored.Corvan.UDPAddr, "10.99.0.1<!--");
+  EXPECT_EQ(stored.Corvan.ProcessVEKUnits, "10.99.0.1<!--");
+  EXPECT_EQ(stored.Corvan.SerialComms, "10.99.0.1<!--");
+  // What follows the fields in the file is still read.
+  EXPECT_EQ(stored.VEK.WWWHostActive, "10.99.0.7");
 }

@@ -15,6 +15,7 @@ std::string S(const QString& s) { return s.toLatin1().toStdString(); }
 
 QWidget* Parent() { return QApplication::activeWindow(); }
 
+
 }  // namespace
 
 QStringList QtNameFilters(const std::string& Filter) {
@@ -68,7 +69,11 @@ std::string QtDialogs::InputBox(const std::string& Caption, const std::string& P
   bool ok = false;
   const QString answer =
       QInputDialog::getText(Parent(), Q(Caption), Q(Prompt), QLineEdit::Normal, Q(Default), &ok);
-  return ok ? S(answer) : Default;
+  if (!ok) return Default;
+  // One line: a pasted line break would end up inside a line of the settings file.
+  QString line = answer;
+  line.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
+  return S(line);
 }
 
 std::optional<std::vector<std::string>> QtDialogs::OpenFiles(const tOpenDialogParams& Params) {

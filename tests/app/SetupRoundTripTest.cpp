@@ -1,0 +1,198 @@
+// Setup closed with OK without an edit, after a look at the advanced dialog, or cancelled:
+// every setting in the file stays as it was stored, whether the panel started behind a
+// notification-area icon or shown on a desktop without one.
+#include <QWidget>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "CommandsFixture.h"
+#include "CorvanSettings.h"
+#include "Diagnostics.h"
+
+using apptest::CommandsTest;
+
+namespace {
+
+enum class tClose { OK, AdvancedThenOK, EditsCancelledThenOK };
+
+struct tRoundTrip {
+  bool Tray;
+  tClose Close;
+};
+
+void PrintTo(const tRoundTrip& c, std::ostream* os) {
+  *os << (c.Tray ? "with a tray, " : "without a tray, ") << static_cast<int>(c.Close);
+}
+
+using tSettingValues = std::vector<std::pair<std::string, std::string>>;
+
+std::string TrueFalse(bool b) { return b ? "True" : "False"; }
+
+// Every setting of the file's text, by name, as the settings library reads it back.
+tSettingValues FileSettings(const std::string& text) {
+  const Lib::tCorvanSettings corvan = Lib::gCorvanSettings;
+  const Lib::tVEKSettings vek = Lib::gVEKSettings;
+  const brix32::tLog log = brix32::gGlobalSettings.Log;
+  Lib::gCorvanSettings = {};
+  Lib::gVEKSettings = {};
+  brix32::gGlobalSettings.Log = {};
+  Lib::ReadCorvanSettingsText(text);
+  const Lib::tCorvanSettings& c = Lib::gCorvanSettings;
+  const Lib::tVEKSettings& v = Lib::gVEKSettings;
+  const brix32::tLog& l = brix32::gGlobalSettings.Log;
+  tSettingValues values = {
+      {"SerialComms", c.SerialComms},
+      {"ProcessTarnexTCPFeed", TrueFalse(c.ProcessTarnexTCPFeed)},
+      {"WWWHost", v.WWWHost},
+      {"WWWHostAlt", v.WWWHostAlt},
+      {"WWWHostActive", v.WWWHostActive},
+      {"URI", v.URI},
+      {"ProcessVEKUnits", c.ProcessVEKUnits},
+      {"UDPAddr", c.UDPAddr},
+      {"UDPListenPort", std::to_string(c.UDPListenPort)},
+      {"PrintTestPageAtStartup", TrueFalse(c.PrintTestPageAtStartup)},
+      {"EnablePrinting", std::to_string(c.EnablePrinting)},
+      {"PrintCFSTasks", TrueFalse(c.PrintCFSTasks)},
+      {"MainUnit", c.MainUnit},
+      {"DaysOfLogFilesRetained", std::to_string(l.DaysOfLogFilesRetained)},
+      {"PDWLogPath", c.PDWLogPath},
+      {"SyslogServer", l.SyslogServer},
+  };
+  Lib::gCorvanSettings = corvan;
+  Lib::gVEKSettings = vek;
+  brix32::gGlobalSettings.Log = log;
+  return values;
+}
+
+// A value short enough to read in a failure message.
+std::string Shown(const std::string& value) {
+  if (value.size() <= 40) return "'" + value + "'";
+  return "'" + value.substr(0, 40) + "...' (" + std::to_string(value.size()) + " bytes)";
+}
+
+class SetupRoundTrip : public CommandsTest, public ::testing::WithParamInterface<tRoundTrip> {
+ protected:
+  // A station's settings, each unlike its default, one longer than a line edit holds
+  // unless told otherwise.
+  void WriteStationSettings() {
+    WriteSettings([] {
+      Lib::tCorvanSettings& c = Lib::gCorvanSettings;
+      Lib::tVEKSettings& v = Lib::gVEKSettings;
+      v.WWWHost = "127.0.0.1";
+      v.WWWHostAlt = "10.99.0.2";
+      v.WWWHostActive = "10.99.0.3";
+      v.URI = "/vek/station.dll";
+      c.EnablePrinting = 1;
+      c.PrintTestPageAtStartup = true;
+      c.UDPAddr = "10.1.2.255";
+      c.ProcessVEKUnits = "*";
+      c.MainUnit = std::string(40 * 1024, 'Q');
+      c.SerialComms = "COM1,57600,N,8,1";
+      c.ProcessTarnexTCPFeed = false;
+      c.UDPListenPort = 0;
+      c.PrintCFSTasks = true;
+      c.PDWLogPath = "/var/lib/pdw";
+      brix32::gGlobalSettings.Log.DaysOfLogFilesRetained = 30;
+      brix32::gGlobalSettings.Log.SyslogServer = "127.0.0.1";
+    });
+  }
+
+  // Setup pressed on the shown window; `step` runs inside the setup dialog and closes it.
+  void RunSetup(const std::function<void()>& step) {
+    WhenModal([&](QWidget* modal) {
+      EXPECT_EQ(modal, setup.get());
+      step();
+    });
+    form->cmdSetup->click();
+  }
+
+  // "Advanced..." in the open setup dialog; `step` runs inside the advanced dialog and
+  // closes it.
+  void RunAdvanced(const std::function<void()>& step) {
+    WhenModal([&](QWidget* modal) {
+      EXPECT_EQ(modal, advanced.get());
+      step();
+    });
+    setup->cmdAdvanced->click();
+  }
+
+  void ExpectStored(const tSettingValues& stored) {
+    const tSettingValues now = FileSettings(dir.read("CorvanSrvc-Settings.xml"));
+    ASSERT_EQ(now.size(), stored.size());
+    for (std::size_t i = 0; i < now.size(); ++i)
+      EXPECT_TRUE(now[i].second == stored[i].second)
+          << now[i].first << " was " << Shown(stored[i].second) << ", is " << Shown(now[i].second);
+  }
+
+  std::unique_ptr<MainForm::TfrmMain> form;
+};
+
+TEST_P(SetupRoundTrip, LeavesEverySettingAsStored) {
+  WriteStationSettings();
+  const tSettingValues stored = FileSettings(dir.read("CorvanSrvc-Settings.xml"));
+  trayAvailable = GetParam().Tray;
+  form = StartWithDialogs();
+  // Shown as the program shows it: by a click on the icon, or at once without a tray.
+  if (trayAvailable)
+    ShowForm(*form);
+  else
+    form->ShowOnStart();
+  ASSERT_TRUE(form->isVisible());
+
+  switch (GetParam().Close) {
+    case tClose::OK:
+      RunSetup([&] { setup->cmdOK->click(); });
+      break;
+    case tClose::AdvancedThenOK:
+      RunSetup([&] {
+        RunAdvanced([&] { advanced->cmdOK->click(); });
+        setup->cmdOK->click();
+      });
+      break;
+    case tClose::EditsCancelledThenOK:
+      // Edits in both dialogs, confirmed in the advanced one, then Setup cancelled: the
+      // next opening shows the stored values again, and OK keeps them.
+      RunSetup([&] {
+        setup->chkPrintTestPageAtStartup->click();
+        setup->chkEnablePrinting->click();
+        setup->txtMainUnit->setText("EAS");
+        RunAdvanced([&] {
+          advanced->txtSerialComms->clear();
+          advanced->chkProcessTarnexTCPFeed->click();
+          advanced->chkPrintCFStasks->click();
+          advanced->txtWWWHost->setText("10.99.0.9");
+          advanced->txtBroadcastAddr->setText("10.99.0.255");
+          advanced->txtProcessVEKUnits->setText("EAS");
+          advanced->cmdOK->click();
+        });
+        setup->cmdCancel->click();
+      });
+      ExpectStored(stored);
+      RunSetup([&] { setup->cmdOK->click(); });
+      break;
+  }
+
+  ExpectStored(stored);
+  EXPECT_TRUE(form->isVisible());
+}
+
+std::string CaseName(const ::testing::TestParamInfo<tRoundTrip>& info) {
+  std::string name = info.param.Tray ? "WithATray_" : "WithoutATray_";
+  switch (info.param.Close) {
+    case tClose::OK: return name + "OK";
+    case tClose::AdvancedThenOK: return name + "AdvancedThenOK";
+    case tClose::EditsCancelledThenOK: return name + "EditsCancelledThenOK";
+  }
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(, SetupRoundTrip,
+                         ::testing::Values(tRoundTrip{true, tClose::OK}, tRoundTrip{true, tClose::AdvancedThenOK},
+                                           tRoundTrip{true, tClose::EditsCancelledThenOK},
+                                           tRoundTrip{false, tClose::OK},
+                                           tRoundTrip{false, tClose::AdvancedThenOK},
+                                           tRoundTrip{false, tClose::EditsCancelledThenOK}),
+                         CaseName);
+
+}  // namespace
