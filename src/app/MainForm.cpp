@@ -219,6 +219,10 @@ void TfrmMain::CreateControls() {
   Button2->setVisible(false);
   connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOKClick(); });
   connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+
+  // The labels show versions, hosts and texts from the service's files and the settings:
+  // as written, never as markup (a picture it named would be loaded at start-up).
+  for (QLabel* label : findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
 }
 
 void TfrmMain::CreateComponents() {

@@ -8,6 +8,7 @@
 #include "Diagnostics.h"
 #include "FileUtils.h"
 #include "MainForm.h"
+#include "PlainText.h"
 #include "ProcessCount.h"
 #include "QtText.h"
 #include "ServiceState.h"
@@ -98,7 +99,7 @@ platform::HICON TfrmMain::GetPrintStateIcon() {
 
 void TfrmMain::ShowStatus(const tGetStatus& Status) {
   lblStatus->setText(Q(Status.StatusText));
-  lblStatus->setToolTip(Q(Status.HintText));
+  lblStatus->setToolTip(platform::PlainTextToolTip(Q(Status.HintText)));
   QPalette p = lblStatus->palette();
   p.setColor(QPalette::WindowText, StatusColour(Status.StatusText));
   lblStatus->setPalette(p);

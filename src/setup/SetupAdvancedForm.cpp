@@ -188,6 +188,7 @@ TfrmSetupAdvanced::TfrmSetupAdvanced(platform::Dialogs& Dialogs) : QDialog(nullp
   rows->addWidget(cmdHelpSerialPortSettings, row++, 3);
   chkSaveTasksAsPDF->hide();
   cmdHelpSaveTasksAsPDF->hide();
+  SetupWidgets::ShowLabelsAsPlainText(this);
 
   SetupWidgets::LayOutDialog(this, rows, cmdPhoneHome, cmdCancel, cmdOK);
 

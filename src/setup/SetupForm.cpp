@@ -73,6 +73,7 @@ TfrmSetup::TfrmSetup(platform::Dialogs& Dialogs) : QDialog(nullptr), dialogs_(Di
   rows->addWidget(cmdHelpMainUnit, 2, 2);
 
   SetupWidgets::LayOutDialog(this, rows, cmdAdvanced, cmdCancel, cmdOK);
+  SetupWidgets::ShowLabelsAsPlainText(this);
 
   connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
   connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -1,6 +1,7 @@
 #include "SetupWidgets.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QVBoxLayout>
 #include <QValidator>
 #include <algorithm>
@@ -28,6 +29,10 @@ void LayOutDialog(QDialog* Dialog, QGridLayout* Rows, QPushButton* Left, QPushBu
   form->addSpacing(8);
   form->addLayout(buttons);
   form->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void ShowLabelsAsPlainText(QWidget* Window) {
+  for (QLabel* label : Window->findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
 }
 
 QPushButton* MakeHelpButton(QWidget* Parent, const char* Name) {

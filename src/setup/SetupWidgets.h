@@ -25,6 +25,10 @@ QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Caption);
 void LayOutDialog(QDialog* Dialog, QGridLayout* Rows, QPushButton* Left, QPushButton* Cancel,
                   QPushButton* OK);
 
+// Every label of a window shows its text as written: a printer's name or a folder from
+// the settings must never be taken for markup (a picture it named would be loaded).
+void ShowLabelsAsPlainText(QWidget* Window);
+
 // The small "?" button at the end of a row; it shows the row's explanation.
 QPushButton* MakeHelpButton(QWidget* Parent, const char* Name);
 

@@ -94,7 +94,7 @@ void MainFormTest::WriteSettings(const std::function<void()>& edit) {
 std::unique_ptr<MainForm::TfrmMain> MainFormTest::Start(std::vector<std::string> args) {
   MainForm::tMainFormPorts ports;
   ports.Area = &area;
-  ports.Dialogs = &dialogs;
+  ports.Dialogs = dialogsPort ? dialogsPort : &dialogs;
   ports.TrayAvailable = [this] { return trayAvailable; };
   ports.SetPathToEXEPath = [this] {
     std::filesystem::current_path(dir.path());

@@ -63,6 +63,8 @@ class MainFormTest : public ::testing::Test {
   corvantest::FixedClock clock{2013, 10, 3, 14, 5, 9};
   platform::FakeNotificationArea area;
   platform::ScriptedDialogs dialogs;
+  // The dialogs the window uses when not the scripted ones.
+  platform::Dialogs* dialogsPort = nullptr;
   bool trayAvailable = true;
   std::string oldCwd;
 };

@@ -4,13 +4,17 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 #include <memory>
 
 #include "CommandsFixture.h"
 #include "ControlEvents.h"
 #include "CorvanSettings.h"
+#include "FifoProbe.h"
+#include "QtDialogs.h"
 #include "QtText.h"
+#include "ShownText.h"
 #include "SimProcess.h"
 
 using namespace MainForm;
@@ -305,4 +309,29 @@ TEST_F(VersionsReportTest, AVersionFileWithALineEndEndsTheCommandInTheErrorBox) 
   EXPECT_EQ(dialogs.Calls()[0].Text, "'12\r\n' is not a valid integer value");
   // The hourglass does not outlive the command.
   EXPECT_EQ(dialogs.Cursors(), (std::vector<tCursor>{tCursor::crHourGlass, tCursor::crArrow}));
+}
+
+TEST_F(VersionsReportTest, TheErrorBoxShowsTheVersionFileAsWritten) {
+  // Rendered as markup, the picture would be read from a pipe that never ends.
+  corvantest::FifoProbe fifo(dir.file("FIFO"));
+  const std::string major = "<img src='FIFO'><h1>Update now</h1><a href='https://corvantest/update'>here</a>";  // no full stop: it ends the major number
+  dir.write("CorvanSrvc-Version.txt", major + ".1.0.12");
+  platform::QtDialogs boxes;
+  dialogsPort = &boxes;
+  WriteSettings([] { SetHost("127.0.0.1"); });
+  auto form = StartWithDialogs();
+  ShowForm(*form);
+
+  std::string shown = "(no box)";
+  WhenModal([&](QWidget* modal) {
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      shown = corvantest::ShownText(box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")));
+      box->button(QMessageBox::Ok)->click();
+    } else {
+      Reject(modal);
+    }
+  });
+  form->Button3->click();
+  EXPECT_EQ(shown, "'" + major + "' is not a valid integer value");
+  EXPECT_FALSE(fifo.Opened()) << "a picture named in the version file was loaded";
 }

@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QHelpEvent>
 #include <QTimer>
+#include <QToolTip>
+#include <QWindow>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -12,9 +15,12 @@
 #include "AppFixture.h"
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
+#include "FifoProbe.h"
 #include "JpegFixture.h"
+#include "ProcessCount.h"
 #include "MonitorTesting.h"
 #include "QtText.h"
+#include "ShownText.h"
 #include "SingleInstance.h"
 #include "UdpListener.h"
 #include "VEKUnits.h"
@@ -22,6 +28,7 @@
 using namespace MainForm;
 using apptest::MainFormTest;
 using apptest::ServiceProcesses;
+using corvantest::ShownText;
 using corvantest::WriteFile;
 
 namespace {
@@ -595,4 +602,44 @@ TEST_F(MainFormTest, ClosingTheWindowEndsTheProgramAndTakesTheIconAway) {
   form.reset();
   ASSERT_FALSE(area.Calls.empty());
   EXPECT_EQ(area.Calls.back().Command, platform::NIM_DELETE);
+}
+
+TEST_F(MainFormTest, TextFromTheFolderAndTheSettingsIsShownAsWritten) {
+  // Rendered as markup, the picture would be read from a pipe that never ends.
+  corvantest::FifoProbe fifo(dir.file("FIFO"));
+  const std::string picture = "<img src='FIFO'>";
+  const std::string fakeStatus = "<font color=green size=6>Corvan service is running.</font>";
+  WriteSettings([&] {
+    Lib::gVEKSettings.WWWHost = picture;
+    Lib::gVEKSettings.WWWHostActive = fakeStatus;
+    Lib::gCorvanSettings.MainUnit = "STT";
+  });
+  dir.write("CorvanSrvc-Version.txt", picture);
+  dir.write("CORVANSRVC-MSG.TXT", "CorvanSrvc: Disconnected");
+  ServiceProcesses service(dir.path());
+  service.Start();
+  ASSERT_TRUE(WaitFor([] { return brix32::ProcessCount("corvansrvc.exe") == 1; }, 30000));
+  trayAvailable = false;  // shown at once, and painted
+  auto form = Start();
+  form->ShowOnStart();
+  ASSERT_TRUE(WaitFor([&] { return form->windowHandle() && form->windowHandle()->isExposed(); }, 30000));
+  form->grab();  // every label laid out and painted
+
+  // The status line's explanation, as a pointer resting on it shows it.
+  const QPoint inside(4, 4);
+  QHelpEvent hover(QEvent::ToolTip, inside, form->lblStatus->mapToGlobal(inside));
+  QApplication::sendEvent(form->lblStatus, &hover);
+  ASSERT_TRUE(QToolTip::isVisible());
+  const std::string tip = ShownText(QToolTip::text());
+  QToolTip::hideText();
+
+  EXPECT_FALSE(fifo.Opened()) << "a picture named in a text was loaded";
+  EXPECT_EQ(ShownText(form->lblServiceVersion), "Service Version: " + picture);
+  EXPECT_EQ(ShownText(form->lblConnectedTo), "Connected to:" + fakeStatus + ":15167");
+  EXPECT_EQ(ShownText(form->lblURL), "https://" + picture + "/vek/CalloutReport-STT-7Day.html");
+  EXPECT_EQ(ShownText(form->lblStatus), "Disconnected from " + picture);
+  EXPECT_EQ(tip, "The Corvan service cannot connect to the Tarnex server. Check that you can PING:- \"" +
+                     picture + "\"");
+  // Start-up ran to its end.
+  EXPECT_NE(dir.read("CORVANSRVC-EventLog-Thu.txt").find("Program started."), std::string::npos);
 }

@@ -8,10 +8,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
+#include "FifoProbe.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
 #include "TempFolder.h"
@@ -97,6 +99,29 @@ class ProgramTest : public ::testing::Test {
     return true;
   }
 
+  // Waits until `count` start events are logged while `pid` runs. Its resident size is
+  // watched meanwhile: a process that grows past `bound` is ended, and the wait fails.
+  bool WaitForStartWithin(pid_t pid, std::size_t count, std::size_t bound, int ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (EventLogLines().size() < count) {
+      if (ResidentBytes(pid) > bound) {
+        ADD_FAILURE() << "the panel grew past " << bound / (1024 * 1024) << " MiB";
+        ::kill(pid, SIGKILL);
+        return false;
+      }
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+  }
+
+  static std::size_t ResidentBytes(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("VmRSS:", 0) == 0) return std::stoul(line.substr(6)) * 1024;
+    return 0;
+  }
+
   corvantest::TempFolder dir;
   corvantest::TempFolder runtime;
   corvantest::TempFolder config;
@@ -138,4 +163,31 @@ TEST_F(ProgramTest, SecondCopyEndsAfterItsStartUpAndTheFirstRunsOn) {
   const pid_t third = Launch();
   ASSERT_TRUE(WaitForEventLines(3, 10000));
   EXPECT_EQ(WaitExit(third, 1000), -1);
+}
+
+TEST_F(ProgramTest, MarkupThatNamesEndlessPicturesNeitherStallsNorFloodsTheStart) {
+  // The panel starts shown (offscreen there is no notification area): the texts are
+  // laid out and painted at once. As markup, each would load its picture: /dev/zero
+  // without end, the pipe never.
+  corvantest::FifoProbe fifo(dir.file("FIFO"));
+  struct Case {
+    bool inVersionFile;  // else in WWWHostActive
+    const char* picture;
+  } cases[] = {{true, "<img src='/dev/zero'>"}, {true, "<img src='FIFO'>"},
+               {false, "<img src='/dev/zero'>"}, {false, "<img src='FIFO'>"}};
+  constexpr std::size_t kBound = 1024 * 1024 * 1024;
+  std::size_t starts = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.inVersionFile ? "version file " : "WWWHostActive ") + c.picture);
+    dir.write("CorvanSrvc-Version.txt", c.inVersionFile ? c.picture : "3.1.0.12");
+    Lib::gVEKSettings.WWWHostActive = c.inVersionFile ? "127.0.0.1" : c.picture;
+    Lib::SaveCorvanSettings();
+    const pid_t pid = Launch();
+    ASSERT_GT(pid, 0);
+    EXPECT_TRUE(WaitForStartWithin(pid, ++starts, kBound, 60000)) << "start-up did not finish";
+    ::kill(pid, SIGKILL);
+    WaitExit(pid, 10000);
+    starts = EventLogLines().size();
+  }
+  EXPECT_FALSE(fifo.Opened()) << "a picture named in a text was loaded";
 }

@@ -7,6 +7,7 @@
 
 #include "QtApplication.h"
 #include "QtNotificationArea.h"
+#include "ShownText.h"
 #include "TestApplication.h"
 #include "TrayIcon.h"
 
@@ -98,6 +99,12 @@ TEST_F(QtNotificationAreaTest, CommandsApplyTheFieldsTheirFlagsName) {
   ASSERT_TRUE(area_.Shell_NotifyIcon(NIM_DELETE, record_));
   EXPECT_EQ(area_.TrayIcon(wnd_, 0), nullptr);
   EXPECT_FALSE(area_.Shell_NotifyIcon(NIM_DELETE, record_));
+}
+
+TEST_F(QtNotificationAreaTest, ATipThatWouldPassForMarkupIsShownAsWritten) {
+  record_.szTip = "<img src='no-such-picture.png'> <b>Corvan service is running.</b>";
+  ASSERT_TRUE(area_.Shell_NotifyIcon(NIM_ADD, record_));
+  EXPECT_EQ(corvantest::ShownText(area_.TrayIcon(wnd_, 0)->toolTip()), record_.szTip);
 }
 
 TEST_F(QtNotificationAreaTest, BalloonsFollowTheTraysSupport) {

@@ -6,8 +6,10 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "FifoProbe.h"
 #include "SetupFixture.h"
 #include "SetupWidgets.h"
+#include "ShownText.h"
 
 using platform::tDialogKind;
 using platform::tModalResult;
@@ -409,4 +411,15 @@ TEST_F(SetupDialogs, APastedLineBreakNeverReachesTheSettingsFile) {
   EXPECT_EQ(stored.Corvan.SerialComms, "10.99.0.1<!--");
   // What follows the fields in the file is still read.
   EXPECT_EQ(stored.VEK.WWWHostActive, "10.99.0.7");
+}
+
+TEST_F(SetupDialogs, AFolderFromTheSettingsIsShownAsWritten) {
+  // Rendered as markup, the picture would be read from a pipe that never ends.
+  corvantest::FifoProbe fifo(dir.file("FIFO"));
+  const std::string folder = "<b>/var/pdw</b><img src='" + dir.file("FIFO") + "'>";
+  WriteSettings([&] { Lib::gCorvanSettings.PDWLogPath = folder; });
+  setup->FillSetupControls();
+  advanced->grab();  // laid out and painted
+  EXPECT_EQ(corvantest::ShownText(advanced->lblPDWLogPathCaption), "PDW log path: " + folder);
+  EXPECT_FALSE(fifo.Opened()) << "a picture named in the folder was loaded";
 }

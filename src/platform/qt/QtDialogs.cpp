@@ -15,6 +15,11 @@ std::string S(const QString& s) { return s.toLatin1().toStdString(); }
 
 QWidget* Parent() { return QApplication::activeWindow(); }
 
+// Messages carry text from files, settings and errors: shown as written, never as markup.
+int ShowPlain(QMessageBox& Box) {
+  Box.setTextFormat(Qt::PlainText);
+  return Box.exec();
+}
 
 }  // namespace
 
@@ -32,7 +37,7 @@ QStringList QtNameFilters(const std::string& Filter) {
 
 void QtDialogs::ShowMessage(const std::string& Text) {
   QMessageBox box(QMessageBox::NoIcon, Q(title_), Q(Text), QMessageBox::Ok, Parent());
-  box.exec();
+  ShowPlain(box);
 }
 
 tModalResult QtDialogs::MessageDlg(const std::string& Text, tMsgDlgType DlgType,
@@ -56,7 +61,7 @@ tModalResult QtDialogs::MessageDlg(const std::string& Text, tMsgDlgType DlgType,
     }
   }
   if (Buttons.empty()) box.addButton(QMessageBox::Ok);
-  switch (box.exec()) {
+  switch (ShowPlain(box)) {
     case QMessageBox::Yes: return tModalResult::mrYes;
     case QMessageBox::No: return tModalResult::mrNo;
     case QMessageBox::Ok: return tModalResult::mrOk;
@@ -113,7 +118,7 @@ std::optional<std::string> QtDialogs::SelectDirectory(const std::string& Caption
 
 void QtDialogs::ShowException(const std::string& Message) {
   QMessageBox box(QMessageBox::Critical, Q(title_), Q(Message), QMessageBox::Ok, Parent());
-  box.exec();
+  ShowPlain(box);
 }
 
 void QtDialogs::SetCursor(tCursor Cursor) {

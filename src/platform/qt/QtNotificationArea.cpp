@@ -7,6 +7,8 @@
 #include <QPixmap>
 #include <QSessionManager>
 
+#include "PlainText.h"
+
 namespace platform {
 namespace {
 
@@ -92,7 +94,9 @@ void QtNotificationArea::Apply(Entry& entry, const NOTIFYICONDATA& data) {
     entry.Icon->setIcon(ToQIcon(data.hIcon));
     if (entry.Picture && !entry.Icon->isVisible()) entry.Icon->show();
   }
-  if (data.uFlags & NIF_TIP) entry.Icon->setToolTip(ToQString(data.szTip.substr(0, TIP_MAX)));
+  // The tip carries the service's status file and messages.
+  if (data.uFlags & NIF_TIP)
+    entry.Icon->setToolTip(PlainTextToolTip(ToQString(data.szTip.substr(0, TIP_MAX))));
   if (data.uFlags & NIF_INFO)
     entry.Icon->showMessage(ToQString(data.szInfoTitle.substr(0, INFO_TITLE_MAX)),
                             ToQString(data.szInfo.substr(0, INFO_MAX)),
