@@ -1,8 +1,5 @@
 #include "Commands.h"
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <iostream>
 
 #include "Counterparts.h"
@@ -13,6 +10,7 @@
 #include "FileVersion.h"
 #include "Hooks.h"
 #include "HostName.h"
+#include "ProgramFolder.h"
 #include "ServiceState.h"
 #include "StatusRules.h"
 #include "VersionsReport.h"
@@ -20,25 +18,11 @@
 namespace corvanctl {
 
 using namespace Counterparts;
-namespace fs = std::filesystem;
 
 namespace {
 
 // The panel's program, as the build names it.
 constexpr std::string_view kControlProgramName = "corvancontrol";
-
-// The program folder made absolute and the working folder, as the panel's start-up makes
-// its own folder: the libraries write and count files in the working folder.
-std::string EnterFolder(const std::string& Given) {
-  std::error_code ec;
-  const fs::path path = fs::canonical(Given.empty() ? fs::path(".") : fs::path(Given), ec);
-  if (ec) throw EFailure("cannot open the folder " + Given + ": " + ec.message());
-  if (!fs::is_directory(path)) throw EFailure(Given + " is not a folder");
-  if (::chdir(path.c_str()) != 0) throw EFailure("cannot enter the folder " + path.string());
-  std::string folder = path.string();
-  if (folder.back() != '/') folder += '/';
-  return folder;
-}
 
 // Who we are in exception reports, syslog lines and the phone-home report.
 void SetIdentity(const std::string& Folder, std::ostream& Err) {
@@ -84,7 +68,7 @@ int RunCorvanCtl(const std::vector<std::string>& Args, std::istream& In, std::os
       return kExitOK;
     }
     if (args.Command.empty()) throw EUsage("no command given");
-    tContext ctx{EnterFolder(args.Folder), args, In, Out, Err};
+    tContext ctx{EnterProgramFolder(ChooseProgramFolder(args.Folder)), args, In, Out, Err};
     SetIdentity(ctx.Folder, Err);
     const int status = Dispatch(ctx);
     Out.flush();

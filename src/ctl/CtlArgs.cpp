@@ -83,7 +83,8 @@ const tCommandSpec* FindCommand(const std::string& Name) {
 std::string GeneralHelp() {
   return "Usage: corvanctl [--folder DIR] COMMAND [ARGS...]\n"
          "The control panel's functions from a terminal, on the program folder shared with\n"
-         "the Corvan service (the current folder unless --folder names another).\n"
+         "the Corvan service: --folder DIR, else $CORVAN_FOLDER, else the folder of this\n"
+         "program's own file with links resolved (/opt/corvan for /usr/bin/corvanctl).\n"
          "\n"
          "Commands:\n"
          "  status [--json]               service status, going count, versions, host, link\n"
@@ -98,7 +99,7 @@ std::string GeneralHelp() {
          "  phone-home                    send the phone-home report with a test event\n"
          "\n"
          "Options:\n"
-         "  --folder DIR   the program folder (default: the current folder)\n"
+         "  --folder DIR   the program folder, instead of $CORVAN_FOLDER or corvanctl's own\n"
          "  -h, --help     this text; with a command, the command's help\n"
          "\n"
          "Values are written one a line; a backslash, CR, LF, TAB and other control\n"

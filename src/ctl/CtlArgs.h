@@ -38,7 +38,7 @@ const tCommandSpec* FindCommand(const std::string& Name);
 std::string GeneralHelp();
 
 struct tArgs {
-  std::string Folder;  // empty: the current folder
+  std::string Folder;  // empty: not given (ChooseProgramFolder decides)
   bool Help = false;
   std::string Command;  // empty when none was given
   std::vector<std::string> Positional;
