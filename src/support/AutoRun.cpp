@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "Diagnostics.h"
@@ -45,6 +46,20 @@ std::string_view Unquoted(std::string_view path) {
   return path;
 }
 
+// More than any log-on entry holds.
+constexpr std::size_t kEntryLimit = 64 * 1024;
+
+// The entry's Exec line: which program it starts.
+std::string_view ExecLine(std::string_view entry) {
+  for (std::size_t at = 0; at < entry.size();) {
+    const std::size_t end = std::min(entry.find('\n', at), entry.size());
+    const std::string_view line = entry.substr(at, end - at);
+    if (line.starts_with("Exec=")) return line;
+    at = end + 1;
+  }
+  return {};
+}
+
 bool IsPlainFileName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." &&
          name.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
@@ -85,9 +100,15 @@ void SetAutoRun(const std::string& Description, const std::string& Path) {
     if (!IsPlainFileName(Description)) return;
     op.Ex.Notes = "Description=" + Description + ",Path=" + Path;
     op.Log.Trace = 120;
+    const std::string entry = AutostartEntry(Description, Path);
+    const std::string file = folder + Description + ".desktop";
+    // An entry that already starts this program file is left as it is: on an installed
+    // station it is the package's, perhaps switched off by the administrator (Hidden=true).
+    if (ExecLine(FileToBin(file, kEntryLimit)) == ExecLine(entry)) return;
+    op.Log.Trace = 130;
     // Through a temporary file and a rename, so a half-written entry is never seen; a
     // folder we may not write to just means no entry.
-    WriteTextFileAtomic(AutostartEntry(Description, Path), folder + Description + ".desktop");
+    WriteTextFileAtomic(entry, file);
   });
 }
 

@@ -9,7 +9,8 @@ namespace brix32 {
 std::string AutostartFolder();
 
 // Writes "<Description>.desktop" into the autostart folder, replacing an older entry, so
-// that Path (a program file name, optionally in double quotes) starts at log-on. When the
+// that Path (a program file name, optionally in double quotes) starts at log-on; an entry
+// whose Exec line already starts Path is left as it is (the package ships one). When the
 // folder does not exist or cannot be written, nothing is written and nothing reported;
 // the folder is never created. A Description that is no plain file name writes nothing.
 void SetAutoRun(const std::string& Description, const std::string& Path);

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "AutoRun.h"
+#include "FileUtils.h"
 #include "ChildProcesses.h"
 #include "TempFolder.h"
 
@@ -72,6 +73,23 @@ TEST_F(SetAutoRunTest, WritesTheEntryAndRewritesItEachTime) {
             "Exec=\"/srv/corvan two/CorvanControl\"\nTerminal=false\n");
   EXPECT_EQ(entries("first/autostart"), std::vector<std::string>{"CorvanControl.desktop"});
   EXPECT_TRUE(entries("second/autostart").empty()) << "only the first folder is used";
+}
+
+// The package ships the log-on entry; the panel must leave it (and what an administrator
+// changed in it) alone, and still replace an entry that starts another file.
+TEST_F(SetAutoRunTest, AnEntryThatAlreadyStartsTheProgramIsLeftAsItIs) {
+  fs::create_directory(dir.file("first/autostart"));
+  const std::string shipped = FileToBin(CORVAN_SHIPPED_AUTOSTART_ENTRY);
+  ASSERT_NE(shipped, "");
+  const std::string switchedOff = shipped + "Hidden=true\n";
+  for (const std::string& entry : {shipped, switchedOff}) {
+    dir.write("first/autostart/CorvanControl.desktop", entry);
+    SetAutoRun("CorvanControl", "\"/opt/corvan/corvancontrol\"");
+    EXPECT_EQ(dir.read("first/autostart/CorvanControl.desktop"), entry);
+  }
+  SetAutoRun("CorvanControl", "\"/srv/corvan/corvancontrol\"");
+  EXPECT_EQ(dir.read("first/autostart/CorvanControl.desktop"),
+            AutostartEntry("CorvanControl", "/srv/corvan/corvancontrol"));
 }
 
 TEST_F(SetAutoRunTest, OddCharactersInThePathCannotAddKeysOrCommands) {
