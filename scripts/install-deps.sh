@@ -20,6 +20,10 @@ packages=(
   iproute2 util-linux
   # the demo without a display: virtual X server, a tray, the click and the screenshot
   xvfb trayer xdotool scrot
+  # the Debian package: CPack's dependency list (dpkg-shlibdeps, file) and its checks
+  dpkg-dev file lintian desktop-file-utils appstream
+  # the completion and manual page test, and scripts/package-check's fresh Debian root
+  bash-completion groff-base man-db bsdextrautils mmdebstrap
 )
 
 missing=()
