@@ -3,10 +3,10 @@
 #include "Counterparts.h"
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
-#include "FileUtils.h"
 #include "JpegPicture.h"
 #include "MainForm.h"
 #include "QtText.h"
+#include "ServiceFileRead.h"
 #include "TextUtils.h"
 
 namespace MainForm {
@@ -26,7 +26,7 @@ void TfrmMain::RefreshForms() {
     // The status file's text follows the hint's base text, once, however many refreshes
     // pass without a heartbeat or message.
     if (ServiceFileExists(kStatusFile))
-      TrayIcon->SetHint(hintBase_ + "\n" + brix32::FileToBin(ServiceFile(kStatusFile)));
+      TrayIcon->SetHint(hintBase_ + "\n" + brix32::ReadServiceText(ServiceFile(kStatusFile)));
 
     ShowPicture(imgDataSource, DataSourcePictureName(brix32::Now()));
     ShowPicture(imgGoingGraph, kGoingPictureFile);
@@ -40,7 +40,7 @@ void TfrmMain::RefreshForms() {
     SetCaption(lblServiceVersion, "Service Version: ");
     ShowConnectedTo();
     const std::string serviceVersion = ServiceFileExists(kVersionFile)
-                                           ? brix32::FileToBin(ServiceFile(kVersionFile))
+                                           ? brix32::ReadServiceText(ServiceFile(kVersionFile))
                                            : std::string("missing CorvanSrvc-Version.txt");
     SetCaption(lblServiceVersion, S(lblServiceVersion->text()) + serviceVersion);
 
@@ -68,7 +68,7 @@ void TfrmMain::FreshInstall() {
 void TfrmMain::ShowPicture(QLabel* Image, std::string_view FileName) {
   // An absent or unreadable picture keeps the one shown before.
   if (!ServiceFileExists(FileName)) return;
-  const std::optional<QImage> picture = DecodeJpeg(brix32::FileToBin(ServiceFile(FileName)));
+  const std::optional<QImage> picture = DecodeJpeg(brix32::ReadServicePicture(ServiceFile(FileName)));
   if (picture) Image->setPixmap(QPixmap::fromImage(*picture));
 }
 

@@ -6,11 +6,11 @@
 #include "Counterparts.h"
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
-#include "FileUtils.h"
 #include "MainForm.h"
 #include "PlainText.h"
 #include "ProcessCount.h"
 #include "QtText.h"
+#include "ServiceFileRead.h"
 #include "ServiceState.h"
 
 namespace MainForm {
@@ -43,7 +43,7 @@ void TfrmMain::DirMonitorChange(TDirMonitor* /*Sender*/, TAction Action, const s
 
     switch (event) {
       case tServiceEvent::TarnexHeartbeat: {
-        const std::string text = brix32::FileToBin(file);
+        const std::string text = brix32::ReadHeartbeat(file);
         SetTrayHint(LastMessageHint(title, version, brix32::Now()));
         memTarnexConnectionHeartbeat->clear();
         memTarnexConnectionHeartbeat->appendPlainText(MemoText(text));
@@ -61,10 +61,10 @@ void TfrmMain::DirMonitorChange(TDirMonitor* /*Sender*/, TAction Action, const s
         SetTrayHint(LastMessageHint(title, version, brix32::Now()));
         memTarnexConnectionHeartbeat->clear();
         memTarnexConnectionHeartbeat->appendPlainText(
-            MemoText(std::string(HeartbeatPrefix(event)) + brix32::FileToBin(file)));
+            MemoText(std::string(HeartbeatPrefix(event)) + brix32::ReadHeartbeat(file)));
         break;
       case tServiceEvent::Message: {
-        const std::string text = brix32::FileToBin(file);
+        const std::string text = brix32::ReadServiceText(file);
         if (MessageSaysStopped(text)) Wait(kStoppedMessageDelayMs);
         tGetStatus status;
         GetStatus(status);
@@ -92,7 +92,7 @@ platform::HICON TfrmMain::GetPrintStateIcon() {
   state.EnablePrinting = Lib::gCorvanSettings.EnablePrinting;
   if (state.EnablePrinting == 1) {
     state.ProcessCount = brix32::ProcessCount(kServiceExeName);
-    if (state.ProcessCount == 1) state.MessageText = brix32::FileToBin(ServiceFile(kMessageFile));
+    if (state.ProcessCount == 1) state.MessageText = brix32::ReadServiceText(ServiceFile(kMessageFile));
   }
   return PrintingReady(state) ? imgPrint->Icon() : imgNoPrint->Icon();
 }

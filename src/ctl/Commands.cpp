@@ -6,11 +6,11 @@
 #include "CorvanSettings.h"
 #include "CtlOutput.h"
 #include "Diagnostics.h"
-#include "FileUtils.h"
 #include "FileVersion.h"
 #include "Hooks.h"
 #include "HostName.h"
 #include "ProgramFolder.h"
+#include "ServiceFileRead.h"
 #include "ServiceState.h"
 #include "StatusRules.h"
 #include "VersionsReport.h"
@@ -112,7 +112,7 @@ int StatusCommand(tContext& Ctx) {
   const MainForm::tGetStatus status = MainForm::GetServiceStatus(Ctx.Folder);
   const MainForm::tServiceState state = MainForm::GatherServiceState(Ctx.Folder);
   const std::int32_t going =
-      MainForm::GoingCount(brix32::FileToBin(MainForm::ServiceFile(Ctx.Folder, kTarnexHeartbeatFile)));
+      MainForm::GoingCount(brix32::ReadHeartbeat(MainForm::ServiceFile(Ctx.Folder, kTarnexHeartbeatFile)));
 
   tRecordOutput out;
   out.Text("StatusText", status.StatusText);
@@ -125,7 +125,7 @@ int StatusCommand(tContext& Ctx) {
     out.Null("GoingCount");
   out.Text("ControlVersion", brix32::FileVersion2(ControlProgramFile(Ctx.Folder)));
   if (MainForm::ServiceFileExists(Ctx.Folder, kVersionFile))
-    out.Text("ServiceVersion", brix32::FileToBin(MainForm::ServiceFile(Ctx.Folder, kVersionFile)));
+    out.Text("ServiceVersion", brix32::ReadServiceText(MainForm::ServiceFile(Ctx.Folder, kVersionFile)));
   else
     out.Null("ServiceVersion");
   out.Text("WWWHostActive", Lib::gVEKSettings.WWWHostActive);

@@ -14,7 +14,7 @@
 #include "CorvanSettings.h"
 #include "CtlOutput.h"
 #include "DirMonitor.h"
-#include "FileUtils.h"
+#include "ServiceFileRead.h"
 #include "ServiceState.h"
 #include "StatusRules.h"
 
@@ -44,7 +44,7 @@ class tWatcher {
     Wait(MainForm::ReadDelayMs(event));
     switch (event) {
       case MainForm::tServiceEvent::TarnexHeartbeat: {
-        const std::string text = brix32::FileToBin(file);
+        const std::string text = brix32::ReadHeartbeat(file);
         if (Repeated(event, text)) break;
         Line("Heartbeat", text);
         const std::int32_t count = MainForm::GoingCount(text);
@@ -53,13 +53,13 @@ class tWatcher {
       }
       case MainForm::tServiceEvent::SerialHeartbeat:
       case MainForm::tServiceEvent::UdpListenHeartbeat: {
-        const std::string text = brix32::FileToBin(file);
+        const std::string text = brix32::ReadHeartbeat(file);
         if (Repeated(event, text)) break;
         Line("Heartbeat", std::string(MainForm::HeartbeatPrefix(event)) + text);
         break;
       }
       case MainForm::tServiceEvent::Message: {
-        const std::string text = brix32::FileToBin(file);
+        const std::string text = brix32::ReadServiceText(file);
         Line("Message", text);
         if (MainForm::MessageSaysStopped(text)) Wait(MainForm::kStoppedMessageDelayMs);
         Line("StatusText", MainForm::GetServiceStatus(ctx_.Folder).StatusText);

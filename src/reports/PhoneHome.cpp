@@ -13,6 +13,7 @@
 #include "DateTime.h"
 #include "Diagnostics.h"
 #include "FileUtils.h"
+#include "ServiceFileRead.h"
 #include "SystemStatus.h"
 #include "TextUtils.h"
 #include "VEKRecords.h"
@@ -62,7 +63,7 @@ std::string BuildPhoneHomeReport(const std::string& Event) {
       c.LastCorvanLogFileDateTime == 0
           ? std::string()
           : brix32::FormatDateTime("dd/mm/yy hh:nn:ss", c.LastCorvanLogFileDateTime);
-  const std::string serviceVersion = brix32::FileToBin(
+  const std::string serviceVersion = brix32::ReadServiceText(
       brix32::ResolveNameIgnoringCase("", std::string(Counterparts::kVersionFile)));
 
   std::string r = "<PhoneHome><" + g.SelfName + "> v" + g.Version;

@@ -11,6 +11,7 @@
 #include "Counterparts.h"
 #include "Diagnostics.h"
 #include "FileUtils.h"
+#include "ServiceFileRead.h"
 #include "Syslog.h"
 #include "TextUtils.h"
 
@@ -201,7 +202,7 @@ std::string ServiceVersionText() {
   const std::string& folder = gGlobalSettings.Path;
   const std::string name =
       brix32::ResolveNameIgnoringCase(folder, std::string(Counterparts::kVersionFile));
-  return brix32::FileToBin(folder + name);
+  return brix32::ReadServiceText(folder + name);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "Counterparts.h"
 #include "FileUtils.h"
 #include "ReportParser.h"
+#include "ServiceFileRead.h"
 #include "Syslog.h"
 #include "TextUtils.h"
 
@@ -107,17 +108,21 @@ tTestBroadcast BroadcastTestPage(const std::string& Folder, const std::string& C
   tTestBroadcast result;
   const std::string fileName =
       Folder + brix32::ResolveNameIgnoringCase(Folder, std::string(Counterparts::kDummyPageFileName));
-  // A folder of that name is no dummy page: nothing could be read from it.
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(fileName, ec))
+  // A folder of that name is no dummy page: nothing could be read from it. Nor is a
+  // link: its target, wherever it is, would be broadcast (and the write refuses it).
+  const auto isPage = [&] {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(std::filesystem::symlink_status(fileName, ec));
+  };
+  if (!isPage())
     brix32::WriteTextFile(DefaultDummyPageText(brix32::Now(), Lib::MainUnitCode()), fileName, false);
-  if (!std::filesystem::is_regular_file(fileName, ec)) {
+  if (!isPage()) {
     result.Result = tTestBroadcast::NoDummyPage;
     result.Message = "Oops! Spoke too soon. " + fileName + " is missing!";
     return result;
   }
 
-  const std::string testPage = TestPageText(brix32::FileToBin(fileName));
+  const std::string testPage = TestPageText(brix32::ReadDummyPage(fileName));
   // The services listen on 15167; whether that send went out is told by the next one.
   brix32::BroadcastUDPPacket(TestPacket(testPage, brix32::Now()), Counterparts::kTestPagePort);
   if (brix32::BroadcastUDPPacket(TestPacket(testPage, brix32::Now()), Counterparts::kPhoneHomePort) != 0) {

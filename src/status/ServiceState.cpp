@@ -7,6 +7,7 @@
 #include "Diagnostics.h"
 #include "FileUtils.h"
 #include "ProcessCount.h"
+#include "ServiceFileRead.h"
 #include "Syslog.h"
 
 namespace MainForm {
@@ -34,7 +35,7 @@ bool ServiceFileExists(const std::string& Folder, std::string_view Name) {
 tServiceState GatherServiceState(const std::string& Folder) {
   tServiceState state;
   state.ProcessCount = brix32::ProcessCount(kServiceExeName);
-  state.MessageText = brix32::FileToBin(ServiceFile(Folder, kMessageFile));
+  state.MessageText = brix32::ReadServiceText(ServiceFile(Folder, kMessageFile));
   state.ServiceProgramExists = ServiceFileExists(Folder, kServiceExeName);
   state.WWWHost = Lib::gVEKSettings.WWWHost;
   state.EnablePrinting = Lib::gCorvanSettings.EnablePrinting;

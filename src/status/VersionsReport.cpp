@@ -1,8 +1,8 @@
 #include "VersionsReport.h"
 
 #include "Counterparts.h"
-#include "FileUtils.h"
 #include "NumberText.h"
+#include "ServiceFileRead.h"
 #include "ServiceState.h"
 #include "StatusRules.h"
 
@@ -43,7 +43,7 @@ std::string VersionLine(std::string_view Title, const brix32::tFileVersion& Inst
 brix32::tFileVersion ReadVersionFile(const std::string& Folder, std::string_view Name) {
   brix32::tFileVersion version;
   if (ServiceFileExists(Folder, Name)) {
-    std::string rest = brix32::FileToBin(ServiceFile(Folder, Name));
+    std::string rest = brix32::ReadServiceText(ServiceFile(Folder, Name));
     version.Major = WholeNumber(NextPiece(rest));
     version.Minor = WholeNumber(NextPiece(rest));
     version.Release = WholeNumber(NextPiece(rest));

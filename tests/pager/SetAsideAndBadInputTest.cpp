@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <regex>
 #include <set>
@@ -54,6 +55,17 @@ TEST_F(SetAside, VEKPageWithUnknownSuburbIsCopiedAndReported) {
   const tTaskRec task = ParseRawTextToTask(kUnknownSuburbPage, "");
   EXPECT_EQ(task.RC.AsInt, -16);
   EXPECT_EQ(task.Report, tReportRec{});
+}
+
+// Another account's link under the copy's name: the copy is not written through it.
+TEST_F(SetAside, TheCopyIsNeverWrittenThroughALink) {
+  corvantest::TempFolder outside;
+  outside.write("target", "outside");
+  ASSERT_EQ(::symlink(outside.file("target").c_str(),
+                      scratch.folder().file("a/b/U!20240121-INC9000.TXT").c_str()), 0);
+  EXPECT_EQ(ParseRawTextToZIRPage(kUnknownSuburbPage, "test:1").RC.AsInt, -16);
+  EXPECT_EQ(outside.read("target"), "outside");
+  syslog.receive(1);
 }
 
 TEST_F(SetAside, CFSPageOrEmptySuburbListIsNotSetAside) {

@@ -175,3 +175,18 @@ TEST_F(ReportsTest, EventLogPhonesHomeEvenWhenTheLineIsLost) {
   ASSERT_EQ(got.size(), 1u);
   EXPECT_NE(got[0].bytes.find("<Event>lost line</Event>"), std::string::npos);
 }
+
+// Links another account planted under the event log's and the version file's names: the
+// line is not appended to the link's target, and the target is not sent home.
+TEST_F(ReportsTest, EventLogAndPhoneHomeNeverGoThroughAPlantedLink) {
+  TempFolder outside;
+  outside.write("log", "outside\r\n");
+  outside.write("version", "SECRET");
+  ASSERT_EQ(::symlink(outside.file("log").c_str(), dir.file("CORVANSRVC-EventLog-Sun.txt").c_str()), 0);
+  ASSERT_EQ(::symlink(outside.file("version").c_str(), dir.file("CorvanSrvc-Version.txt").c_str()), 0);
+  WriteEventLog("planted", true);
+  EXPECT_EQ(outside.read("log"), "outside\r\n");
+  const auto got = phoneHome.receive(1);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].bytes.find("SECRET"), std::string::npos) << got[0].bytes;
+}
