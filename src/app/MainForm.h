@@ -91,9 +91,11 @@ class TfrmMain : public QWidget {
   void FormCreate();
   void cmdOKClick();
   void Button2Click();
-  // The single-instance check found another copy: the program ends as soon as its message
-  // loop would start, without showing the window.
+  // The single-instance check found another copy, or could not be made safely: the
+  // program ends as soon as its message loop would start, without showing the window,
+  // with this exit status (0 for another copy, 1 when the check was refused).
   bool Terminated() const { return terminated_; }
+  int ExitCode() const { return exitCode_; }
   // What the message loop does first: show the window unless start-up hid it for the
   // notification area (or the program is ending).
   void ShowOnStart();
@@ -190,6 +192,7 @@ class TfrmMain : public QWidget {
   std::unique_ptr<platform::QtApplication> application_;
   TSingleInstance instance_;
   bool terminated_ = false;
+  int exitCode_ = 0;
   bool centred_ = false;
   // The setup dialog is in its modal loop (it may be hidden behind the advanced one).
   bool setupOpen_ = false;

@@ -1,6 +1,8 @@
 // The start-up sequence, run once while the main window is created.
 #include <QGuiApplication>
 #include <filesystem>
+#include <iostream>
+#include <stdexcept>
 
 #include "AutoRun.h"
 #include "Counterparts.h"
@@ -42,7 +44,8 @@ void TfrmMain::FormCreate() {
   using brix32::gGlobalSettings;
   brix32::Operation op("TfrmMain.FormCreate");
   op.Run([&] {
-    if (!instance_.Claim("corvancontrol")) terminated_ = true;
+    const tInstanceClaim claim = instance_.Claim("corvancontrol");
+    if (claim != tInstanceClaim::Claimed) terminated_ = true;
 
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Corvan Service Control."));
 
@@ -66,6 +69,13 @@ void TfrmMain::FormCreate() {
     gGlobalSettings.Version = brix32::FileVersion2("");
     gGlobalSettings.HostName = brix32::GetHostName();
     gGlobalSettings.ExceptionFileName = "E!{selfname}-{timestamp}.XML";
+
+    // Another account could hold our lock: say so, here and in the report, and end.
+    if (claim == tInstanceClaim::FolderRefused) {
+      exitCode_ = 1;
+      std::cerr << "corvancontrol: " << instance_.Problem() << "; not starting\n";
+      throw std::runtime_error(instance_.Problem());
+    }
 
     op.Log.Trace = 100;
     brix32::PostSyslogMsg({kStartedSyslogId, "TfrmMain.FormCreate:" + std::to_string(op.Log.Trace) +

@@ -40,7 +40,7 @@ int RunCorvanControl(int argc, char** argv) {
   auto frmNewTask = std::make_unique<NewTaskFrom::TfrmNewTask>();
   NewTaskFrom::frmNewTask = frmNewTask.get();
 
-  int result = 0;
+  int result = frmMain->ExitCode();
   if (!frmMain->Terminated()) {
     frmMain->ShowOnStart();
     result = QApplication::exec();

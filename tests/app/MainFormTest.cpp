@@ -465,6 +465,7 @@ TEST_F(MainFormTest, SecondCopyEndsWithoutShowingItsWindow) {
   {
     auto second = Start();
     EXPECT_TRUE(second->Terminated());
+    EXPECT_EQ(second->ExitCode(), 0);
     second->ShowOnStart();
     EXPECT_FALSE(second->isVisible());
     // Its start-up steps still ran.
@@ -472,7 +473,7 @@ TEST_F(MainFormTest, SecondCopyEndsWithoutShowingItsWindow) {
   }
   EXPECT_FALSE(first->Terminated());
   TSingleInstance third;
-  EXPECT_FALSE(third.Claim("corvancontrol"));  // the first copy still holds it
+  EXPECT_EQ(third.Claim("corvancontrol"), MainForm::tInstanceClaim::HeldElsewhere);  // the first copy
 }
 
 TEST_F(MainFormTest, UnitsFileAndServiceProgramDecideLoadingAndTheLogOnEntry) {

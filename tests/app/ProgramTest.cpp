@@ -1,8 +1,10 @@
 // The program itself, copied into a program folder of its own as an installer would put
 // it beside the service, and started as a separate process (offscreen).
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,8 +50,11 @@ class ProgramTest : public ::testing::Test {
     }
   }
 
-  pid_t Launch() {
-    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + runtime.path(),
+  // Starts the program in the test's environment, XDG_RUNTIME_DIR replaced by `runtimeEnv`
+  // (e.g. "TMPDIR=..." for none); its standard error goes to stderr.txt in `runtime`.
+  pid_t Launch(std::string runtimeEnv = {}) {
+    if (runtimeEnv.empty()) runtimeEnv = "XDG_RUNTIME_DIR=" + runtime.path();
+    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", runtimeEnv,
                                     "XDG_CONFIG_DIRS=" + config.path(), "HOME=" + runtime.path(),
                                     "PATH=/usr/bin:/bin"};
     std::vector<char*> envp;
@@ -57,8 +62,14 @@ class ProgramTest : public ::testing::Test {
     envp.push_back(nullptr);
     const std::string exe = dir.file("corvancontrol");
     char* argv[] = {const_cast<char*>(exe.c_str()), nullptr};
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, 2, runtime.file("stderr.txt").c_str(),
+                                       O_WRONLY | O_CREAT | O_APPEND, 0600);
     pid_t pid = 0;
-    if (::posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
+    const int rc = ::posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, envp.data());
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return -1;
     running_.push_back(pid);
     return pid;
   }
@@ -190,4 +201,24 @@ TEST_F(ProgramTest, MarkupThatNamesEndlessPicturesNeitherStallsNorFloodsTheStart
     starts = EventLogLines().size();
   }
   EXPECT_FALSE(fifo.Opened()) << "a picture named in a text was loaded";
+}
+
+TEST_F(ProgramTest, AForeignSingleInstanceFolderIsReportedAndStopsTheStart) {
+  // No runtime folder: the lock goes to a folder of our own in TMPDIR. Another account
+  // has made it first, writable by everyone, and could hold our lock there.
+  corvantest::TempFolder temp;
+  const std::string folder = temp.file("corvancontrol-" + std::to_string(::getuid()));
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+  const pid_t pid = Launch("TMPDIR=" + temp.path());
+  EXPECT_EQ(WaitExit(pid, 60000), 1);
+  EXPECT_NE(runtime.read("stderr.txt").find("single-instance folder " + folder), std::string::npos)
+      << runtime.read("stderr.txt");
+  std::vector<std::string> reports;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    if (entry.path().filename().string().rfind("E!CorvanControl-", 0) == 0)
+      reports.push_back(dir.read(entry.path().filename().string()));
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_NE(reports[0].find(folder + " belongs to user"), std::string::npos) << reports[0];
+  EXPECT_TRUE(EventLogLines().empty()) << "start-up went no further";
 }
