@@ -350,10 +350,11 @@ tZIRPageRec ParseRawTextToZIRPage(const std::string& sRawText,
     page.VEK = false;
     if (!gVEKUnits.empty()) {
       const tClaimMarkers markers(s);
-      for (const tVEKUnitRec& unit : gVEKUnits) {
+      for (std::size_t i = 0; i < gVEKUnits.size(); ++i) {
         if (page.VEKUnit != "CFS") break;  // the first claiming unit keeps the page
-        if (!markers.ClaimedBy(unit.UnitCode)) continue;
-        page.VEKUnit = unit.UnitCode;
+        const std::string_view unitCode = gVEKUnits.UnitCode(i);
+        if (!markers.ClaimedBy(unitCode)) continue;
+        page.VEKUnit = unitCode;
         if (page.DateTime > kVEKIncidentMarkerDate) page.VEK = Contains(s, " INC:S");
       }
     }

@@ -60,8 +60,10 @@ tReportRec ParseRawTextToReport(const std::string& sRawText, const std::string& 
     op.Log.Trace = 150;
     if (!gVEKUnits.empty()) {
       const tClaimMarkers markers(text);
-      for (const tVEKUnitRec& unit : gVEKUnits)
-        if (markers.ClaimedBy(unit.UnitCode)) report.AttachedVEKUnits += unit.UnitCode + ",";
+      for (std::size_t i = 0; i < gVEKUnits.size(); ++i) {
+        const std::string_view code = gVEKUnits.UnitCode(i);
+        if (markers.ClaimedBy(code)) (report.AttachedVEKUnits += code) += ",";
+      }
     }
     op.Log.Trace = 160;
     report.AttachedVEKUnits = brix32::CommaToFullStop(report.AttachedVEKUnits);

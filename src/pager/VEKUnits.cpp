@@ -17,6 +17,7 @@
 #include "Hooks.h"
 #include "TarnexFetch.h"
 #include "TextUtils.h"
+#include "UniqueFd.h"
 
 namespace VEKLib {
 
@@ -52,50 +53,41 @@ double FloatOrZero(std::string_view text) {
   return ec == std::errc() && end == s.data() + s.size() && std::isfinite(value) ? value : 0;
 }
 
-std::string Cut(std::string value, std::size_t capacity) {
-  if (value.size() > capacity) value.resize(capacity);
-  return value;
-}
-
-enum class Field {
-  NextUnit,
-  UnitCode, PCode, UnitName, District, Region, Suburb, UnitManagerID, DOPhoneNo, TalkGroup,
-  AddressLine1, AddressLine2,
-  Ignored,
-  OfficerPagerGroup, ZIRSamplePeriod, AllPagerGroup, Lat, Lng,
-};
+// What a tag line does: start the next unit, store into a field, or nothing.
+enum class Action { NextUnit, UnitCode, Text, Number, Coordinate, Ignored };
 
 struct Tag {
   std::string_view open;
   std::string_view close;
-  Field field;
+  Action action;
+  tUnitField field = tUnitField::UnitName;  // for Text, Number and Coordinate
 };
 
 // Tested in this order; the first one found on a line decides.
 constexpr std::array<Tag, 23> kTags{{
-    {"<VEKUnit>", "", Field::NextUnit},
-    {"<UnitCode>", "</UnitCode>", Field::UnitCode},
-    {"<PCode>", "</PCode>", Field::PCode},
-    {"<UnitName>", "</UnitName>", Field::UnitName},
-    {"<District>", "</District>", Field::District},
-    {"<Region>", "</Region>", Field::Region},
-    {"<Suburb>", "</Suburb>", Field::Suburb},
-    {"<UnitManagerID>", "</UnitManagerID>", Field::UnitManagerID},
-    {"<DOPhoneNo>", "</DOPhoneNo>", Field::DOPhoneNo},
-    {"<TalkGroup>", "</TalkGroup>", Field::TalkGroup},
-    {"<AddressLine1>", "</AddressLine1>", Field::AddressLine1},
-    {"<AddressLine2>", "</AddressLine2>", Field::AddressLine2},
-    {"<EmailAddress>", "", Field::Ignored},
-    {"<OfficerPagerGroup>", "</OfficerPagerGroup>", Field::OfficerPagerGroup},
-    {"<ZIRSamplePeriod>", "</ZIRSamplePeriod>", Field::ZIRSamplePeriod},
-    {"<AllPagerGroup>", "</AllPagerGroup>", Field::AllPagerGroup},
-    {"<Geometry.lat>", "</Geometry.lat>", Field::Lat},
-    {"<Geometry.lng>", "</Geometry.lng>", Field::Lng},
-    {"<IncidentCount>", "", Field::Ignored},
-    {"<Created>", "", Field::Ignored},
-    {"<Modified>", "", Field::Ignored},
-    {"</VEKUnit>", "", Field::Ignored},
-    {"</VEKUnits>", "", Field::Ignored},
+    {"<VEKUnit>", "", Action::NextUnit},
+    {"<UnitCode>", "</UnitCode>", Action::UnitCode},
+    {"<PCode>", "</PCode>", Action::Number, tUnitField::PCode},
+    {"<UnitName>", "</UnitName>", Action::Text, tUnitField::UnitName},
+    {"<District>", "</District>", Action::Text, tUnitField::District},
+    {"<Region>", "</Region>", Action::Text, tUnitField::Region},
+    {"<Suburb>", "</Suburb>", Action::Text, tUnitField::Suburb},
+    {"<UnitManagerID>", "</UnitManagerID>", Action::Number, tUnitField::UnitManagerID},
+    {"<DOPhoneNo>", "</DOPhoneNo>", Action::Text, tUnitField::DOPhoneNo},
+    {"<TalkGroup>", "</TalkGroup>", Action::Text, tUnitField::TalkGroup},
+    {"<AddressLine1>", "</AddressLine1>", Action::Text, tUnitField::AddressLine1},
+    {"<AddressLine2>", "</AddressLine2>", Action::Text, tUnitField::AddressLine2},
+    {"<EmailAddress>", "", Action::Ignored},
+    {"<OfficerPagerGroup>", "</OfficerPagerGroup>", Action::Number, tUnitField::OfficerPagerGroup},
+    {"<ZIRSamplePeriod>", "</ZIRSamplePeriod>", Action::Number, tUnitField::ZIRSamplePeriod},
+    {"<AllPagerGroup>", "</AllPagerGroup>", Action::Number, tUnitField::AllPagerGroup},
+    {"<Geometry.lat>", "</Geometry.lat>", Action::Coordinate, tUnitField::Lat},
+    {"<Geometry.lng>", "</Geometry.lng>", Action::Coordinate, tUnitField::Lng},
+    {"<IncidentCount>", "", Action::Ignored},
+    {"<Created>", "", Action::Ignored},
+    {"<Modified>", "", Action::Ignored},
+    {"</VEKUnit>", "", Action::Ignored},
+    {"</VEKUnits>", "", Action::Ignored},
 }};
 
 // The first tag of the table that occurs anywhere in the line, or nullptr. Every tag
@@ -116,19 +108,19 @@ const Tag* FirstTag(std::string_view line) {
   return best < kTags.size() ? &kTags[best] : nullptr;
 }
 
-// Lines end with CR LF, LF or a lone CR.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
+// Calls `each` with every line of the text; lines end with CR LF, LF or a lone CR. The
+// lines are views into the text: a list of them would cost more than the units.
+template <class Each>
+void ForEachLine(std::string_view text, Each&& each) {
   std::size_t start = 0;
   // A plain loop: find_first_of would search the set of two once for every byte.
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.push_back(text.substr(start, i - start));
+    each(text.substr(start, i - start));
     if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
     start = i + 1;
   }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
+  if (start < text.size()) each(text.substr(start));
 }
 
 // Comments: a line that begins (after blanks) with "<!--" opens one, a line holding
@@ -148,28 +140,47 @@ class CommentTracker {
   bool inComment_ = false;
 };
 
-void Store(tVEKUnitRec& unit, const Tag& tag, std::string_view line) {
+// Stores the tag's value into the last unit.
+void Store(ArrayOfVEKUnits& units, const Tag& tag, std::string_view line) {
   const std::string value = brix32::Between(line, tag.open, tag.close);
-  switch (tag.field) {
-    case Field::UnitCode: unit.UnitCode = Cut(value, kUnitCodeCapacity); break;
-    case Field::PCode: unit.PCode = IntOrZero(value); break;
-    case Field::UnitName: unit.UnitName = Cut(value, kUnitNameCapacity); break;
-    case Field::District: unit.District = Cut(value, kDistrictCapacity); break;
-    case Field::Region: unit.Region = Cut(value, kRegionCapacity); break;
-    case Field::Suburb: unit.Suburb = Cut(value, kSuburbCapacity); break;
-    case Field::UnitManagerID: unit.UnitManagerID = IntOrZero(value); break;
-    case Field::DOPhoneNo: unit.DOPhoneNo = Cut(value, kDOPhoneNoCapacity); break;
-    case Field::TalkGroup: unit.TalkGroup = Cut(value, kTalkGroupCapacity); break;
-    case Field::AddressLine1: unit.AddressLine1 = Cut(value, kAddressLineCapacity); break;
-    case Field::AddressLine2: unit.AddressLine2 = Cut(value, kAddressLineCapacity); break;
-    case Field::OfficerPagerGroup: unit.OfficerPagerGroup = IntOrZero(value); break;
-    case Field::ZIRSamplePeriod: unit.ZIRSamplePeriod = IntOrZero(value); break;
-    case Field::AllPagerGroup: unit.AllPagerGroup = IntOrZero(value); break;
-    case Field::Lat: unit.Geometry.lat = FloatOrZero(value); break;
-    case Field::Lng: unit.Geometry.lng = FloatOrZero(value); break;
-    case Field::NextUnit:
-    case Field::Ignored: break;
+  switch (tag.action) {
+    case Action::UnitCode: units.SetUnitCode(value); break;
+    case Action::Text: units.SetText(tag.field, value); break;
+    case Action::Number: units.SetNumber(tag.field, IntOrZero(value)); break;
+    case Action::Coordinate: units.SetCoordinate(tag.field, FloatOrZero(value)); break;
+    case Action::NextUnit:
+    case Action::Ignored: break;
   }
+}
+
+// The units of the text: counted first, so that the list is made once at its size.
+void ReadUnits(std::string_view text, ArrayOfVEKUnits& units, std::string_view& lastNode) {
+  std::size_t count = 0;
+  {
+    CommentTracker comments;
+    ForEachLine(text, [&](std::string_view line) {
+      if (comments.Enter(line) && line.find("<VEKUnit>") != std::string_view::npos) ++count;
+      comments.Leave(line);
+    });
+  }
+  units.clear();
+  units.reserve(count);
+
+  CommentTracker comments;
+  ForEachLine(text, [&](std::string_view line) {
+    lastNode = line;
+    if (comments.Enter(line)) {
+      if (const Tag* tag = FirstTag(line)) {
+        // Element lines before the first unit change nothing.
+        if (tag->action == Action::NextUnit)
+          units.AddEmptyUnit();
+        else if (!units.empty())
+          Store(units, *tag, line);
+      }
+    }
+    comments.Leave(line);
+    brix32::ProcessMessages();
+  });
 }
 
 // A folder of that name is no units file.
@@ -180,22 +191,22 @@ bool FileExists(const std::string& name) {
 
 // Unlike FileToBin, a file that exists but cannot be read is an error here.
 std::string ReadWholeFile(const std::string& name) {
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw std::runtime_error("cannot open " + name + ": " + std::strerror(errno));
+  const brix32::UniqueFd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) throw std::runtime_error("cannot open " + name + ": " + std::strerror(errno));
   std::string bytes;
+  // Read into a string of the file's size: growing it would hold up to three times that.
+  struct stat st {};
+  if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)) bytes.reserve(static_cast<std::size_t>(st.st_size));
   char buffer[65536];
   for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
-      const int error = errno;
-      ::close(fd);
-      throw std::runtime_error("cannot read " + name + ": " + std::strerror(error));
+      throw std::runtime_error("cannot read " + name + ": " + std::strerror(errno));
     }
     bytes.append(buffer, static_cast<std::size_t>(n));
   }
-  ::close(fd);
   return bytes;
 }
 
@@ -223,43 +234,19 @@ tRC LoadVEKUnitsArrayFromXML(const std::string& sFileName) {
     }
 
     op.Log.Trace = 200;
-    const std::string text = ReadWholeFile(fileName);
-    const std::vector<std::string_view> lines = SplitLines(text);
-
-    op.Log.Trace = 300;
-    std::size_t count = 0;
     {
-      CommentTracker comments;
-      for (const std::string_view line : lines) {
-        if (comments.Enter(line) && line.find("<VEKUnit>") != std::string_view::npos) ++count;
-        comments.Leave(line);
+      const std::string text = ReadWholeFile(fileName);
+      op.Log.Trace = 400;
+      std::string_view lastNode;
+      try {
+        ReadUnits(text, gVEKUnits, lastNode);
+      } catch (...) {
+        op.Ex.Notes = "sLastNode=" + std::string(lastNode);
+        throw;
       }
     }
-    gVEKUnits.assign(count, tVEKUnitRec{});
-
-    op.Log.Trace = 400;
-    std::string_view lastNode;
-    try {
-      CommentTracker comments;
-      std::size_t next = 0;  // index of the next unit; 0 means "before the first"
-      for (const std::string_view line : lines) {
-        lastNode = line;
-        if (comments.Enter(line)) {
-          if (const Tag* tag = FirstTag(line)) {
-            if (tag->field == Field::NextUnit) {
-              ++next;
-            } else if (next > 0 && next <= gVEKUnits.size()) {
-              Store(gVEKUnits[next - 1], *tag, line);
-            }
-          }
-        }
-        comments.Leave(line);
-        brix32::ProcessMessages();
-      }
-    } catch (...) {
-      op.Ex.Notes = "sLastNode=" + std::string(lastNode);
-      throw;
-    }
+    // The file's text is gone by now: the list's spare room goes without a copy of both.
+    gVEKUnits.shrink_to_fit();
 
     op.Log.Trace = 500;
     result = tRC{static_cast<std::int32_t>(gVEKUnits.size()), "Count"};

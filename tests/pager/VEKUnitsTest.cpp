@@ -8,6 +8,7 @@
 #include "Diagnostics.h"
 #include "FixedClock.h"
 #include "Hooks.h"
+#include "PeakMemory.h"
 #include "ScratchFolder.h"
 #include "TempFolder.h"
 
@@ -150,6 +151,65 @@ TEST_F(UnitsFile, FieldValues) {
     ASSERT_EQ(units.size(), 1u);
     EXPECT_EQ(units[0], c.expected);
   }
+}
+
+TEST_F(UnitsFile, ALaterValueOfAFieldReplacesTheEarlierOne) {
+  const auto units = Load(
+      "<VEKUnit>\n<UnitName>First</UnitName>\n<PCode>5000</PCode>\n<UnitCode>AAA</UnitCode>\n"
+      "<Geometry.lat>1.5</Geometry.lat>\n<UnitName></UnitName>\n<PCode>none</PCode>\n"
+      "<UnitCode>B</UnitCode>\n<Geometry.lat>-2</Geometry.lat>\n<VEKUnit>\n<UnitName>Next</UnitName>\n");
+  ASSERT_EQ(units.size(), 2u);
+  tVEKUnitRec first = Unit("B");
+  first.Geometry.lat = -2;
+  EXPECT_EQ(units[0], first);
+  tVEKUnitRec next;
+  next.UnitName = "Next";
+  EXPECT_EQ(units[1], next);
+}
+
+TEST_F(UnitsFile, AMillionBareUnitsCostLessThanFourTimesTheFile) {
+  // The most units a file of its size can hold: 11 MB. Stored as full records they took
+  // over 30 times that.
+  std::string text;
+  for (int i = 0; i < 1000000; ++i) text += "<VEKUnit>\r\n";
+  text += "<UnitCode>END</UnitCode>\r\n";
+  folder.write("units.xml", text);
+  const corvantest::PeakMemoryGrowth memory;
+  EXPECT_EQ(LoadVEKUnitsArrayFromXML(folder.file("units.xml")), (tRC{1000000, "Count"}));
+  if (corvantest::PeakMemoryGrowth::Meaningful()) {
+    EXPECT_LT(memory.Bytes(), 4 * text.size());
+  }
+  EXPECT_EQ(gVEKUnits[999999].UnitCode, "END");
+  EXPECT_EQ(gVEKUnits[0], tVEKUnitRec{});
+}
+
+TEST(ArrayOfVEKUnits, KeepsEveryFieldCutToItsCapacity) {
+  const tVEKUnitRec full{"EASX", std::string(40, 'n'), std::string(25, 'd'), "Metropolitan", -7,
+                         "0412345678901", "T170", std::string(60, 'a'), std::string(50, 'b'),
+                         std::string(31, 's'), 5063, 3301, 3300, 15, {-34.92, 138.6125}};
+  tVEKUnitRec cut = full;
+  cut.UnitCode = "EAS";
+  cut.UnitName.resize(kUnitNameCapacity);
+  cut.District.resize(kDistrictCapacity);
+  cut.Region.resize(kRegionCapacity);
+  cut.DOPhoneNo.resize(kDOPhoneNoCapacity);
+  cut.TalkGroup.resize(kTalkGroupCapacity);
+  cut.AddressLine1.resize(kAddressLineCapacity);
+  cut.Suburb.resize(kSuburbCapacity);
+  ArrayOfVEKUnits units{tVEKUnitRec{}, full};
+  units.push_back(Unit("Z"));
+  ASSERT_EQ(units.size(), 3u);
+  EXPECT_EQ(units[0], tVEKUnitRec{});
+  EXPECT_EQ(units[1], cut);
+  EXPECT_EQ(units.UnitCode(1), "EAS");
+  EXPECT_EQ(units[2], Unit("Z"));
+  std::vector<std::string> codes;
+  for (const tVEKUnitRec& u : units) codes.push_back(u.UnitCode);
+  EXPECT_EQ(codes, (std::vector<std::string>{"", "EAS", "Z"}));
+  EXPECT_NE(units, (ArrayOfVEKUnits{tVEKUnitRec{}, full, Unit("Y")}));
+  EXPECT_EQ(units, (ArrayOfVEKUnits{tVEKUnitRec{}, cut, Unit("Z")}));
+  units.clear();
+  EXPECT_TRUE(units.empty());
 }
 
 TEST_F(UnitsFile, EmailAddressLeavesTheAddressLinesAsRead) {
