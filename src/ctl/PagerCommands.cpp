@@ -110,10 +110,11 @@ int UnitsCommand(tContext& Ctx) {
   const std::string file = args.Positional.empty() ? MainForm::ServiceFile(Ctx.Folder, kUnitsFileName)
                                                    : args.Positional.front();
   const VEKLib::tRC result = LoadUnits(file);
-  tRecordOutput out;
+  // Written unit by unit: the lines of a million units would take gigabytes held at once.
   for (std::size_t i = 0; i < VEKLib::gVEKUnits.size(); ++i) {
-    const VEKLib::tVEKUnitRec& u = VEKLib::gVEKUnits[i];
+    const VEKLib::tVEKUnitRec u = VEKLib::gVEKUnits[i];
     const std::string n = "gVEKUnits[" + std::to_string(i) + "].";
+    tRecordOutput out;
     out.Text(n + "UnitCode", u.UnitCode);
     out.Text(n + "UnitName", u.UnitName);
     out.Text(n + "District", u.District);
@@ -130,7 +131,9 @@ int UnitsCommand(tContext& Ctx) {
     out.Number(n + "ZIRSamplePeriod", u.ZIRSamplePeriod);
     out.Text(n + "Geometry.lat", FloatText(u.Geometry.lat));
     out.Text(n + "Geometry.lng", FloatText(u.Geometry.lng));
+    out.WriteLines(Ctx.Out);
   }
+  tRecordOutput out;
   RC(out, "", result);
   out.WriteLines(Ctx.Out);
   return result.AsInt < 0 ? kExitFailure : kExitOK;

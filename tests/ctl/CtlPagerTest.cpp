@@ -1,5 +1,11 @@
 // parse and units: the page parser and the units directory from the command line.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "CtlFixture.h"
+#include "PeakMemory.h"
 
 using namespace corvantest;
 
@@ -19,6 +25,21 @@ class CtlPagerTest : public CtlTest {
     dir.write("TaskTypes.txt", ReadTestData("ctl/TaskTypes.txt"));
   }
 };
+
+// The peak resident size of `corvanctl units FILE` with its output thrown away, in bytes;
+// 0 when it failed.
+std::size_t UnitsCommandPeak(const std::string& file) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(::open("/dev/null", O_WRONLY), 1);
+    ::execl(kCorvanCtl.c_str(), "corvanctl", "units", file.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  rusage usage{};
+  int status = 0;
+  if (::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return 0;
+  return static_cast<std::size_t>(usage.ru_maxrss) * 1024;
+}
 
 }  // namespace
 
@@ -151,4 +172,19 @@ TEST_F(CtlPagerTest, UnitsListsEveryFieldOfEveryUnit) {
   EXPECT_EQ(other.status, 0);
   EXPECT_EQ(ValueOf(other.out, "gVEKUnits[0].UnitCode"), "ABC");
   EXPECT_EQ(ValueOf(other.out, "RC.AsInt"), "1");
+}
+
+TEST_F(CtlPagerTest, UnitsOfALargeFileAreWrittenAsTheyGoNotHeld) {
+  // 200,000 units: 2.2 MB of file, 3.2 million lines of output.
+  std::string units;
+  for (int i = 0; i < 200000; ++i) units += "<VEKUnit>\r\n";
+  dir.write("Large.xml", units);
+  dir.write("Empty.xml", "");
+  const std::size_t idle = UnitsCommandPeak(dir.file("Empty.xml"));
+  const std::size_t large = UnitsCommandPeak(dir.file("Large.xml"));
+  ASSERT_GT(idle, 0u);
+  ASSERT_GT(large, 0u);
+  if (PeakMemoryGrowth::Meaningful()) {
+    EXPECT_LT(large, idle + 4 * units.size());
+  }
 }
