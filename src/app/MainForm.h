@@ -27,6 +27,11 @@
 
 namespace MainForm {
 
+// The data-packet box shows a packet's first lines only: it is a few lines high, and
+// laying out a heartbeat of millions of lines held the window for seconds.
+inline constexpr std::size_t kDataPacketBoxLines = 100;
+inline constexpr std::size_t kDataPacketBoxBytes = 16 * 1024;
+
 // What the window needs from the desktop. The program passes the Qt adapters; tests pass
 // the recording notification area, scripted dialogs and a tray of their choosing.
 struct tMainFormPorts {

@@ -22,9 +22,22 @@ namespace {
 // The service may still be writing when the change is reported; give it a moment.
 void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// The start of the text up to its kDataPacketBoxLines-th line end (CR LF, LF or a lone
+// CR), and kDataPacketBoxBytes at most.
+std::string_view FirstLines(std::string_view text) {
+  text = text.substr(0, kDataPacketBoxBytes);
+  std::size_t lines = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    if (++lines == kDataPacketBoxLines) return text.substr(0, i);
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+  }
+  return text;
+}
+
 // The text box shows lines; the service writes CR LF.
 QString MemoText(const std::string& text) {
-  QString q = Q(text);
+  QString q = Q(FirstLines(text));
   q.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return q;
 }

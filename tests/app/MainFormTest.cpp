@@ -282,6 +282,22 @@ TEST_F(MainFormTest, GoingLabelsFollowTheTarnexHeartbeat) {
   EXPECT_FALSE(form->isVisible());
 }
 
+TEST_F(MainFormTest, TheDataPacketBoxShowsAPacketsFirstLinesOnly) {
+  WriteSettings();
+  auto form = Start();
+  std::string packet;
+  std::string shown;
+  for (std::size_t i = 0; i < 2000; ++i) {
+    packet += std::to_string(i) + "\r\n";
+    if (i < MainForm::kDataPacketBoxLines) shown += (i ? "\n" : "") + std::to_string(i);
+  }
+  WriteFile(dir.file("CORVANSRVC-TARNEX-HEARTBEAT.TXT"), packet);
+  ASSERT_TRUE(WaitFor([&] { return MemoText(*form) == shown; })) << MemoText(*form).size();
+  EXPECT_EQ(form->memTarnexConnectionHeartbeat->blockCount(), static_cast<int>(MainForm::kDataPacketBoxLines));
+  WriteFile(dir.file("CORVANSRVC-SERIAL-HEARTBEAT.TXT"), packet);
+  ASSERT_TRUE(WaitFor([&] { return MemoText(*form) == "COM:" + shown; })) << MemoText(*form).size();
+}
+
 TEST_F(MainFormTest, SerialAndUdpHeartbeatsWhateverTheCaseOfTheName) {
   WriteSettings();
   auto form = Start();
