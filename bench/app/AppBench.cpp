@@ -169,50 +169,64 @@ void BM_IdleHiddenWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_IdleHiddenWindow)->Iterations(1)->Unit(benchmark::kSecond);
 
-// The program as a process: from exec until the start event is in the event log (the
-// first refresh is done by then), and its peak resident size at that moment.
+// The program as a process, started on a program folder of its own (`prepare` adds to
+// it): how long from exec until the start event is in the event log (the first refresh is
+// done by then), and its peak resident size at that moment.
+struct ProgramRun {
+  bool started = false;
+  double ms = 0;
+  double peakMb = 0;
+};
+
+ProgramRun RunProgram(const std::function<void(const std::string& folder)>& prepare) {
+  Folder folder;
+  Folder runtime;
+  std::filesystem::copy_file(CORVANCONTROL_PROGRAM, folder.path + "corvancontrol");
+  WriteSettings(folder.path);
+  if (prepare) prepare(folder.path);
+  const int watch = ::inotify_init1(IN_CLOEXEC);
+  ::inotify_add_watch(watch, folder.path.c_str(), IN_CLOSE_WRITE);
+  std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + runtime.path,
+                                  "XDG_CONFIG_DIRS=" + runtime.path, "HOME=" + runtime.path};
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  const std::string exe = folder.path + "corvancontrol";
+  char* argv[] = {const_cast<char*>(exe.c_str()), nullptr};
+  pid_t pid = 0;
+  ProgramRun run;
+  const auto started = Clock::now();
+  if (::posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()) != 0) std::abort();
+  while (!run.started) {
+    pollfd p{watch, POLLIN, 0};
+    if (::poll(&p, 1, 60000) <= 0) break;
+    alignas(inotify_event) char buffer[4096];
+    const ssize_t got = ::read(watch, buffer, sizeof buffer);
+    for (ssize_t at = 0; at < got;) {
+      const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+      if (e->len && std::string(e->name).rfind("CORVANSRVC-EventLog-", 0) == 0) run.started = true;
+      at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+    }
+  }
+  run.ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) run.peakMb = std::atof(line.substr(6).c_str()) / 1024.0;
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
+  ::close(watch);
+  return run;
+}
+
 void BM_ProgramStartUp(benchmark::State& state) {
   std::vector<double> ms;
   std::vector<double> peakMb;
   for (auto _ : state) {
-    for (int run = 0; run < 10; ++run) {
-      Folder folder;
-      Folder runtime;
-      std::filesystem::copy_file(CORVANCONTROL_PROGRAM, folder.path + "corvancontrol");
-      WriteSettings(folder.path);
-      const int watch = ::inotify_init1(IN_CLOEXEC);
-      ::inotify_add_watch(watch, folder.path.c_str(), IN_CLOSE_WRITE);
-      std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + runtime.path,
-                                      "XDG_CONFIG_DIRS=" + runtime.path, "HOME=" + runtime.path};
-      std::vector<char*> envp;
-      for (auto& e : env) envp.push_back(e.data());
-      envp.push_back(nullptr);
-      const std::string exe = folder.path + "corvancontrol";
-      char* argv[] = {const_cast<char*>(exe.c_str()), nullptr};
-      pid_t pid = 0;
-      const auto started = Clock::now();
-      if (::posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()) != 0) std::abort();
-      bool done = false;
-      while (!done) {
-        pollfd p{watch, POLLIN, 0};
-        if (::poll(&p, 1, 10000) <= 0) break;
-        alignas(inotify_event) char buffer[4096];
-        const ssize_t got = ::read(watch, buffer, sizeof buffer);
-        for (ssize_t at = 0; at < got;) {
-          const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
-          if (e->len && std::string(e->name).rfind("CORVANSRVC-EventLog-", 0) == 0) done = true;
-          at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
-        }
-      }
-      const auto finished = Clock::now();
-      std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-      for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmHWM:", 0) == 0) peakMb.push_back(std::atof(line.substr(6).c_str()) / 1024.0);
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, nullptr, 0);
-      ::close(watch);
-      if (!done) state.SkipWithError("the program never wrote its start event");
-      ms.push_back(std::chrono::duration<double, std::milli>(finished - started).count());
+    for (int i = 0; i < 10; ++i) {
+      const ProgramRun run = RunProgram({});
+      if (!run.started) state.SkipWithError("the program never wrote its start event");
+      ms.push_back(run.ms);
+      peakMb.push_back(run.peakMb);
     }
   }
   state.counters["startup_median_ms"] = Percentile(ms, 0.5);
@@ -220,6 +234,64 @@ void BM_ProgramStartUp(benchmark::State& state) {
   state.counters["peak_rss_mb"] = Percentile(peakMb, 1.0);
 }
 BENCHMARK(BM_ProgramStartUp)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The program started on a units file of a million bare units (11 MB), against a start
+// without one: what the units cost it at their peak.
+void BM_ProgramStartUpWithAMillionUnits(benchmark::State& state) {
+  std::string units;
+  for (int i = 0; i < 1000000; ++i) units += "<VEKUnit>\r\n";
+  ProgramRun plain;
+  ProgramRun loaded;
+  for (auto _ : state) {
+    plain = RunProgram({});
+    loaded = RunProgram([&](const std::string& folder) {
+      std::ofstream(folder + "VEKUnits.xml", std::ios::binary) << units;
+    });
+  }
+  if (!plain.started || !loaded.started) state.SkipWithError("the program never wrote its start event");
+  state.counters["file_MB"] = static_cast<double>(units.size()) / 1e6;
+  state.counters["startup_ms"] = loaded.ms;
+  state.counters["peak_over_plain_MB"] = (loaded.peakMb - plain.peakMb) * 1.048576;
+}
+BENCHMARK(BM_ProgramStartUpWithAMillionUnits)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A TCP heartbeat of 3 million short lines (9 MB): how long the window is busy with it
+// (from the write to the data-packet box showing something new) and how far it raises the
+// panel's resident size.
+void BM_HeartbeatOfThreeMillionLines(benchmark::State& state) {
+  Folder folder;
+  WriteSettings(folder.path);
+  Panel panel(folder.path);
+  RunUntil([] { return false; }, std::chrono::milliseconds(500));  // start-up settles
+  std::string text;
+  for (int i = 0; i < 3000000; ++i) text += "ab\n";
+  const std::string file = folder.path + "CORVANSRVC-TARNEX-HEARTBEAT.TXT";
+  double ms = 0;
+  long growthKb = 0;
+  for (auto _ : state) {
+    const QString before = panel.form->memTarnexConnectionHeartbeat->toPlainText();
+    std::ofstream("/proc/self/clear_refs") << "5";
+    long rssKb = 0;
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("VmRSS:", 0) == 0) rssKb = std::atol(line.c_str() + 6);
+    // Written whole under another name and renamed into place: one change to react to.
+    std::ofstream(folder.path + "heartbeat.part", std::ios::binary) << text;
+    const auto written = Clock::now();
+    std::filesystem::rename(folder.path + "heartbeat.part", file);
+    if (!RunUntil([&] { return panel.form->memTarnexConnectionHeartbeat->toPlainText() != before; },
+                  std::chrono::seconds(120)))
+      state.SkipWithError("the data-packet box never changed");
+    ms = std::chrono::duration<double, std::milli>(Clock::now() - written).count();
+    std::ifstream after("/proc/self/status");
+    for (std::string line; std::getline(after, line);)
+      if (line.rfind("VmHWM:", 0) == 0) growthKb = std::atol(line.c_str() + 6) - rssKb;
+  }
+  state.counters["busy_ms"] = ms;
+  state.counters["peak_growth_MB"] = static_cast<double>(growthKb) * 1024 / 1e6;
+  state.counters["lines_shown"] = panel.form->memTarnexConnectionHeartbeat->blockCount();
+}
+BENCHMARK(BM_HeartbeatOfThreeMillionLines)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
