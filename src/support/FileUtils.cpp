@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <random>
 
+#include "TemporaryFiles.h"
 #include "TextUtils.h"
 #include "UniqueFd.h"
 
@@ -83,25 +83,48 @@ UniqueFd OpenNoFollow(const std::string& FileName, bool bAppend) {
   return {};
 }
 
-// Creates a new temporary file beside FileName, named FileName + "." + six letters or
-// digits, with the mode a plain create gives.
-UniqueFd CreateTemporaryBeside(const std::string& FileName, std::string& TemporaryName) {
-  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  thread_local std::mt19937 random{std::random_device{}()};
-  std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    TemporaryName = FileName + ".";
-    for (int i = 0; i < 6; ++i) TemporaryName += kLetters[pick(random)];
-    UniqueFd fd(::open(TemporaryName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666));
-    if (fd || errno != EEXIST) return fd;
-  }
-  return {};
-}
-
 // The folder's own entry of a new name reaches the disk only when the folder is synced.
 void SyncFolder(const std::string& Folder) {
   const UniqueFd fd(::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd) ::fsync(fd.get());  // a file system that cannot sync folders gives what it can
+}
+
+// Where a folder cannot give a file a second name: an exclusive create of the name itself,
+// written in place; what a failed write created is removed again.
+std::int32_t CreateInPlace(std::string_view Text, const std::string& FileName) {
+  UniqueFd fd(::open(FileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666));
+  if (!fd) return errno == EEXIST ? 1 : -5;
+  struct stat created {};
+  if (::fstat(fd.get(), &created) == 0) ShareWithFolderGroup(fd.get(), FolderOf(FileName), created.st_mode);
+  if (WriteAll(fd.get(), Text) && ::fsync(fd.get()) == 0) return 0;
+  const int error = errno;
+  ::unlink(FileName.c_str());
+  errno = error;
+  return -5;
+}
+
+// A new temporary file beside FileName holding Text on disk, locked (its descriptor keeps
+// the lock) until it has its final name or is gone, so that no save takes it for a
+// leftover. It gets the group and mode of Replaced, else the mode a plain create gives.
+// Invalid with errno set after an error, and then nothing is left behind.
+UniqueFd TemporaryHolding(std::string_view Text, const std::string& FileName, const struct stat* Replaced,
+                          std::string& TempName) {
+  UniqueFd fd = CreateLockedTemporary(FileName, TempName);
+  if (!fd) return fd;
+  struct stat created {};
+  mode_t mode = 0;
+  if (::fstat(fd.get(), &created) == 0) mode = created.st_mode;
+  if (Replaced) {
+    // A group we are no member of stays the folder's: the file is then still written.
+    if (Replaced->st_gid != created.st_gid) (void)::fchown(fd.get(), static_cast<uid_t>(-1), Replaced->st_gid);
+    mode = Replaced->st_mode;
+  }
+  ShareWithFolderGroup(fd.get(), FolderOf(FileName), mode);
+  if (WriteAll(fd.get(), Text) && ::fsync(fd.get()) == 0) return fd;
+  const int error = errno;
+  ::unlink(TempName.c_str());
+  errno = error;
+  return {};
 }
 
 }  // namespace
@@ -134,39 +157,41 @@ std::int32_t WriteTextFile(std::string_view Text, const std::string& FileName, b
 
 std::int32_t WriteTextFileAtomic(std::string_view Text, const std::string& FileName) {
   if (Text.empty()) return -1;
-  const std::string folder = FolderOf(FileName);
-  std::string tmp;
-  UniqueFd fd = CreateTemporaryBeside(FileName, tmp);
-  if (!fd) return -5;
-
   // The group and mode of the file replaced, never of a link's target or of a file with
   // another name elsewhere.
-  struct stat created {};
   struct stat old {};
   const bool keep = ::lstat(FileName.c_str(), &old) == 0 && IsPlainFile(old);
-  mode_t mode = 0;
-  if (::fstat(fd.get(), &created) == 0) mode = created.st_mode;
-  if (keep) {
-    // A group we are no member of stays the folder's: the file is then still written.
-    if (old.st_gid != created.st_gid) (void)::fchown(fd.get(), static_cast<uid_t>(-1), old.st_gid);
-    mode = old.st_mode;
-  }
-  ShareWithFolderGroup(fd.get(), folder, mode);
-
-  bool ok = WriteAll(fd.get(), Text) && ::fsync(fd.get()) == 0;
-  int error = errno;
-  if (::close(fd.release()) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok && ::rename(tmp.c_str(), FileName.c_str()) == 0) {
-    SyncFolder(folder);
+  std::string tmp;
+  const UniqueFd fd = TemporaryHolding(Text, FileName, keep ? &old : nullptr, tmp);
+  if (!fd) return -5;
+  if (::rename(tmp.c_str(), FileName.c_str()) == 0) {
+    SyncFolder(FolderOf(FileName));
     return 0;
   }
-  if (ok) error = errno;
+  const int error = errno;
   ::unlink(tmp.c_str());
   errno = error;
   return -5;
+}
+
+std::int32_t CreateTextFileExclusive(std::string_view Text, const std::string& FileName) {
+  if (Text.empty()) return -1;
+  std::string tmp;
+  const UniqueFd fd = TemporaryHolding(Text, FileName, nullptr, tmp);
+  if (!fd) return -5;
+  std::int32_t result = -5;
+  // Unlike a rename, a link fails when the name exists, even as a dangling link.
+  if (::link(tmp.c_str(), FileName.c_str()) == 0)
+    result = 0;
+  else if (errno == EEXIST)
+    result = 1;
+  else if (errno == EPERM || errno == EOPNOTSUPP)
+    result = CreateInPlace(Text, FileName);  // a file system without hard links
+  const int error = errno;
+  ::unlink(tmp.c_str());  // while still locked: no cleaner ever sees it unlocked
+  if (result == 0) SyncFolder(FolderOf(FileName));
+  errno = error;
+  return result;
 }
 
 std::string ResolveNameIgnoringCase(const std::string& Folder, const std::string& Name) {

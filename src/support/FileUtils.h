@@ -44,6 +44,14 @@ std::int32_t WriteTextFile(std::string_view Text, const std::string& FileName, b
 // 0 written, -1 empty text, -5 error (errno says why).
 std::int32_t WriteTextFileAtomic(std::string_view Text, const std::string& FileName);
 
+// Writes Text to FileName only when no entry of that name exists, never replacing one
+// that appeared meanwhile: the text goes to a temporary file beside it, which is then
+// linked to the name (a link fails where the name exists, a dangling link included).
+// The new file has the mode a plain create gives; the folder is synced. 0 created; 1 an
+// entry of that name exists and was left as it was; -1 nothing to write; -5 any other
+// error (errno says why).
+std::int32_t CreateTextFileExclusive(std::string_view Text, const std::string& FileName);
+
 // The folder's entry whose name equals Name ignoring the case of a..z, exact match first;
 // Name itself when there is none. Files shared with the service keep their Windows names.
 std::string ResolveNameIgnoringCase(const std::string& Folder, const std::string& Name);
