@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "FileUtils.h"
 #include "ServiceFileRead.h"
 #include "Syslog.h"
+#include "TemporaryFiles.h"
 #include "TextUtils.h"
 
 namespace Lib {
@@ -39,13 +41,38 @@ bool SettingsFileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-// Only a regular file is read: a FIFO or a device named on the command line would block
-// or never end. Anything else reads as a file without lines.
-std::string ReadSettingsFile(const std::string& path) {
+// "path" cannot be written: <the system's reason>
+[[noreturn]] void ThrowFileError(const char* What, const std::string& path, int error) {
+  const std::string message = "\"" + path + "\" cannot be " + What;
+  if (error != 0) throw std::system_error(error, std::generic_category(), message);
+  throw std::runtime_error(message);
+}
+
+// Only a regular file is read, never blocking and within a bound: a FIFO or a device in
+// its place would block or never end. A file that exists but cannot be read is an error,
+// not an empty file: what it holds is unknown, and it must not be replaced. Nothing when
+// the file is gone (removed since it was seen).
+std::optional<std::string> ReadSettingsFile(const std::string& path) {
   if (const auto& reader = SettingsFileReader()) return reader(path);
+  brix32::tBoundedRead read = brix32::ReadBoundedFile(path, brix32::kFileToBinLimit);
+  if (read.Ok()) return std::move(read.Data);
+  if (read.Status == brix32::tReadStatus::Missing) return std::nullopt;
+  throw std::runtime_error("\"" + path + "\" " + brix32::ReadProblemText(read));
+}
+
+// An entry that a save would replace must be one the loader can read: a file that cannot
+// be read (no permission, a FIFO, a dangling link) is kept. A folder makes the rename fail.
+void RequireReplaceable(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
-  return brix32::FileToBin(path);
+  if (::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return;
+  std::optional<std::string> text;
+  try {
+    text = ReadSettingsFile(path);
+  } catch (const std::exception& e) {
+    throw std::runtime_error(std::string(e.what()) + "; the file is kept as it is");
+  }
+  if (!text && ::lstat(path.c_str(), &st) == 0)
+    throw std::runtime_error("\"" + path + "\" is a link to nothing; the file is kept as it is");
 }
 
 // A decimal number with optional leading blanks and sign, the whole value, within 32 bits;
@@ -360,59 +387,105 @@ std::string BuildCorvanSettingsText() {
   return t;
 }
 
-void SaveCorvanSettings() {
-  brix32::Operation op("Lib.SaveCorvanSettings");
-  const std::string path = gCorvanSettings.CorvanSrvcSettingsFilePath;
-  op.Ex.Notes = "gCorvanSettings.CorvanSrvcSettingsFilePath=" + path;
-  op.Run([&] {
-    op.Log.Trace = 110;
-    const std::string text = BuildCorvanSettingsText();
-    op.Log.Trace = 200;
-    errno = 0;
-    if (brix32::WriteTextFileAtomic(text, path) != 0) {
-      const int error = errno;
-      if (error != 0)
-        throw std::system_error(error, std::generic_category(), "Cannot write \"" + path + "\"");
-      throw std::runtime_error("Cannot write \"" + path + "\"");
-    }
-  });
+std::string CorvanSettingsFile() {
+  const std::string& path = gCorvanSettings.CorvanSrvcSettingsFilePath;
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  return folder + brix32::ResolveNameIgnoringCase(folder, path.substr(folder.size()));
 }
 
-std::int32_t GetCorvanSettings(std::string_view CallingFunction) {
+tSettingsResult WriteCorvanSettings(bool bCreateOnly) {
+  brix32::Operation op("Lib.SaveCorvanSettings");
+  op.Ex.Notes = "gCorvanSettings.CorvanSrvcSettingsFilePath=" + gCorvanSettings.CorvanSrvcSettingsFilePath;
+  tSettingsResult result;
+  const bool ok = op.Run([&] {
+    const std::string path = CorvanSettingsFile();
+    op.Log.Trace = 110;
+    const std::string text = BuildCorvanSettingsText();
+    op.Log.Trace = 150;
+    // What an earlier save killed in the middle left behind.
+    brix32::RemoveLeftoverTemporaries(path);
+    if (bCreateOnly) {
+      op.Log.Trace = 200;
+      errno = 0;
+      const std::int32_t created = brix32::CreateTextFileExclusive(text, path);
+      if (created == 1 && SettingsFileExists(path)) {
+        result.Result = 1;
+        return;
+      }
+      if (created == 1) {  // a folder, a link to nothing
+        struct stat st {};
+        ThrowFileError("created", path, ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? EISDIR : EEXIST);
+      }
+      if (created != 0) ThrowFileError("created", path, errno);
+    } else {
+      op.Log.Trace = 190;
+      RequireReplaceable(path);
+      op.Log.Trace = 200;
+      errno = 0;
+      if (brix32::WriteTextFileAtomic(text, path) != 0) ThrowFileError("written", path, errno);
+    }
+    result.Result = 0;
+  });
+  if (!ok) result.Error = op.Ex.Message;
+  return result;
+}
+
+void SaveCorvanSettings() { WriteCorvanSettings(false); }
+
+tSettingsResult LoadCorvanSettings(std::string_view CallingFunction, bool bCreateMissing) {
   brix32::Operation op("Lib.GetCorvanSettings");
   op.Ex.CallingFunction.assign(CallingFunction);
   op.Ex.Notes =
       "gCorvanSettings.CorvanSrvcSettingsFilePath=" + gCorvanSettings.CorvanSrvcSettingsFilePath;
-  std::int32_t result = -1;
+  tSettingsResult result;
   const bool ok = op.Run([&] {
-    const std::string path = gCorvanSettings.CorvanSrvcSettingsFilePath;
+    const std::string path = CorvanSettingsFile();
     op.Log.Trace = 110;
     gCorvanSettings.Loaded = false;
     std::int32_t rc = 0;
-    op.Log.Trace = 200;
-    if (!SettingsFileExists(path)) {
-      op.Log.Trace = 210;
-      SetDefaults();
-      op.Log.Trace = 220;
-      SaveCorvanSettings();
-      rc = 1;
+    std::int32_t created = -1;
+    // A file removed between the look and the read is looked for again.
+    for (int attempt = 1;; ++attempt) {
+      op.Log.Trace = 200;
+      if (!SettingsFileExists(path)) {
+        op.Log.Trace = 210;
+        SetDefaults();
+        rc = 1;
+        if (bCreateMissing) {
+          op.Log.Trace = 220;
+          // Never over a file the service wrote since the look: that one is read instead.
+          created = WriteCorvanSettings(true).Result;
+          if (created == 1) rc = 0;
+        }
+      }
+      op.Log.Trace = 300;
+      if (!SettingsFileExists(path)) break;
+      if (const std::optional<std::string> text = ReadSettingsFile(path)) {
+        op.Log.Trace = 400;
+        ReadCorvanSettingsText(*text);
+        break;
+      }
+      if (attempt == 3) ThrowFileError("read", path, ENOENT);
     }
-    op.Log.Trace = 300;
-    if (SettingsFileExists(path)) {
-      const std::string text = ReadSettingsFile(path);
-      op.Log.Trace = 400;
-      ReadCorvanSettingsText(text);
-    }
-    if (rc == 1) {
+    // The file just created holds these values already; a create that failed is tried
+    // once more.
+    if (rc == 1 && bCreateMissing && created < 0) {
       op.Log.Trace = 500;
-      SaveCorvanSettings();
+      WriteCorvanSettings(true);
     }
-    result = rc;
+    result.Result = rc;
   });
-  if (!ok)
+  if (!ok) {
+    result.Error = op.Ex.Message;
     brix32::PostSyslogMsg(
         {0, "Lib.GetCorvanSettings:Exception! ExceptionRec.FileName=" + op.ReportFileName});
+  }
   return result;
+}
+
+std::int32_t GetCorvanSettings(std::string_view CallingFunction) {
+  return LoadCorvanSettings(CallingFunction, true).Result;
 }
 
 }  // namespace Lib

@@ -48,10 +48,32 @@ std::string MainUnitCode();
 
 // 0 read, 1 created with the defaults (a fresh install), -1 an error was caught.
 // CallingFunction ("Caller.Name:" + progress) only goes into an exception report.
+// A file created meanwhile by someone else is read, never replaced; a file that exists
+// but cannot be read is an error (and is never replaced by a save either).
 std::int32_t GetCorvanSettings(std::string_view CallingFunction);
 // Writes the whole file through a temporary file and a rename, so the service never sees
 // half a file and a failed write keeps the old one; a failure is reported, not returned.
 void SaveCorvanSettings();
+
+// A load or a save for a caller that must know what happened and why.
+struct tSettingsResult {
+  // Load: as GetCorvanSettings (1: missing). Save: 0 written; 1 not created, a file of
+  // that name appeared meanwhile and was kept; -1 an error was caught (and reported).
+  std::int32_t Result = -1;
+  std::string Error;  // with -1: what went wrong, naming the file
+};
+
+// GetCorvanSettings for a reader that changes nothing when bCreateMissing is false: a
+// missing file then gives the defaults in memory only (result 1, Loaded False).
+tSettingsResult LoadCorvanSettings(std::string_view CallingFunction, bool bCreateMissing);
+// SaveCorvanSettings with its result. bCreateOnly: write only if no file is there (the
+// defaults of a missing file must never replace one the service wrote meanwhile).
+tSettingsResult WriteCorvanSettings(bool bCreateOnly);
+
+// The settings file as it is found now: CorvanSrvcSettingsFilePath, or the entry of its
+// folder whose name differs only in case when there is no exact one (the service's
+// Windows name), so that a load and a save never make a second file.
+std::string CorvanSettingsFile();
 
 // The loader's line rules applied to a file's bytes: fills the records from the elements
 // found, then the UDPAddr and URI fall-backs, then sets Loaded.

@@ -1,25 +1,35 @@
 // Loading and saving the real file: golden bytes, fresh install, round trip, damaged files
 // and failed writes. A failure writes an exception report, which posts a syslog broadcast.
 #include <gtest/gtest.h>
-#include <sys/mount.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "Hermetic.h"
+#include "ScopedMount.h"
 #include "SettingsTestSupport.h"
 #include "TempFolder.h"
 #include "TextUtils.h"
 #include "UdpListener.h"
 
 using corvantest::ReadTestData;
+using corvantest::ScopedMount;
 using corvantest::TempFolder;
 using settingstest::Field;
 using settingstest::Snapshot;
@@ -69,28 +79,6 @@ std::string WithoutUpdatedLine(const std::string& text) {
   const std::size_t end = text.find("\r\n", start);
   return text.substr(0, start) + text.substr(end);
 }
-
-// A mount over a folder for the life of the object: a read-only view that root cannot
-// write through either, or a tiny file system to fill up.
-class ScopedMount {
- public:
-  enum Kind { kReadOnly, kSmallDisk };
-  ScopedMount(const std::string& folder, Kind kind) : folder_(folder) {
-    const char* f = folder_.c_str();
-    const bool ok =
-        kind == kReadOnly
-            ? ::mount(f, f, nullptr, MS_BIND, nullptr) == 0 &&
-                  ::mount(nullptr, f, nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0
-            : ::mount("corvan-small", f, "tmpfs", 0, "size=16k,mode=0755") == 0;
-    if (!ok) throw std::runtime_error(std::string("mount failed: ") + std::strerror(errno));
-  }
-  ~ScopedMount() { ::umount2(folder_.c_str(), MNT_DETACH); }
-  ScopedMount(const ScopedMount&) = delete;
-  ScopedMount& operator=(const ScopedMount&) = delete;
-
- private:
-  std::string folder_;
-};
 
 }  // namespace
 
@@ -254,10 +242,168 @@ TEST_F(SettingsFileTest, AFolderOrDeviceInPlaceOfTheFile) {
   EXPECT_TRUE(std::filesystem::is_directory(data.file(kSettingsName)));
   EXPECT_FALSE(Reports().empty());
 
-  // A device exists but is not read: no lines, no endless read.
+  // A device is no file that can be read: an error, and no endless read.
   Lib::gCorvanSettings.CorvanSrvcSettingsFilePath = "/dev/zero";
-  EXPECT_EQ(Lib::GetCorvanSettings("x"), 0);
-  EXPECT_EQ(Field("Loaded"), "True");
+  EXPECT_EQ(Lib::GetCorvanSettings("x"), -1);
+  EXPECT_EQ(Field("Loaded"), "False");
+}
+
+TEST_F(SettingsFileTest, AFileThatCannotBeReadIsReportedAndNeverReplaced) {
+  const std::string path = data.file(kSettingsName);
+  const std::string serviceFile = "<xml>\r\n  <MainUnit>SRV</MainUnit>\r\n</xml>\r\n";
+  struct Case {
+    const char* name;
+    std::function<void()> plant;
+    std::int32_t loaded;
+    std::string loadError;
+  } cases[] = {
+      // As another account's file without read permission looks to this one.
+      {"no permission",
+       [&] {
+         data.write(kSettingsName, serviceFile);
+         Lib::SetSettingsFileReader([](const std::string& name) -> std::string {
+           throw std::system_error(EACCES, std::generic_category(), "\"" + name + "\" cannot be read");
+         });
+       },
+       -1, "\"" + path + "\" cannot be read: Permission denied"},
+      {"FIFO", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); }, -1, "\"" + path + "\" is not a regular file"},
+      // Counts as missing, and cannot be created: the defaults stay in memory.
+      {"link to nothing", [&] { std::filesystem::create_symlink(program.file("gone"), path); }, 1, ""},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(path);
+    settingstest::ResetRecords();
+    settingstest::SetIdentity(program.path());
+    brix32::gGlobalSettings.SelfName = "CorvanControl";
+    brix32::gGlobalSettings.ExceptionFileName = "E!{selfname}-{timestamp}.XML";
+    Lib::gCorvanSettings.CorvanSrvcSettingsFilePath = path;
+    c.plant();
+    struct stat planted {};
+    ASSERT_EQ(::lstat(path.c_str(), &planted), 0) << c.name;
+
+    const Lib::tSettingsResult load = Lib::LoadCorvanSettings("SetupForm.RefreshSetupForm:100", true);
+    EXPECT_EQ(load.Result, c.loaded) << c.name;
+    if (c.loaded < 0) {
+      EXPECT_EQ(load.Error, c.loadError) << c.name;
+    }
+    EXPECT_EQ(Field("Loaded"), "False") << c.name;
+
+    // What an OK in the setup dialog would save then: the entry stays as it was.
+    clock.advanceMs(1);
+    settingstest::SetAllFields();
+    const Lib::tSettingsResult save = Lib::WriteCorvanSettings(false);
+    EXPECT_EQ(save.Result, -1) << c.name;
+    EXPECT_NE(save.Error.find("; the file is kept as it is"), std::string::npos) << c.name << ": " << save.Error;
+    struct stat after {};
+    ASSERT_EQ(::lstat(path.c_str(), &after), 0) << c.name;
+    EXPECT_EQ(after.st_ino, planted.st_ino) << c.name;
+    EXPECT_EQ(after.st_mode, planted.st_mode) << c.name;
+    if (S_ISREG(after.st_mode)) {
+      EXPECT_EQ(data.read(kSettingsName), serviceFile) << c.name;
+    }
+    EXPECT_FALSE(program.exists("gone")) << c.name;
+
+    // The panel learns of it through the exception report of the save.
+    std::vector<std::string> reports = Reports();
+    ASSERT_FALSE(reports.empty()) << c.name;
+    std::sort(reports.begin(), reports.end());
+    const std::string report = program.read(reports.back());
+    EXPECT_EQ(brix32::Between(report, "<Function>", "</Function>"), "Lib.SaveCorvanSettings:190") << c.name;
+    EXPECT_EQ(brix32::Between(report, "<e.Message>", "</e.Message>"), save.Error) << c.name;
+  }
+}
+
+TEST_F(SettingsFileTest, TheDefaultsNeverReplaceAFileThatAppearsMeanwhile) {
+  // The service removes its file and writes it anew, again and again, while the panel
+  // loads it: a load that finds it missing creates the defaults only where no file is.
+  const std::string path = data.file(kSettingsName);
+  const std::string serviceFile = "<xml>\r\n  <MainUnit>SRV</MainUnit>\r\n</xml>\r\n";
+  std::atomic<bool> stop{false};
+  std::atomic<int> serviceWrites{0}, replaced{0};
+  std::thread service([&] {
+    for (int cycle = 0; !stop; ++cycle) {
+      ::unlink(path.c_str());
+      // Gone for a moment, or for long enough that the panel sees it missing.
+      if (cycle % 2 == 1) std::this_thread::sleep_for(std::chrono::microseconds(500));
+      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+      if (fd < 0) continue;  // the panel's came first
+      const bool written = ::write(fd, serviceFile.data(), serviceFile.size()) ==
+                           static_cast<ssize_t>(serviceFile.size());
+      struct stat own {}, now {};
+      ::fstat(fd, &own);
+      ::close(fd);
+      ++serviceWrites;
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+      if (written && (::lstat(path.c_str(), &now) != 0 || now.st_ino != own.st_ino)) ++replaced;
+    }
+  });
+  int freshInstalls = 0;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  while ((freshInstalls < 50 || serviceWrites < 50) && std::chrono::steady_clock::now() < end) {
+    settingstest::ResetRecords();
+    Lib::gCorvanSettings.CorvanSrvcSettingsFilePath = path;
+    const std::int32_t result = Lib::GetCorvanSettings("TfrmMain.RefreshForms:100");
+    if (result == 1) ++freshInstalls;
+    // Read whatever file is there when it exists: the service's, or the defaults.
+    if (result == 0 && Field("Loaded") == "True" && Field("MainUnit") != "") {
+      EXPECT_EQ(Field("MainUnit"), "SRV");
+    }
+  }
+  stop = true;
+  service.join();
+  EXPECT_GT(serviceWrites, 0);
+  EXPECT_EQ(replaced, 0) << "of " << serviceWrites << " service files, " << freshInstalls
+                         << " fresh installs";
+}
+
+TEST_F(SettingsFileTest, ASaveRemovesWhatASaveKilledInTheMiddleLeftBehind) {
+  const std::string path = data.file(kSettingsName);
+  const auto leftovers = [&] {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(data.path()))
+      if (e.path().filename().string().starts_with(std::string(kSettingsName) + ".")) names.push_back(e.path());
+    return names;
+  };
+  // Saves killed with SIGKILL wherever they happen to be.
+  settingstest::SetAllFields();
+  for (int round = 0; round < 100 && leftovers().size() < 3; ++round) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+      for (;;) Lib::SaveCorvanSettings();
+    std::this_thread::sleep_for(std::chrono::microseconds(200 + 97 * round % 3000));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+  }
+  // And one a test can count on, whatever the kills hit.
+  data.write(std::string(kSettingsName) + ".Zz9Yy8", "<xml>\r\n <Glob");
+  ASSERT_FALSE(leftovers().empty());
+
+  Lib::SaveCorvanSettings();
+  EXPECT_EQ(leftovers(), std::vector<std::string>{});
+  EXPECT_EQ(data.read(kSettingsName), Lib::BuildCorvanSettingsText());
+  EXPECT_TRUE(Reports().empty());
+}
+
+TEST_F(SettingsFileTest, TheFileIsFoundWhateverTheCaseOfItsName) {
+  const std::string golden = ReadTestData("settings/all-fields.xml");
+  data.write("corvansrvc-settings.xml", golden);
+  ASSERT_EQ(Lib::GetCorvanSettings("x"), 0);
+  EXPECT_EQ(Field("MainUnit"), "eas");
+  EXPECT_EQ(Lib::CorvanSettingsFile(), data.file("corvansrvc-settings.xml"));
+
+  // A save writes the same file: the service and the panel never read two.
+  Lib::gCorvanSettings.MainUnit = "STT";
+  Lib::SaveCorvanSettings();
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(data.path())) names.push_back(e.path().filename());
+  EXPECT_EQ(names, std::vector<std::string>{"corvansrvc-settings.xml"});
+  EXPECT_NE(data.read("corvansrvc-settings.xml").find("<MainUnit>STT</MainUnit>"), std::string::npos);
+
+  // The exact name comes first when both are there.
+  data.write(kSettingsName, "<xml>\r\n  <MainUnit>ADL</MainUnit>\r\n</xml>\r\n");
+  ASSERT_EQ(Lib::GetCorvanSettings("x"), 0);
+  EXPECT_EQ(Field("MainUnit"), "ADL");
 }
 
 TEST_F(SettingsFileTest, ReadOnlyFolderKeepsTheOldFileAndReports) {
