@@ -8,6 +8,7 @@
 #include "QtText.h"
 #include "ServiceFileRead.h"
 #include "TextUtils.h"
+#include "VersionsReport.h"
 
 namespace MainForm {
 
@@ -40,7 +41,7 @@ void TfrmMain::RefreshForms() {
     SetCaption(lblServiceVersion, "Service Version: ");
     ShowConnectedTo();
     const std::string serviceVersion = ServiceFileExists(kVersionFile)
-                                           ? brix32::ReadServiceText(ServiceFile(kVersionFile))
+                                           ? VersionText(brix32::ReadServiceText(ServiceFile(kVersionFile)))
                                            : std::string("missing CorvanSrvc-Version.txt");
     SetCaption(lblServiceVersion, S(lblServiceVersion->text()) + serviceVersion);
 

@@ -125,7 +125,8 @@ int StatusCommand(tContext& Ctx) {
     out.Null("GoingCount");
   out.Text("ControlVersion", brix32::FileVersion2(ControlProgramFile(Ctx.Folder)));
   if (MainForm::ServiceFileExists(Ctx.Folder, kVersionFile))
-    out.Text("ServiceVersion", brix32::ReadServiceText(MainForm::ServiceFile(Ctx.Folder, kVersionFile)));
+    out.Text("ServiceVersion",
+             MainForm::VersionText(brix32::ReadServiceText(MainForm::ServiceFile(Ctx.Folder, kVersionFile))));
   else
     out.Null("ServiceVersion");
   out.Text("WWWHostActive", Lib::gVEKSettings.WWWHostActive);

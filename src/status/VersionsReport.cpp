@@ -40,10 +40,16 @@ std::string VersionLine(std::string_view Title, const brix32::tFileVersion& Inst
 
 }  // namespace
 
+std::string VersionText(std::string_view FileText) {
+  std::size_t end = FileText.size();
+  while (end > 0 && static_cast<unsigned char>(FileText[end - 1]) <= 32) --end;
+  return std::string(FileText.substr(0, end));
+}
+
 brix32::tFileVersion ReadVersionFile(const std::string& Folder, std::string_view Name) {
   brix32::tFileVersion version;
   if (ServiceFileExists(Folder, Name)) {
-    std::string rest = brix32::ReadServiceText(ServiceFile(Folder, Name));
+    std::string rest = VersionText(brix32::ReadServiceText(ServiceFile(Folder, Name)));
     version.Major = WholeNumber(NextPiece(rest));
     version.Minor = WholeNumber(NextPiece(rest));
     version.Release = WholeNumber(NextPiece(rest));

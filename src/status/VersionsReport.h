@@ -15,10 +15,14 @@ class EConvertError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A version file's text without the blanks and line ends that may follow the version
+// (characters 0 to 32 at its end): they are not part of it.
+std::string VersionText(std::string_view FileText);
+
 // The service's and SheetPress's version files: the text before the first "." is the
 // major number, the next two pieces minor and release, the rest the build number. A
-// missing file reads as 0.0.0.0; a piece that is not a whole number (a line end after the
-// build number included) throws EConvertError.
+// missing file reads as 0.0.0.0; a piece that is not a whole number throws EConvertError.
+// Blanks and line ends after the version are not part of it.
 brix32::tFileVersion ReadVersionFile(const std::string& Folder, std::string_view Name);
 
 struct tInstalledVersions {

@@ -296,8 +296,8 @@ TEST_F(VersionsReportTest, NewerPublishedVersionsAreMarkedWithTheDownloadsFooter
             "https://127.0.0.1/downloads.");
 }
 
-TEST_F(VersionsReportTest, AVersionFileWithALineEndEndsTheCommandInTheErrorBox) {
-  dir.write("CorvanSrvc-Version.txt", "3.1.0.12\r\n");
+TEST_F(VersionsReportTest, AVersionFileWithTextAfterTheBuildEndsTheCommandInTheErrorBox) {
+  dir.write("CorvanSrvc-Version.txt", "3.1.0.12 beta\r\n");
   WriteSettings([] { SetHost("127.0.0.1"); });
   auto form = StartWithDialogs();
   ShowForm(*form);
@@ -306,7 +306,7 @@ TEST_F(VersionsReportTest, AVersionFileWithALineEndEndsTheCommandInTheErrorBox) 
   form->Button3->click();
   ASSERT_EQ(dialogs.Calls().size(), 1u);
   EXPECT_EQ(dialogs.Calls()[0].Kind, tDialogKind::Exception);
-  EXPECT_EQ(dialogs.Calls()[0].Text, "'12\r\n' is not a valid integer value");
+  EXPECT_EQ(dialogs.Calls()[0].Text, "'12 beta' is not a valid integer value");
   // The hourglass does not outlive the command.
   EXPECT_EQ(dialogs.Cursors(), (std::vector<tCursor>{tCursor::crHourGlass, tCursor::crArrow}));
 }

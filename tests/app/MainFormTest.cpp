@@ -549,7 +549,7 @@ TEST_F(MainFormTest, PicturesLoadAndSurviveBrokenOrMissingFiles) {
 TEST_F(MainFormTest, StatusFileFollowsTheHintOnceHoweverManyRefreshes) {
   WriteSettings();
   dir.write("CorvanSrvc-Status.txt", "Tasks today: 3");
-  dir.write("corvansrvc-version.txt", "2.1.0.37");
+  dir.write("corvansrvc-version.txt", "2.1.0.37\r\n");  // its line end is no part of it
   auto form = Start();
   const std::string base = kTitle + " v" + kVersion;
   EXPECT_EQ(form->TrayIcon->Hint(), base);

@@ -57,13 +57,20 @@ TEST_F(CtlNetworkTest, VersionsReportAgainstThePublishedVersions) {
   EXPECT_NE(unreachable.out.find(" - SheetPress.EXE version: 0.0.0.0  - At latest version\n"),
             std::string::npos);
 
-  // The service's version file with a line end is no version: no report.
-  dir.write("CorvanSrvc-Version.txt", "3.1.0.12\r\n");
+  // Blanks and a line end after the version are not part of it.
+  dir.write("CorvanSrvc-Version.txt", "3.1.0.13 \r\n");
+  const CtlResult lineEnd = Ctl({"versions"});
+  EXPECT_EQ(lineEnd.status, 0) << lineEnd.err;
+  EXPECT_NE(lineEnd.out.find(" - CorvanSrvc.EXE version: 3.1.0.13  - "), std::string::npos) << lineEnd.out;
+  EXPECT_EQ(ValueOf(Ctl({"status"}).out, "ServiceVersion"), "3.1.0.13");
+
+  // Anything else after the build number is no version: no report.
+  dir.write("CorvanSrvc-Version.txt", "3.1.0.12 beta\r\n");
   const CtlResult bad = Ctl({"versions"});
   EXPECT_EQ(bad.status, 1);
   EXPECT_EQ(bad.out, "");
   EXPECT_EQ(bad.err,
-            "corvanctl: a version file does not hold four whole numbers: '12\\r\\n' is not a valid "
+            "corvanctl: a version file does not hold four whole numbers: '12 beta' is not a valid "
             "integer value\n");
 }
 

@@ -35,7 +35,15 @@ TEST(ReadVersionFile, FourWholeNumbersOrAConversionError) {
   EXPECT_EQ(v.Build, 12);
   EXPECT_EQ(v.VersionStr, "3.1.0.12");
 
-  for (const char* bad : {"3.1.0.12\r\n", "3.1.0", "3.1.0.12.5", "3.x.0.12", ""}) {
+  // Blanks and line ends after the version are not part of it.
+  for (const char* ended : {"3.1.0.12\r\n", "3.1.0.12\n", "3.1.0.12 \t\r\n\r\n"}) {
+    dir.write("corvansrvc-version.txt", ended);
+    EXPECT_EQ(ReadVersionFile(dir.path(), "CorvanSrvc-Version.txt").VersionStr, "3.1.0.12") << ended;
+  }
+  EXPECT_EQ(VersionText(" 3.1.0.12 \r\n"), " 3.1.0.12");
+  EXPECT_EQ(VersionText("\r\n"), "");
+
+  for (const char* bad : {"3.1.0.12 beta", "3.1.0", "3.1.0.12.5", "3.x.0.12", "3.1.0.\r\n12", ""}) {
     dir.write("corvansrvc-version.txt", bad);
     EXPECT_THROW(ReadVersionFile(dir.path(), "CorvanSrvc-Version.txt"), EConvertError) << bad;
   }
