@@ -281,4 +281,8 @@ TEST_F(HostSimTest, RefusesBadArgumentsAndPortsInUse) {
     EXPECT_EQ(RunToExit(kHost, c.args, &err), c.code) << c.message;
     EXPECT_NE(err.find(c.message), std::string::npos) << err;
   }
+  // Asked for, the usage is an answer, and no port is taken for it.
+  std::string out;
+  EXPECT_EQ(RunToExit(kHost, {"--help"}, nullptr, &out), 0);
+  EXPECT_TRUE(out.starts_with("usage: hostsim [options]")) << out;
 }

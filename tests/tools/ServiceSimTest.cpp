@@ -346,3 +346,14 @@ TEST_F(ServiceSimTest, RefusesBadArgumentsWithoutTouchingTheFolder) {
   }
   EXPECT_TRUE(Entries(folder.path()).empty());
 }
+
+TEST_F(ServiceSimTest, HelpPrintsTheUsageAndStartsNothing) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--help"}, Args({"--help", "--step", "0 msg hello"})}) {
+    std::string out, err;
+    EXPECT_EQ(RunToExit(kService, args, &err, &out), 0) << err;
+    EXPECT_TRUE(out.starts_with("usage: corvansrvc.exe --folder DIR [options]\n")) << out;
+    EXPECT_EQ(err, "");
+  }
+  EXPECT_TRUE(Entries(folder.path()).empty());
+}

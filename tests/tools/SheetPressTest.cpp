@@ -124,7 +124,6 @@ TEST(SheetPress, RefusesBadArgumentsAndMissingFiles) {
   } cases[] = {
       {{}, 2, "expects exactly one task file name"},
       {{temp.file("TASK-a.txt"), temp.file("TASK-a.txt")}, 2, "expects exactly one task file name"},
-      {{"--help"}, 2, "usage: SheetPress.exe TASKFILE"},
       {{temp.file("TASK-missing.txt")}, 1, "no task file"},
       {{temp.path()}, 1, "no task file"},  // a folder is no task file
   };
@@ -135,4 +134,9 @@ TEST(SheetPress, RefusesBadArgumentsAndMissingFiles) {
   }
   EXPECT_FALSE(temp.exists("TASK-a.PDF"));
   EXPECT_FALSE(temp.exists("TASK-missing.PDF"));
+
+  // Asked for, the usage is an answer, not a refusal.
+  std::string out;
+  EXPECT_EQ(RunToExit(kSheetPress, {"--help"}, nullptr, &out), 0);
+  EXPECT_TRUE(out.starts_with("usage: SheetPress.exe TASKFILE")) << out;
 }

@@ -158,6 +158,7 @@ int Run(const tOptions& o, int signalFd) {
 
 int main(int argc, char** argv) {
   simcommon::SetProgramName("hostsim");
+  if (simcommon::HelpAsked(argc, argv)) return simcommon::PrintUsage(kUsage);
   // Before any thread starts, so that every thread leaves the stop signals to main.
   const int signalFd = simcommon::OpenStopSignalFd();
   try {

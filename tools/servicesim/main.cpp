@@ -88,6 +88,7 @@ servicesim::tServiceOptions ParseOptions(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   simcommon::SetProgramName("corvansrvc");
+  if (simcommon::HelpAsked(argc, argv)) return simcommon::PrintUsage(kUsage);
   const int signalFd = simcommon::OpenStopSignalFd();
   try {
     return servicesim::RunService(ParseOptions(argc, argv), signalFd);

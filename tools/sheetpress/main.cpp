@@ -51,6 +51,7 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   simcommon::SetProgramName("SheetPress");
+  if (simcommon::HelpAsked(argc, argv)) return simcommon::PrintUsage(kUsage);
   try {
     return Run(argc, argv);
   } catch (const simcommon::UsageError& e) {

@@ -31,6 +31,17 @@ void SetProgramName(std::string_view name) { gProgramName = std::string(name); }
 void Say(std::string_view line) { WriteLine(stdout, line); }
 void Complain(std::string_view line) { WriteLine(stderr, line); }
 
+bool HelpAsked(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--help") == 0) return true;
+  return false;
+}
+
+int PrintUsage(std::string_view usage) {
+  std::fprintf(stdout, "%.*s\n", static_cast<int>(usage.size()), usage.data());
+  return std::fflush(stdout) == 0 ? kExitStopped : kExitCannotStart;
+}
+
 ArgReader::ArgReader(int argc, char** argv) : args_(argv + (argc > 0 ? 1 : 0), argv + argc) {}
 
 std::string ArgReader::option() {

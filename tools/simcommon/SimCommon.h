@@ -32,6 +32,11 @@ void Say(std::string_view line);
 // One whole line on stderr.
 void Complain(std::string_view line);
 
+// True when an argument is "--help": the usage goes to standard output and the
+// simulator ends with 0 (PrintUsage), whatever else the command line holds.
+bool HelpAsked(int argc, char** argv);
+int PrintUsage(std::string_view usage);
+
 // Walks "--name value" arguments.
 class ArgReader {
  public:
