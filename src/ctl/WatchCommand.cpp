@@ -1,10 +1,13 @@
 // watch: the panel's reaction to the service's files, as lines on standard output.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <ostream>
@@ -14,6 +17,7 @@
 #include "CorvanSettings.h"
 #include "CtlOutput.h"
 #include "DirMonitor.h"
+#include "RepeatFolding.h"
 #include "ServiceFileRead.h"
 #include "ServiceState.h"
 #include "StatusRules.h"
@@ -32,6 +36,12 @@ extern "C" void OnStopSignal(int) {
 
 void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+tWriteStamp StampOf(const std::string& FileName) {
+  struct stat st {};
+  if (::lstat(FileName.c_str(), &st) != 0) return {};
+  return {st.st_ino, std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 class tWatcher {
  public:
   explicit tWatcher(tContext& Ctx) : ctx_(Ctx) {}
@@ -42,22 +52,19 @@ class tWatcher {
     // A notified file is read by the name it was notified with.
     const std::string file = ctx_.Folder + FileName;
     Wait(MainForm::ReadDelayMs(event));
+    const tWriteStamp stamp = StampOf(file);
     switch (event) {
       case MainForm::tServiceEvent::TarnexHeartbeat: {
         const std::string text = brix32::ReadHeartbeat(file);
-        if (Repeated(event, text)) break;
-        Line("Heartbeat", text);
+        if (!Show(event, stamp, "Heartbeat", text)) break;
         const std::int32_t count = MainForm::GoingCount(text);
         if (count >= 0) Line("GoingCount", std::to_string(count));
         break;
       }
       case MainForm::tServiceEvent::SerialHeartbeat:
-      case MainForm::tServiceEvent::UdpListenHeartbeat: {
-        const std::string text = brix32::ReadHeartbeat(file);
-        if (Repeated(event, text)) break;
-        Line("Heartbeat", std::string(MainForm::HeartbeatPrefix(event)) + text);
+      case MainForm::tServiceEvent::UdpListenHeartbeat:
+        Show(event, stamp, "Heartbeat", std::string(MainForm::HeartbeatPrefix(event)) + brix32::ReadHeartbeat(file));
         break;
-      }
       case MainForm::tServiceEvent::Message: {
         const std::string text = brix32::ReadServiceText(file);
         Line("Message", text);
@@ -66,37 +73,62 @@ class tWatcher {
         break;
       }
       case MainForm::tServiceEvent::Settings:
-        Lib::GetCorvanSettings(std::string("corvanctl.Watch:") + "100");
-        if (Repeated(event, Lib::gVEKSettings.WWWHostActive)) break;
-        Line("WWWHostActive", Lib::gVEKSettings.WWWHostActive);
+        // As it is now; a file the service removed is not created again from here.
+        Lib::LoadCorvanSettings(std::string("corvanctl.Watch:") + "100", false);
+        Show(event, stamp, "WWWHostActive", Lib::gVEKSettings.WWWHostActive);
         break;
       case MainForm::tServiceEvent::None:
         break;
     }
   }
 
+  // Says the folded writes whose time has come; Everything: all of them (at the end).
+  void SayFolded(bool Everything) {
+    const auto now = tRepeatFolding::tClock::now();
+    for (auto& [event, shown] : shown_) {
+      const std::int32_t folded = Everything ? shown.Folding.TakeFolded() : shown.Folding.Due(now);
+      if (folded > 0) Folded(folded, shown);
+    }
+  }
+
+  // When SayFolded next has something to say.
+  std::optional<tRepeatFolding::tClock::time_point> NextDue() const {
+    std::optional<tRepeatFolding::tClock::time_point> next;
+    for (const auto& [event, shown] : shown_)
+      if (const auto due = shown.Folding.NextDue(); due && (!next || *due < *next)) next = due;
+    return next;
+  }
+
  private:
-  // A file written in several steps (created, then written) is reported once for each
-  // step; the same text again within a second is that one write, shown once.
-  bool Repeated(MainForm::tServiceEvent Event, const std::string& Text) {
-    const auto now = std::chrono::steady_clock::now();
-    tLast& last = last_[Event];
-    const bool repeated = last.Seen && last.Text == Text && now - last.At < std::chrono::seconds(1);
-    last = {true, Text, now};
-    return repeated;
+  struct tShown {
+    tRepeatFolding Folding;
+    const char* Name = "";
+    std::string Text;  // of the last line shown
+  };
+
+  // The line Name=Text unless it repeats the one before; false when folded.
+  bool Show(MainForm::tServiceEvent Event, tWriteStamp Stamp, const char* Name, const std::string& Text) {
+    tShown& shown = shown_[Event];
+    const tRepeatFolding::tVerdict verdict = shown.Folding.Seen(Text, Stamp, tRepeatFolding::tClock::now());
+    if (verdict.Folded > 0) Folded(verdict.Folded, shown);
+    if (!verdict.Show) return false;
+    shown.Name = Name;
+    shown.Text = Text;
+    Line(Name, Text);
+    return true;
+  }
+
+  // "Repeated=N Name=Text": the line shown last was written N more times.
+  void Folded(std::int32_t Count, const tShown& Shown) {
+    Line("Repeated", std::to_string(Count) + " " + Shown.Name + "=" + Shown.Text);
   }
 
   void Line(const char* Name, const std::string& Value) {
     ctx_.Out << DateTimeText(brix32::Now()) << ' ' << Name << '=' << EscapeValue(Value) << std::endl;
   }
 
-  struct tLast {
-    bool Seen = false;
-    std::string Text;
-    std::chrono::steady_clock::time_point At;
-  };
   tContext& ctx_;
-  std::map<MainForm::tServiceEvent, tLast> last_;
+  std::map<MainForm::tServiceEvent, tShown> shown_;
 };
 
 }  // namespace
@@ -120,6 +152,19 @@ int WatchCommand(tContext& Ctx) {
   ::sigaction(SIGTERM, &action, nullptr);
 
   tWatcher watcher(Ctx);
+  // Folded repeats are said when their time comes, even when no further write follows.
+  QTimer folded;
+  folded.setSingleShot(true);
+  const auto sayFoldedLater = [&] {
+    if (const auto due = watcher.NextDue()) {
+      const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - tRepeatFolding::tClock::now());
+      folded.start(std::max<std::chrono::milliseconds::rep>(wait.count(), 0));
+    }
+  };
+  QObject::connect(&folded, &QTimer::timeout, &app, [&] {
+    watcher.SayFolded(false);
+    sayFoldedLater();
+  });
   TDirMonitor monitor;
   monitor.Directory = Ctx.Folder;
   monitor.WatchSubtree = false;
@@ -132,6 +177,7 @@ int WatchCommand(tContext& Ctx) {
     } catch (const std::exception& e) {
       Ctx.Err << "corvanctl: " << FileName << ": " << e.what() << std::endl;
     }
+    sayFoldedLater();
   };
   try {
     monitor.SetActive(true);
@@ -141,6 +187,7 @@ int WatchCommand(tContext& Ctx) {
   Ctx.Err << "corvanctl: watching " << Ctx.Folder << " (Ctrl-C to stop)" << std::endl;
   app.exec();
   monitor.SetActive(false);
+  watcher.SayFolded(true);
   return kExitOK;
 }
 

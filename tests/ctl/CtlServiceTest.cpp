@@ -137,3 +137,38 @@ TEST_F(CtlServiceTest, WatchPrintsTheEventsThePanelReactsTo) {
   };
   EXPECT_EQ(events, expected) << watch.out();
 }
+
+TEST_F(CtlServiceTest, WatchSaysHowManyRepeatsOfAHeartbeatItFolded) {
+  SimProcess watch(kCorvanCtl, {"--folder", dir.path(), "watch"});
+  for (int i = 0; i < 200 && watch.err().find("watching") == std::string::npos; ++i)
+    watch.waitForOutput("\n", ms(25));
+  ASSERT_NE(watch.err().find("watching"), std::string::npos) << watch.err();
+
+  // The same heartbeat, faster than once a second, for six seconds.
+  const int writes = 20;
+  for (int i = 0; i < writes; ++i) {
+    dir.write("CORVANSRVC-TARNEX-HEARTBEAT.TXT", "INFO:V=3.1.0.12 G=3 ");
+    std::this_thread::sleep_for(ms(300));
+  }
+  // Said while they come, or within a few seconds after the last one.
+  ASSERT_TRUE(watch.waitForOutput(" Repeated=")) << watch.out();
+  EXPECT_EQ(watch.stop(), 0);
+
+  int shown = 0, folded = 0;
+  std::istringstream lines(watch.out());
+  for (std::string line; std::getline(lines, line);) {
+    const std::string event = line.substr(20);
+    if (event == "Heartbeat=INFO:V=3.1.0.12 G=3 ") {
+      ++shown;
+    } else if (event == "GoingCount=3") {
+    } else {
+      ASSERT_TRUE(event.starts_with("Repeated=") && event.ends_with(" Heartbeat=INFO:V=3.1.0.12 G=3 ")) << line;
+      folded += std::stoi(event.substr(9));
+    }
+  }
+  EXPECT_GE(shown, 1);
+  // Every write shows as a line or in a count, and none twice (a watch slowed down by a
+  // busy machine may read two writes as one).
+  EXPECT_LE(shown + folded, writes) << watch.out();
+  EXPECT_GE(shown + folded, writes / 2) << watch.out();
+}
