@@ -88,17 +88,12 @@ int RunCorvanCtl(const std::vector<std::string>& Args, std::istream& In, std::os
   }
 }
 
-void LoadSettings(tContext& Ctx, const std::string& CallingFunction, bool HintUnit) {
-  const std::string& path = Lib::gCorvanSettings.CorvanSrvcSettingsFilePath;
-  const std::int32_t result = Lib::GetCorvanSettings(CallingFunction);
-  if (result < 0) throw EFailure("cannot read the settings file " + path);
-  if (result == 1) {
-    if (Lib::gCorvanSettings.Loaded)
-      Ctx.Err << "corvanctl: " << path << " was missing and has been created with the defaults"
-              << (HintUnit ? "; no unit code is set (corvanctl settings set MainUnit XXX)" : "") << '\n';
-    else
-      Ctx.Err << "corvanctl: " << path << " is missing and could not be created; using the defaults\n";
-  }
+void LoadSettings(tContext& Ctx, const std::string& CallingFunction) {
+  const Lib::tSettingsResult load = Lib::LoadCorvanSettings(CallingFunction, false);
+  if (load.Result < 0) throw EFailure(load.Error);
+  if (load.Result == 1)
+    Ctx.Err << "corvanctl: " << Lib::CorvanSettingsFile()
+            << " is missing; using the defaults (corvanctl settings set creates it)\n";
 }
 
 std::string ControlProgramFile(const std::string& Folder) {

@@ -30,11 +30,10 @@ int VersionsCommand(tContext& Ctx);
 int BroadcastTestCommand(tContext& Ctx);
 int PhoneHomeCommand(tContext& Ctx);
 
-// Loads the settings file for a command. A missing file is created with the defaults, as
-// the service and the panel do, and said on standard error instead of asking for the
-// unit; a file that cannot be read is a failure.
-// HintUnit: say how to set the unit code (not when the command is setting it).
-void LoadSettings(tContext& Ctx, const std::string& CallingFunction, bool HintUnit = true);
+// Loads the settings file for a command that changes nothing: a missing file is said on
+// standard error and the defaults are used, without writing anything; a file that exists
+// but cannot be read is a failure.
+void LoadSettings(tContext& Ctx, const std::string& CallingFunction);
 
 // The control panel's program file in the folder when it is installed there, otherwise
 // this program's own file (both carry the version of the same build).

@@ -130,56 +130,49 @@ void Print(tContext& Ctx) {
   out.WriteLines(Ctx.Out);
 }
 
-void Note(tContext& Ctx, const std::string& Text) { Ctx.Err << "corvanctl: " << Text << '\n'; }
+using tChanges = std::vector<std::pair<const tSetting*, std::string>>;
 
-int Set(tContext& Ctx) {
-  const std::vector<std::string>& args = Ctx.Args.Positional;
-  if (args.size() < 3 || (args.size() - 1) % 2 != 0)
-    throw EUsage("settings set takes pairs of NAME VALUE");
+bool Named(const tChanges& Changes, std::string_view Name) {
+  for (const auto& [setting, value] : Changes)
+    if (Name == setting->Name) return true;
+  return false;
+}
 
-  // Every name and value is checked before anything is loaded or written.
-  std::vector<std::pair<const tSetting*, std::string>> changes;
-  for (std::size_t i = 1; i < args.size(); i += 2) {
-    const tSetting& setting = FindSetting(args[i]);
-    if (!setting.Set) throw EUsage(std::string(setting.Name) + " " + setting.ReadOnlyReason);
-    changes.emplace_back(&setting, args[i + 1]);
-  }
-  auto named = [&](std::string_view Name) {
-    for (const auto& [setting, value] : changes)
-      if (Name == setting->Name) return true;
-    return false;
-  };
-  auto typed = [&](std::string_view Name) {
-    std::string last;
-    for (const auto& [setting, value] : changes)
-      if (Name == setting->Name) last = value;
-    return last;
-  };
+// The value given last for Name.
+std::string Typed(const tChanges& Changes, std::string_view Name) {
+  std::string last;
+  for (const auto& [setting, value] : Changes)
+    if (Name == setting->Name) last = value;
+  return last;
+}
 
-  LoadSettings(Ctx, std::string("corvanctl.Settings:") + "100", !named("MainUnit"));
-  const std::vector<std::string> before = Values();
-  for (const auto& [setting, value] : changes) setting->Set(value);
-
-  // The setup dialogs' rules that tie settings together.
+// Applies the changes and the setup dialogs' rules that tie settings together to the
+// records; returns what the rules did on their own, to be said once the file is written.
+std::vector<std::string> Apply(const tChanges& Changes) {
+  for (const auto& [setting, value] : Changes) setting->Set(value);
+  std::vector<std::string> notes;
   auto& c = gCorvanSettings;
-  if ((named("MainUnit") || named("ProcessVEKUnits")) && c.ProcessVEKUnits.empty()) {
+  if ((Named(Changes, "MainUnit") || Named(Changes, "ProcessVEKUnits")) && c.ProcessVEKUnits.empty()) {
     // Without a filter the service prints for the main unit, as it was typed.
     c.ProcessVEKUnits = SetupForm::UnitFilterShown(
-        c.ProcessVEKUnits, named("MainUnit") ? typed("MainUnit") : c.MainUnit);
+        c.ProcessVEKUnits, Named(Changes, "MainUnit") ? Typed(Changes, "MainUnit") : c.MainUnit);
     if (!c.ProcessVEKUnits.empty())
-      Note(Ctx, "ProcessVEKUnits is empty: set to the main unit " + EscapeValue(c.ProcessVEKUnits));
+      notes.push_back("ProcessVEKUnits is empty: set to the main unit " + EscapeValue(c.ProcessVEKUnits));
   }
   if (!c.SerialComms.empty() && c.ProcessTarnexTCPFeed) {
-    if (named("ProcessTarnexTCPFeed"))
+    if (Named(Changes, "ProcessTarnexTCPFeed"))
       throw EUsage("ProcessTarnexTCPFeed cannot be True while SerialComms is set");
-    if (named("SerialComms")) {
+    if (Named(Changes, "SerialComms")) {
       c.ProcessTarnexTCPFeed = false;
-      Note(Ctx, "SerialComms is set: ProcessTarnexTCPFeed becomes False");
+      notes.push_back("SerialComms is set: ProcessTarnexTCPFeed becomes False");
     }
   }
+  return notes;
+}
 
-  // The file is read back by searching lines for tags, without escapes: a value that would
-  // not read back as it was given (a line end, a tag, an empty address) is refused.
+// The file is read back by searching lines for tags, without escapes: a value that would
+// not read back as it was given (a line end, a tag, an empty address) is refused.
+void RequireStorable(const tChanges& Changes) {
   const tRecords wanted = Snapshot();
   const std::vector<std::string> wantedValues = Values();
   const std::string text = Lib::BuildCorvanSettingsText();
@@ -190,28 +183,57 @@ int Set(tContext& Ctx) {
   Restore(wanted);
   // The settings named on the command line first: theirs is the value to blame.
   std::vector<std::size_t> order;
-  for (const auto& change : changes) order.push_back(static_cast<std::size_t>(change.first - Settings().data()));
+  for (const auto& change : Changes) order.push_back(static_cast<std::size_t>(change.first - Settings().data()));
   for (std::size_t i = 0; i < Settings().size(); ++i) order.push_back(i);
   for (const std::size_t i : order)
     if (Settings()[i].Set && readBack[i] != wantedValues[i])
       throw EUsage(std::string(Settings()[i].Name) + ": '" + EscapeValue(wantedValues[i]) +
                    "' cannot be stored in the settings file (it would read back as '" +
                    EscapeValue(readBack[i]) + "')");
+}
 
-  Lib::SaveCorvanSettings();
-  // A failed write shows only in an exception report: read the file back to know.
-  Lib::GetCorvanSettings(std::string("corvanctl.Settings:") + "900");
-  const std::vector<std::string> onDisk = Values();
-  for (std::size_t i = 0; i < Settings().size(); ++i)
-    if (Settings()[i].Set && onDisk[i] != wantedValues[i])
-      throw EFailure("the settings file " + c.CorvanSrvcSettingsFilePath + " could not be written");
+int Set(tContext& Ctx) {
+  const std::vector<std::string>& args = Ctx.Args.Positional;
+  if (args.size() < 3 || (args.size() - 1) % 2 != 0)
+    throw EUsage("settings set takes pairs of NAME VALUE");
 
-  // What changed, one Name=value a line.
-  tRecordOutput out;
-  for (std::size_t i = 0; i < Settings().size(); ++i)
-    if (onDisk[i] != before[i]) out.Text(Settings()[i].Name, onDisk[i]);
-  out.WriteLines(Ctx.Out);
-  return kExitOK;
+  // Every name and value is checked before anything is loaded or written.
+  tChanges changes;
+  for (std::size_t i = 1; i < args.size(); i += 2) {
+    const tSetting& setting = FindSetting(args[i]);
+    if (!setting.Set) throw EUsage(std::string(setting.Name) + " " + setting.ReadOnlyReason);
+    changes.emplace_back(&setting, args[i + 1]);
+  }
+
+  // A missing file is created with the defaults and the changes, but never over one that
+  // the service wrote meanwhile: the changes then go to that one.
+  for (int attempt = 1;; ++attempt) {
+    const Lib::tSettingsResult load = Lib::LoadCorvanSettings(std::string("corvanctl.Settings:") + "100", false);
+    if (load.Result < 0) throw EFailure(load.Error + "; nothing was changed");
+    const bool missing = load.Result == 1;
+    const std::vector<std::string> before = Values();
+    std::vector<std::string> notes = Apply(changes);
+    RequireStorable(changes);
+
+    const Lib::tSettingsResult saved = Lib::WriteCorvanSettings(missing);
+    if (saved.Result < 0) throw EFailure(saved.Error + "; nothing was changed");
+    if (saved.Result == 1) {
+      if (attempt < 3) continue;
+      throw EFailure(Lib::CorvanSettingsFile() + " keeps being created by another program; nothing was changed");
+    }
+    if (missing)
+      notes.insert(notes.begin(), Lib::CorvanSettingsFile() + " was missing and has been created with the defaults" +
+                                      (Named(changes, "MainUnit") ? "" : "; no unit code is set (corvanctl settings set MainUnit XXX)"));
+    for (const std::string& note : notes) Ctx.Err << "corvanctl: " << note << '\n';
+
+    // What changed, one Name=value a line.
+    const std::vector<std::string> after = Values();
+    tRecordOutput out;
+    for (std::size_t i = 0; i < Settings().size(); ++i)
+      if (after[i] != before[i]) out.Text(Settings()[i].Name, after[i]);
+    out.WriteLines(Ctx.Out);
+    return kExitOK;
+  }
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
 // Help, bad arguments and exit statuses.
+#include <filesystem>
+
 #include "CtlFixture.h"
 
 using namespace corvantest;
@@ -77,4 +79,36 @@ TEST_F(CtlTest, FailuresExitWithOne) {
   EXPECT_EQ(suburbs.status, 1);
   EXPECT_EQ(suburbs.err,
             "corvanctl: cannot load the suburbs: " + dir.file("absent.txt") + " does not exist.\n");
+}
+
+TEST_F(CtlTest, CommandsThatChangeNothingNeverCreateTheSettingsFile) {
+  // Run in a folder without one (the wrong folder, or before the service's first start),
+  // they say so and go on with the defaults.
+  const std::string missing =
+      "corvanctl: " + dir.file("CorvanSrvc-Settings.xml") + " is missing; using the defaults (corvanctl settings set creates it)\n";
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"status"}, {"status", "--json"}, {"settings"}, {"versions"}, {"broadcast-test"},
+        {"phone-home"}}) {
+    const CtlResult r = Ctl(args);
+    EXPECT_TRUE(r.err.starts_with(missing)) << args.front() << ": " << r.err;
+    EXPECT_FALSE(dir.exists("CorvanSrvc-Settings.xml")) << args.front();
+  }
+  EXPECT_EQ(ValueOf(Ctl({"status"}).out, "StatusText"), "CorvanSrvc.exe is missing.");
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"units"}, {"parse", "TEST PAGE"}}) {
+    Ctl(args);
+    EXPECT_FALSE(dir.exists("CorvanSrvc-Settings.xml")) << args.front();
+  }
+
+  SimProcess watch(kCorvanCtl, {"--folder", dir.path(), "watch"});
+  for (int i = 0; i < 200 && watch.err().find("watching") == std::string::npos; ++i)
+    watch.waitForOutput("\n", std::chrono::milliseconds(25));
+  EXPECT_TRUE(watch.err().starts_with(missing)) << watch.err();
+  // The service removing its file is watched, not mended.
+  dir.write("CorvanSrvc-Settings.xml", "<xml>\r\n  <WWWHostActive>10.99.0.1</WWWHostActive>\r\n</xml>\r\n");
+  ASSERT_TRUE(watch.waitForOutput("WWWHostActive=10.99.0.1\n")) << watch.out() << watch.err();
+  std::filesystem::remove(dir.file("CorvanSrvc-Settings.xml"));
+  dir.write("CORVANSRVC-UDPLISTEN-HEARTBEAT.TXT", "after");
+  ASSERT_TRUE(watch.waitForOutput("Heartbeat=UDP:after\n")) << watch.out();
+  EXPECT_EQ(watch.stop(), 0);
+  EXPECT_FALSE(dir.exists("CorvanSrvc-Settings.xml"));
 }

@@ -1,10 +1,13 @@
 // settings and settings set against the settings file shared with the service.
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "CorvanSettings.h"
 #include "CtlFixture.h"
 #include "Diagnostics.h"
 #include "HostName.h"
+#include "ScopedMount.h"
 
 using namespace corvantest;
 
@@ -35,7 +38,7 @@ class CtlSettingsTest : public CtlTest {
 
 }  // namespace
 
-TEST_F(CtlSettingsTest, PrintsEverySettingAndCreatesAMissingFileWithoutAsking) {
+TEST_F(CtlSettingsTest, PrintsEverySettingOfAMissingFileWithoutCreatingIt) {
   const CtlResult r = Ctl({"settings"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out,
@@ -57,8 +60,8 @@ TEST_F(CtlSettingsTest, PrintsEverySettingAndCreatesAMissingFileWithoutAsking) {
             "SyslogServer=\n"
             "GUID=\n");
   EXPECT_EQ(r.err, "corvanctl: " + dir.file("CorvanSrvc-Settings.xml") +
-                       " was missing and has been created with the defaults; no unit code is set"
-                       " (corvanctl settings set MainUnit XXX)\n");
+                       " is missing; using the defaults (corvanctl settings set creates it)\n");
+  EXPECT_FALSE(dir.exists("CorvanSrvc-Settings.xml"));
 
   // The file as the library creates it for a fresh install.
   EditSettings([] {});
@@ -195,16 +198,90 @@ TEST_F(CtlSettingsTest, RefusedChangesLeaveTheFileAsItWas) {
   }
 }
 
-TEST_F(CtlSettingsTest, AFileThatCannotBeWrittenIsAFailure) {
+TEST_F(CtlSettingsTest, AFileThatCannotBeWrittenIsAFailureThatChangesNothing) {
+  const std::string file = dir.file("CorvanSrvc-Settings.xml");
+  const auto failsWith = [&](const std::vector<std::string>& set, const std::string& err) {
+    std::vector<std::string> args = {"settings", "set"};
+    args.insert(args.end(), set.begin(), set.end());
+    const CtlResult r = Ctl(args);
+    EXPECT_EQ(r.status, 1) << err;
+    EXPECT_EQ(r.out, "") << err;  // nothing printed as changed
+    EXPECT_EQ(r.err, "corvanctl: " + err + "; nothing was changed\n");
+  };
+
+  EditSettings([] { Lib::gCorvanSettings.MainUnit = "STT"; });
+  const std::string before = File();
+  {
+    ScopedMount readOnly(dir.path(), ScopedMount::kReadOnly);
+    failsWith({"MainUnit", "ADL"}, "\"" + file + "\" cannot be written: Read-only file system");
+    // Even a value the file holds already: the file could not be written as asked.
+    failsWith({"MainUnit", "STT"}, "\"" + file + "\" cannot be written: Read-only file system");
+  }
+  EXPECT_EQ(File(), before);
+  EXPECT_EQ(ValueOf(Ctl({"settings"}).out, "MainUnit"), "STT");
+
+  std::filesystem::remove(file);
+  {
+    ScopedMount readOnly(dir.path(), ScopedMount::kReadOnly);
+    failsWith({"MainUnit", "ADL"}, "\"" + file + "\" cannot be created: Read-only file system");
+  }
+  EXPECT_FALSE(dir.exists("CorvanSrvc-Settings.xml"));
+
   // A folder in the file's place: nothing can be read from it or renamed over it.
-  std::filesystem::create_directory(dir.file("CorvanSrvc-Settings.xml"));
+  std::filesystem::create_directory(file);
   dir.write("CorvanSrvc-Settings.xml/keep", "");
-  const CtlResult r = Ctl({"settings", "set", "MainUnit", "ADL"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "corvanctl: " + dir.file("CorvanSrvc-Settings.xml") +
-                       " is missing and could not be created; using the defaults\n"
-                       "corvanctl: ProcessVEKUnits is empty: set to the main unit ADL\n"
-                       "corvanctl: the settings file " + dir.file("CorvanSrvc-Settings.xml") +
-                       " could not be written\n");
+  failsWith({"MainUnit", "ADL"}, "\"" + file + "\" cannot be created: Is a directory");
+  EXPECT_TRUE(dir.exists("CorvanSrvc-Settings.xml/keep"));
+}
+
+TEST_F(CtlSettingsTest, AFileThatCannotBeReadIsNeverReplaced) {
+  const std::string file = dir.file("CorvanSrvc-Settings.xml");
+  const std::string serviceFile = "<xml>\r\n  <WWWHost>10.99.0.1</WWWHost>\r\n  <MainUnit>SRV</MainUnit>\r\n</xml>\r\n";
+
+  ASSERT_EQ(::mkfifo(file.c_str(), 0664), 0);
+  const CtlResult fifo = Ctl({"settings", "set", "UDPListenPort", "0"});
+  EXPECT_EQ(fifo.status, 1);
+  EXPECT_EQ(fifo.out, "");
+  EXPECT_EQ(fifo.err, "corvanctl: \"" + file + "\" is not a regular file; nothing was changed\n");
+  struct stat st {};
+  ASSERT_EQ(::lstat(file.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  // A command that only reads says so as well.
+  const CtlResult read = Ctl({"settings"});
+  EXPECT_EQ(read.status, 1);
+  EXPECT_EQ(read.err, "corvanctl: \"" + file + "\" is not a regular file\n");
+
+  // Another account's file this one may not read, in a folder both may write: run as
+  // "nobody" where the test can start a process under another account.
+  if (RunResult("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "true"}).status != 0)
+    return;
+  std::filesystem::remove(file);
+  dir.write("CorvanSrvc-Settings.xml", serviceFile);
+  ::chmod(file.c_str(), 0);
+  ::chmod(dir.path().c_str(), 0777);
+  const CtlResult other = RunResult("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", kCorvanCtl,
+                                                         "--folder", dir.path(), "settings", "set", "UDPListenPort", "0"});
+  EXPECT_EQ(other.status, 1);
+  EXPECT_EQ(other.out, "");
+  EXPECT_EQ(other.err, "corvanctl: \"" + file + "\" cannot be read: Permission denied; nothing was changed\n");
+  EXPECT_EQ(File(), serviceFile);
+}
+
+TEST_F(CtlSettingsTest, TheFileIsFoundWhateverTheCaseOfItsName) {
+  EditSettings([] {
+    Lib::gCorvanSettings.MainUnit = "STT";
+    Lib::gCorvanSettings.ProcessVEKUnits = "*";
+  });
+  std::filesystem::rename(dir.file("CorvanSrvc-Settings.xml"), dir.file("corvansrvc-settings.xml"));
+
+  const CtlResult set = Ctl({"settings", "set", "MainUnit", "adl"});
+  EXPECT_EQ(set.status, 0) << set.err;
+  EXPECT_EQ(set.out, "MainUnit=ADL\n");
+  EXPECT_EQ(set.err, "");
+  EXPECT_FALSE(dir.exists("CorvanSrvc-Settings.xml"));  // never a second file
+  EXPECT_NE(dir.read("corvansrvc-settings.xml").find("<MainUnit>ADL</MainUnit>"), std::string::npos);
+
+  const CtlResult print = Ctl({"settings"});
+  EXPECT_EQ(print.err, "");
+  EXPECT_EQ(ValueOf(print.out, "MainUnit"), "ADL");
 }
