@@ -1,23 +1,19 @@
 #include "VEKUnits.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <stdexcept>
 
+#include "BoundedRead.h"
 #include "Counterparts.h"
 #include "Diagnostics.h"
 #include "FileUtils.h"
 #include "Hooks.h"
 #include "TarnexFetch.h"
 #include "TextUtils.h"
-#include "UniqueFd.h"
 
 namespace VEKLib {
 
@@ -189,27 +185,6 @@ bool FileExists(const std::string& name) {
   return ::stat(name.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-// Unlike FileToBin, a file that exists but cannot be read is an error here.
-std::string ReadWholeFile(const std::string& name) {
-  const brix32::UniqueFd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd) throw std::runtime_error("cannot open " + name + ": " + std::strerror(errno));
-  std::string bytes;
-  // Read into a string of the file's size: growing it would hold up to three times that.
-  struct stat st {};
-  if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)) bytes.reserve(static_cast<std::size_t>(st.st_size));
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw std::runtime_error("cannot read " + name + ": " + std::strerror(errno));
-    }
-    bytes.append(buffer, static_cast<std::size_t>(n));
-  }
-  return bytes;
-}
-
 }  // namespace
 
 tRC LoadVEKUnitsArrayFromXML(const std::string& sFileName) {
@@ -235,7 +210,16 @@ tRC LoadVEKUnitsArrayFromXML(const std::string& sFileName) {
 
     op.Log.Trace = 200;
     {
-      const std::string text = ReadWholeFile(fileName);
+      // Unlike FileToBin, a file that exists but cannot be read is an error here; one
+      // beyond the limit is refused with a result that says so.
+      const brix32::tBoundedRead read = brix32::ReadBoundedFile(fileName, kUnitsFileLimit);
+      if (read.Status == brix32::tReadStatus::TooLarge) {
+        result = tRC{-5, fileName + " " + brix32::ReadProblemText(read) + ", the most a units file may hold."};
+        op.Report(std::length_error(result.AsStr));
+        return;
+      }
+      if (!read.Ok()) throw std::runtime_error(fileName + " " + brix32::ReadProblemText(read));
+      const std::string& text = read.Data;
       op.Log.Trace = 400;
       std::string_view lastNode;
       try {

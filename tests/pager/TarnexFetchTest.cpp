@@ -371,3 +371,16 @@ TEST_F(Fetch, LoaderErrorIsReportedWithTheLastLineAndKeepsWhatWasRead) {
   EXPECT_NE(text.find("<Notes>sLastNode=<UnitCode>BBB</UnitCode></Notes>"), std::string::npos);
   EXPECT_NE(text.find("<e.Message>event handler failed</e.Message>"), std::string::npos);
 }
+
+TEST_F(Fetch, LoaderRefusesAUnitsFileBeyondItsLimitWithAReport) {
+  // The panel does not look at the loader's result: the report is what tells.
+  const std::string name = scratch.folder().path() + "VEKUnits.xml";
+  scratch.folder().write("VEKUnits.xml", "<VEKUnit>\r\n");
+  std::filesystem::resize_file(name, kUnitsFileLimit + 1);
+  corvantest::FixedClock clock(2024, 5, 6, 7, 8, 9, 10);
+  const std::string message = name + " is larger than 64 MB, the most a units file may hold.";
+  EXPECT_EQ(LoadVEKUnitsArrayFromXML(""), (tRC{-5, message}));
+  EXPECT_TRUE(gVEKUnits.empty());
+  const std::string text = scratch.folder().read("E!CorvanControl-20240506070809010.xml");
+  EXPECT_NE(text.find("<e.Message>" + message + "</e.Message>"), std::string::npos) << text;
+}

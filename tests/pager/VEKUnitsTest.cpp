@@ -8,6 +8,7 @@
 #include "Diagnostics.h"
 #include "FixedClock.h"
 #include "Hooks.h"
+#include "Hostile.h"
 #include "PeakMemory.h"
 #include "ScratchFolder.h"
 #include "TempFolder.h"
@@ -181,6 +182,43 @@ TEST_F(UnitsFile, AMillionBareUnitsCostLessThanFourTimesTheFile) {
   }
   EXPECT_EQ(gVEKUnits[999999].UnitCode, "END");
   EXPECT_EQ(gVEKUnits[0], tVEKUnitRec{});
+}
+
+TEST_F(UnitsFile, WhatAnotherAccountCanPutThereLeavesTheListAlone) {
+  const std::string name = folder.file("VEKUnits.xml");
+  folder.write("outside.xml", "<VEKUnit>\n<UnitCode>OUT</UnitCode>\n");
+  const std::string tooLarge = name + " is larger than 64 MB, the most a units file may hold.";
+  const struct {
+    corvantest::tPlanted kind;
+    tRC expected;
+  } cases[] = {
+      {corvantest::tPlanted::Fifo, {-99, "Exception."}},
+      {corvantest::tPlanted::DevZeroLink, {-99, "Exception."}},
+      {corvantest::tPlanted::Folder, {-4, name + " does not exist."}},
+      {corvantest::tPlanted::DanglingLink, {-4, name + " does not exist."}},
+      {corvantest::tPlanted::Huge, {-5, tooLarge}},
+      {corvantest::tPlanted::LinkOut, {1, "Count"}},  // a file named on purpose may be a link
+  };
+  corvantest::FifoRescue rescue({name});
+  const corvantest::AddressSpaceBound bound;  // a read without end fails instead of taking the machine
+  for (const auto& c : cases) {
+    SCOPED_TRACE(corvantest::PlantedName(c.kind));
+    std::filesystem::remove_all(name);
+    corvantest::Plant(c.kind, name, folder.file(c.kind == corvantest::tPlanted::LinkOut ? "outside.xml" : "gone.xml"));
+    gVEKUnits = {Unit("KEP")};
+    EXPECT_EQ(LoadVEKUnitsArrayFromXML(name), c.expected);
+    if (c.expected.AsInt < 0) {
+      EXPECT_EQ(gVEKUnits, ArrayOfVEKUnits{Unit("KEP")});
+    }
+  }
+  EXPECT_EQ(gVEKUnits, ArrayOfVEKUnits{Unit("OUT")});
+  EXPECT_FALSE(rescue.Needed()) << "the loader blocked on a FIFO";
+  // Just within the limit is read.
+  std::filesystem::remove(name);
+  folder.write("VEKUnits.xml", "<VEKUnit>\n<UnitCode>END</UnitCode>\n");
+  std::filesystem::resize_file(name, kUnitsFileLimit);
+  EXPECT_EQ(LoadVEKUnitsArrayFromXML(name), (tRC{1, "Count"}));
+  EXPECT_EQ(gVEKUnits, ArrayOfVEKUnits{Unit("END")});
 }
 
 TEST(ArrayOfVEKUnits, KeepsEveryFieldCutToItsCapacity) {
