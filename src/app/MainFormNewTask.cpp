@@ -1,8 +1,11 @@
 // Enter: the operator types a page or edits the latest task file, saves it as a task text
 // file, and SheetPress renders it.
+#include <sys/stat.h>
+
 #include <QCoreApplication>
 #include <QTextDocument>
 
+#include "BoundedRead.h"
 #include "Counterparts.h"
 #include "DosOutput.h"
 #include "FileUtils.h"
@@ -32,6 +35,12 @@ std::string DialogText(const QPlainTextEdit* Memo) {
   return S(text);
 }
 
+// Anything but a folder under that name, a link too (dangling or not): saving replaces it.
+bool EntryExists(const std::string& Name) {
+  struct stat st {};
+  return ::lstat(Name.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
 }  // namespace
 
 void TfrmMain::Button4Click() {
@@ -45,7 +54,12 @@ void TfrmMain::Button4Click() {
     if (SetupForm::frmSetup) SetupForm::frmSetup->RefreshSetupForm();
     const TShowAgain shownAgain = HideForDialog();
 
-    dialog.memText->setPlainText(Q(brix32::FileToBin(*seed)));
+    // The file lies in the shared folder: a link, a FIFO or a device there reads as an
+    // empty page, and a file no page could fill is said so.
+    const brix32::tBoundedRead seedText = brix32::ReadBoundedFile(*seed, kTaskFileLimit, brix32::tLinkRule::Refuse);
+    if (seedText.Status == brix32::tReadStatus::TooLarge)
+      Dialogs().ShowMessage("The task file " + *seed + " " + brix32::ReadProblemText(seedText) + " and was not loaded.");
+    dialog.SetTaskText(Q(seedText.Data));
     if (dialog.exec() == QDialog::Accepted) SaveTaskText(TaskFileText(DialogText(dialog.memText)));
     show();
     QCoreApplication::processEvents();
@@ -71,7 +85,7 @@ void TfrmMain::SaveTaskText(const std::string& Text) {
     dialogs.ShowMessage(kSaveCancelled);
     return;
   }
-  if (FileExists(*chosen) &&
+  if (EntryExists(*chosen) &&
       dialogs.MessageDlg("File aleady exists. Do you want to overwrite it?",
                          platform::tMsgDlgType::mtInformation,
                          {platform::tMsgDlgBtn::mbYes, platform::tMsgDlgBtn::mbNo}) !=
@@ -82,8 +96,9 @@ void TfrmMain::SaveTaskText(const std::string& Text) {
 
   // An empty text is not written, yet it goes on to SheetPress like any other. A file
   // that could not be written is said so, and SheetPress would only print what an
-  // older file of that name holds.
-  if (brix32::WriteTextFile(Text, *chosen, false) == -5) {
+  // older file of that name holds. A new file replaces the old one whole, or not at all,
+  // and replaces a link of that name rather than writing where it points.
+  if (brix32::WriteTextFileAtomic(Text, *chosen) == -5) {
     dialogs.ShowMessage("Could not save to " + *chosen);
     return;
   }

@@ -40,6 +40,26 @@ TfrmNewTask::TfrmNewTask() : QDialog(nullptr) {
   connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 }
 
+void TfrmNewTask::SetTaskText(const QString& Text) {
+  // Wrapping at word boundaries searches the rest of a word for a place to break at every
+  // line it lays out, so one run without a blank costs time that grows with its square
+  // (a 1 MB file without one kept the dialog from opening for 32 s). A run longer than a
+  // line is broken anywhere all the same; a text holding one is wrapped anywhere
+  // throughout, and a page of words keeps its word wrap.
+  constexpr qsizetype kLongestWord = 80;
+  qsizetype run = 0;
+  bool longRun = false;
+  for (const QChar c : Text) {
+    run = c.isSpace() ? 0 : run + 1;
+    if (run > kLongestWord) {
+      longRun = true;
+      break;
+    }
+  }
+  memText->setWordWrapMode(longRun ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
+  memText->setPlainText(Text);
+}
+
 void TfrmNewTask::Button1Click() { accept(); }
 
 void TfrmNewTask::Button2Click() { reject(); }

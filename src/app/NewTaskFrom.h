@@ -18,6 +18,9 @@ class TfrmNewTask : public QDialog {
   void Button1Click();
   void Button2Click();
 
+  // Puts a task file's text into memText, wrapped so that it is laid out at once.
+  void SetTaskText(const QString& Text);
+
  protected:
   // Enter belongs to the text, and Escape must not throw a typed page away: only the
   // two buttons close the dialog.

@@ -1,10 +1,15 @@
 #pragma once
 // The task text files in the program folder that the Enter command starts from.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace MainForm {
+
+// The largest task file the dialog starts from. A task file holds one typed page, a few
+// hundred bytes; this is far beyond any page and still lays out at once.
+inline constexpr std::size_t kTaskFileLimit = 64 * 1024;
 
 // "TASK-*.TXT" as Windows matches it: letters in either case.
 bool IsTaskTextFileName(std::string_view Name);

@@ -1,13 +1,17 @@
 // Enter: the task dialog seeded from the task files of the program folder, the save
 // dialog, the overwrite question, the file written, and SheetPress (the stand-in, or a
 // recording fake) run with the saved file's name however that name is spelled.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
 
 #include "CommandsFixture.h"
+#include "Hostile.h"
 #include "QtText.h"
+#include "TaskFiles.h"
 
 using namespace MainForm;
 using apptest::CommandsTest;
@@ -213,6 +217,92 @@ TEST_F(NewTaskTest, HostileFileNamesReachSheetPressWholeAndRunNothingElse) {
   }
   for (const char* marker : {"ran1", "ran2", "ran3", "ran4", "ran5", "ran6"})
     EXPECT_FALSE(dir.exists(marker)) << marker << " was run";
+}
+
+// The latest task file lies in the shared folder, where another account may have put a
+// FIFO (which blocked the window for ever), a link to /dev/zero (read until memory ran
+// out) or to a file elsewhere (its text offered for saving), or a file no page could fill.
+TEST_F(NewTaskTest, TheSeedIsARegularFileOfAtMost64KBOrNothing) {
+  corvantest::TempFolder outside;
+  outside.write("secret", "SECRET from outside");
+  StartShown();
+  const std::string seed = dir.file("TASK-20260101-S0001.TXT");
+  const std::string tooLarge =
+      "The task file " + seed + " is larger than 64 KB and was not loaded.";
+  using corvantest::tPlanted;
+  const struct {
+    std::function<void()> plant;
+    std::string seeded;
+    std::string message;
+  } cases[] = {
+      {[&] { Plant(tPlanted::Fifo, seed, ""); }, "", ""},
+      {[&] { Plant(tPlanted::DevZeroLink, seed, ""); }, "", ""},
+      {[&] { Plant(tPlanted::LinkOut, seed, outside.file("secret")); }, "", ""},
+      {[&] { Plant(tPlanted::DanglingLink, seed, outside.file("none")); }, "", ""},
+      {[&] { Plant(tPlanted::Huge, seed, ""); }, "", tooLarge},
+      {[&] { dir.write("TASK-20260101-S0001.TXT", std::string(kTaskFileLimit + 1, 'x')); }, "", tooLarge},
+      {[&] { dir.write("TASK-20260101-S0001.TXT", std::string(kTaskFileLimit, 'x')); },
+       std::string(kTaskFileLimit, 'x'), ""},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(seed);
+    c.plant();
+    dialogs.ClearCalls();
+    if (!c.message.empty()) dialogs.Message();
+    const corvantest::AddressSpaceBound bound;
+    corvantest::FifoRescue rescue({seed});
+    EXPECT_EQ(Enter({}, false), c.seeded);
+    EXPECT_FALSE(rescue.Needed()) << "the FIFO blocked the window";
+    if (c.message.empty()) {
+      EXPECT_TRUE(dialogs.Calls().empty());
+    } else {
+      ASSERT_EQ(dialogs.Calls().size(), 1u);
+      EXPECT_EQ(dialogs.Calls()[0].Text, c.message);
+    }
+  }
+  EXPECT_EQ(outside.read("secret"), "SECRET from outside");
+}
+
+// A link planted under the name the operator saves to is replaced by the task file; the
+// file it pointed at, or would have created, stays as it was.
+TEST_F(NewTaskTest, SavingReplacesALinkInsteadOfWritingWhereItPoints) {
+  corvantest::TempFolder outside;
+  outside.write("target", "outside");
+  dir.write("TASK-1.TXT", kPage);
+  ASSERT_EQ(::symlink(outside.file("target").c_str(), dir.file("TASK-link.TXT").c_str()), 0);
+  ASSERT_EQ(::symlink(outside.file("created").c_str(), dir.file("TASK-dangling.TXT").c_str()), 0);
+  StartShown();
+  for (const char* name : {"TASK-link.TXT", "TASK-dangling.TXT"}) {
+    dialogs.ClearCalls();
+    dialogs.SaveChosen(dir.file(name)).Button(tModalResult::mrYes).Message();
+    Enter();
+    ASSERT_EQ(dialogs.Calls().size(), 3u) << name << ": the overwrite question is asked";
+    EXPECT_EQ(dialogs.Calls()[2].Text, "Saved to" + dir.file(name));
+    EXPECT_FALSE(std::filesystem::is_symlink(dir.file(name))) << name;
+    EXPECT_EQ(dir.read(name), kPage);
+  }
+  EXPECT_EQ(outside.read("target"), "outside");
+  EXPECT_FALSE(outside.exists("created"));
+}
+
+// The disk fills up half way through the save (here: the file size limit). The old task
+// file stays whole, no temporary file is left, and SheetPress prints nothing.
+TEST_F(NewTaskTest, AFailedOverwriteKeepsTheOldFileWhole) {
+  const std::string old(900, 'o');
+  dir.write("TASK-1.TXT", old);
+  FakeSheetPress();
+  StartShown();
+  dialogs.SaveChosen(dir.file("TASK-1.TXT")).Button(tModalResult::mrYes).Message();
+  {
+    const corvantest::FileSizeLimit diskFull(100);
+    Enter([&] { newTask->memText->setPlainText(QString(2000, QLatin1Char('n'))); });
+  }
+  ASSERT_EQ(dialogs.Calls().size(), 3u);
+  EXPECT_EQ(dialogs.Calls()[2].Text, "Could not save to " + dir.file("TASK-1.TXT"));
+  EXPECT_EQ(dir.read("TASK-1.TXT"), old);
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    EXPECT_FALSE(entry.path().filename().string().starts_with("TASK-1.TXT.")) << entry.path();
+  EXPECT_EQ(SheetPressArgument(), "(not run)");
 }
 
 TEST(NewTaskDialog, OnlyItsButtonsCloseIt) {

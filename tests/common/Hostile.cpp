@@ -101,6 +101,23 @@ AddressSpaceBound::~AddressSpaceBound() {
   ::setrlimit(RLIMIT_AS, &current);
 }
 
+FileSizeLimit::FileSizeLimit(unsigned long long bytes) {
+  rlimit current{};
+  ::getrlimit(RLIMIT_FSIZE, &current);
+  soft_ = current.rlim_cur;
+  signal_ = ::signal(SIGXFSZ, SIG_IGN);  // the write fails instead of ending the process
+  current.rlim_cur = bytes;
+  if (::setrlimit(RLIMIT_FSIZE, &current) != 0) throw std::runtime_error("cannot limit the file size");
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  rlimit current{};
+  ::getrlimit(RLIMIT_FSIZE, &current);
+  current.rlim_cur = soft_;
+  ::setrlimit(RLIMIT_FSIZE, &current);
+  ::signal(SIGXFSZ, signal_);
+}
+
 FifoRescue::FifoRescue(std::vector<std::string> fifos, std::chrono::milliseconds after)
     : fifos_(std::move(fifos)) {
   thread_ = std::thread([this, after] {

@@ -49,6 +49,20 @@ class AddressSpaceBound {
   unsigned long long soft_ = 0;
 };
 
+// While it lives, a write that would make any file larger than `bytes` fails (EFBIG), as
+// writes fail on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(unsigned long long bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  unsigned long long soft_ = 0;
+  void (*signal_)(int) = nullptr;
+};
+
 // For a test of code that might block on a FIFO in this very thread: once `after` has
 // passed, opens the writing end of each FIFO again and again, so that a reader stuck on
 // one gets to its end and the test can fail instead of hanging.

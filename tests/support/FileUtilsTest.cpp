@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -184,16 +182,14 @@ TEST(WriteTextFileAtomic, AFailedWriteLeavesTheOldFileWhole) {
   TempFolder dir;
   const std::string old(900, 'o');
   dir.write("TASK-1.TXT", old);
-  rlimit saved{};
-  ::getrlimit(RLIMIT_FSIZE, &saved);
-  const auto previous = ::signal(SIGXFSZ, SIG_IGN);
-  const rlimit small{100, saved.rlim_max};
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  errno = 0;
-  const std::int32_t rc = WriteTextFileAtomic(std::string(2000, 'n'), dir.file("TASK-1.TXT"));
-  const int error = errno;
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::signal(SIGXFSZ, previous);
+  std::int32_t rc = 0;
+  int error = 0;
+  {
+    const corvantest::FileSizeLimit diskFull(100);
+    errno = 0;
+    rc = WriteTextFileAtomic(std::string(2000, 'n'), dir.file("TASK-1.TXT"));
+    error = errno;
+  }
   EXPECT_EQ(rc, -5);
   EXPECT_EQ(error, EFBIG);
   EXPECT_EQ(dir.read("TASK-1.TXT"), old);
