@@ -17,7 +17,7 @@ packages=(
   # simulators only
   libcpp-httplib-dev
   # hermetic network runner
-  iproute2 util-linux
+  iproute2 util-linux mount
   # the demo without a display: virtual X server, a tray, the click and the screenshot
   xvfb trayer xdotool scrot
   # the Debian package: CPack's dependency list (dpkg-shlibdeps, file) and its checks
