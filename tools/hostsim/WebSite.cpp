@@ -111,7 +111,10 @@ void AddRoutes(httplib::Server& server, const tPublishedVersions& versions,
     if (res.body.empty())
       res.set_content(HtmlPage(std::to_string(res.status), "<p>Nothing here.</p>\n"), "text/html");
   });
-  server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
+  // Said as the answer is about to go out, not once it has gone: a client's next request
+  // can only follow the answer, so the lines keep the order the requests came in (after
+  // sending, another thread could already be saying the next one).
+  server.set_post_routing_handler([](const httplib::Request& req, httplib::Response& res) {
     simcommon::Say("HTTP " + req.method + " " + req.path + " -> " + std::to_string(res.status) +
                    " (User-Agent \"" + req.get_header_value("User-Agent") + "\")");
   });
