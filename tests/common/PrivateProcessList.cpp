@@ -12,7 +12,7 @@ void EnterPrivateProcessList(int argc, char** argv) {
   if (std::getenv("CORVAN_PRIVATE_PIDS")) return;
   ::setenv("CORVAN_PRIVATE_PIDS", "1", 1);
   std::vector<char*> args;
-  for (const char* a : {"unshare", "--pid", "--fork", "--mount-proc"})
+  for (const char* a : {"unshare", "--pid", "--fork", "--kill-child", "--mount-proc"})
     args.push_back(const_cast<char*>(a));
   for (int i = 0; i < argc; ++i) args.push_back(argv[i]);
   args.push_back(nullptr);
