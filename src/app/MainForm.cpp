@@ -123,10 +123,14 @@ TfrmMain::~TfrmMain() {
 void TfrmMain::CreateControls() {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Corvan service settings"));
-  // A tool window without border icons that stays above the others.
-  setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  // A tool window without border icons that stays above the others. The close hint
+  // asks for no button: it lets the window manager's close action (Alt+F4) through,
+  // which a title bar without any button hint would forbid.
+  setWindowFlags(kToolWindowFlags);
   setFont(FormFont());
-  resize(295, 270);
+  // Fixed: the controls sit at fixed places, so the window cannot be resized or
+  // maximised, and keeps this size whatever frame the window manager puts around it.
+  setFixedSize(kFormSize);
 
   Label2 = MakeLabel(this, "Label2", QStringLiteral("Corvan Service "), QRect(4, 4, 285, 13), false);
   Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -189,7 +193,9 @@ void TfrmMain::CreateControls() {
   SetTextColour(lblGoingRFAsTitle, clRed);
   lblGoingRFAsTitle->setVisible(false);
 
-  lblURL = MakeLabel(this, "lblURL", QString(), QRect(6, 196, 275, 17), false);
+  lblURL = new TLinkLabel(this);
+  lblURL->setObjectName(QStringLiteral("lblURL"));
+  lblURL->setGeometry(6, 196, 275, 17);
   SetTextColour(lblURL, clBlue);
   {
     QFont f = lblURL->font();

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSize>
 #include <QTimer>
 #include <QWidget>
 #include <exception>
@@ -18,6 +19,7 @@
 
 #include "DirMonitor.h"
 #include "Dialogs.h"
+#include "LinkLabel.h"
 #include "NotificationArea.h"
 #include "QtApplication.h"
 #include "ServiceState.h"
@@ -43,6 +45,12 @@ struct tMainFormPorts {
   // when empty). Tests run the window on a folder of their own.
   std::function<std::string()> SetPathToEXEPath;
 };
+
+// The window's client area, fixed from its first show.
+inline constexpr QSize kFormSize{295, 270};
+inline constexpr Qt::WindowFlags kToolWindowFlags = Qt::Tool | Qt::WindowStaysOnTopHint |
+                                                    Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                                    Qt::WindowCloseButtonHint;
 
 // A picture control that holds one of the notification-area icons.
 class TIconImage : public QLabel {
@@ -78,7 +86,7 @@ class TfrmMain : public QWidget {
   QLabel* lblConnectedTo = nullptr;
   QLabel* lblGoingRFAs = nullptr;
   QLabel* lblGoingRFAsTitle = nullptr;
-  QLabel* lblURL = nullptr;
+  TLinkLabel* lblURL = nullptr;
   TIconImage* imgPrint = nullptr;
   TIconImage* imgNoPrint = nullptr;
   QPushButton* Button3 = nullptr;  // About

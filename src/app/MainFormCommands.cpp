@@ -110,9 +110,8 @@ void TfrmMain::cmdSetupClick() {
 }
 
 void TfrmMain::lblURLClick() {
-  // An empty link has nothing to open.
-  const std::string link = S(lblURL->text());
-  if (!link.empty()) brix32::DisplayFile(link);
+  // The whole address, however much of it the label shows; an empty link has nothing to open.
+  if (!lblURL->Link().empty()) brix32::DisplayFile(lblURL->Link());
 }
 
 void TfrmMain::Button1Click() {

@@ -16,10 +16,6 @@ using namespace Counterparts;
 
 void TfrmMain::RefreshForms() {
   DropErrors([&] {
-    // Outer size: the frame the window manager adds is not ours to count.
-    const QSize frame = frameGeometry().size() - geometry().size();
-    resize(295 - frame.width(), 270 - frame.height());
-
     if (Lib::GetCorvanSettings(std::string("RefreshForms:") + "100") == 1) FreshInstall();
 
     TrayIcon->SetIcon(GetPrintStateIcon());
@@ -45,7 +41,7 @@ void TfrmMain::RefreshForms() {
                                            : std::string("missing CorvanSrvc-Version.txt");
     SetCaption(lblServiceVersion, S(lblServiceVersion->text()) + serviceVersion);
 
-    SetCaption(lblURL, CalloutReportURL(Lib::gVEKSettings.WWWHost, Lib::MainUnitCode()));
+    lblURL->SetLink(CalloutReportURL(Lib::gVEKSettings.WWWHost, Lib::MainUnitCode()));
   });
 }
 

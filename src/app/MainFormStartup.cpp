@@ -1,5 +1,4 @@
 // The start-up sequence, run once while the main window is created.
-#include <QGuiApplication>
 #include <filesystem>
 #include <iostream>
 #include <stdexcept>
@@ -47,7 +46,7 @@ void TfrmMain::FormCreate() {
     const tInstanceClaim claim = instance_.Claim("corvancontrol");
     if (claim != tInstanceClaim::Claimed) terminated_ = true;
 
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Corvan Service Control."));
+    application_->SetTitle("Corvan Service Control.");
 
     for (QWidget* panel : {static_cast<QWidget*>(pnlLogo), static_cast<QWidget*>(memTarnexConnectionHeartbeat),
                            static_cast<QWidget*>(pnlClock), static_cast<QWidget*>(pnlGoingGraph)})
@@ -99,8 +98,8 @@ void TfrmMain::FormCreate() {
       application_->SetShowMainForm(false);
     } else {
       // No notification area to come back from: the panel starts shown, and as a normal
-      // window, so that minimizing it keeps it reachable from the task bar.
-      setWindowFlag(Qt::Tool, false);
+      // window that may be minimized, so that it stays reachable from the task bar.
+      setWindowFlags((kToolWindowFlags & ~Qt::WindowType_Mask) | Qt::Window | Qt::WindowMinimizeButtonHint);
     }
 
     RefreshForms();

@@ -15,6 +15,9 @@ namespace MainForm {
 
 int RunCorvanControl(int argc, char** argv) {
   QApplication app(argc, argv);  // takes the arguments meant for Qt out of argv
+  // The desktop entry the installed program comes with: Wayland desktops find the icon
+  // and name of the panel's window through it.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.corvan.CorvanControl"));
   // Hidden behind the icon, the program has no visible window; closing the main window
   // is what ends it.
   QApplication::setQuitOnLastWindowClosed(false);

@@ -92,7 +92,10 @@ TfrmSetupAdvanced::TfrmSetupAdvanced(platform::Dialogs& Dialogs) : QDialog(nullp
   cmdHelpTarnexServer = HelpButton("cmdHelpTarnexServer", TarnexServerHelp().c_str());
   lblTarnexServer->setToolTip(cmdHelpTarnexServer->toolTip());
 
-  lblPDWLogPathCaption = Named(new QLabel(QStringLiteral("PDW log file path:"), this), "lblPDWLogPathCaption");
+  lblPDWLogPathCaption =
+      Named(new QLineEdit(QStringLiteral("PDW log file path:"), this), "lblPDWLogPathCaption");
+  lblPDWLogPathCaption->setReadOnly(true);
+  lblPDWLogPathCaption->setFocusPolicy(Qt::ClickFocus);
   lblPDWLogPath = Named(new QLabel(this), "lblPDWLogPath");
   lblPDWLogPath->hide();
   cmdBrowsePDWLogPath = SetupWidgets::MakeButton(this, "cmdBrowsePDWLogPath", "...");
@@ -204,6 +207,7 @@ TfrmSetupAdvanced::TfrmSetupAdvanced(platform::Dialogs& Dialogs) : QDialog(nullp
 void TfrmSetupAdvanced::ShowPDWLogPath(const std::string& Folder) {
   lblPDWLogPath->setText(Q(Folder));
   lblPDWLogPathCaption->setText(Q("PDW log path: " + Folder));
+  lblPDWLogPathCaption->setCursorPosition(0);  // the caption first; the rest scrolls
 }
 
 void TfrmSetupAdvanced::SetUDPBox(std::int32_t UDPListenPort) {

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <cstdint>
 
@@ -28,7 +29,8 @@ class TfrmSetupAdvanced : public QDialog {
   QLabel* lblTarnexServer = nullptr;
   SetupWidgets::TSettingEdit* txtWWWHost = nullptr;
   QPushButton* cmdHelpTarnexServer = nullptr;
-  QLabel* lblPDWLogPathCaption = nullptr;
+  // A read-only field: a long folder scrolls in it instead of widening the dialog.
+  QLineEdit* lblPDWLogPathCaption = nullptr;
   QLabel* lblPDWLogPath = nullptr;  // hidden: the folder that OK on the setup dialog applies
   QPushButton* cmdBrowsePDWLogPath = nullptr;
   QPushButton* cmdHelpPDWLogPath = nullptr;

@@ -27,8 +27,6 @@ namespace {
 
 const std::string kVersion = CORVAN_PROJECT_VERSION;
 
-std::string Text(const QLabel* label) { return S(label->text()); }
-
 // Which of the four display panels are visible, in the order of the cycle.
 // (What would show with the window, also while it is hidden.)
 std::string VisiblePanels(const TfrmMain& form) {
@@ -121,7 +119,7 @@ TEST_F(CommandsTest, SetupConfirmedSavesAndRefreshesTheWindow) {
   });
   auto form = StartWithDialogs();
   ShowForm(*form);
-  EXPECT_EQ(Text(form->lblURL), "");
+  EXPECT_EQ(form->lblURL->Link(), "");
 
   WhenModal([&](QWidget*) {
     setup->txtMainUnit->setText("eas");
@@ -132,7 +130,7 @@ TEST_F(CommandsTest, SetupConfirmedSavesAndRefreshesTheWindow) {
   EXPECT_EQ(setup->result(), QDialog::Accepted);
   EXPECT_NE(dir.read("CorvanSrvc-Settings.xml").find("<MainUnit>EAS</MainUnit>"), std::string::npos);
   // RefreshForms ran on the saved settings.
-  EXPECT_EQ(Text(form->lblURL), "https://corvantest/vek/CalloutReport-EAS-7Day.html");
+  EXPECT_EQ(form->lblURL->Link(), "https://corvantest/vek/CalloutReport-EAS-7Day.html");
   EXPECT_TRUE(form->isVisible());
   EXPECT_EQ(VisiblePanels(*form), "logo ");
 }
@@ -212,10 +210,29 @@ TEST_F(CommandsTest, TheLinkAndTheTaskSheetOpenWithoutAShell) {
   fakeBin.write("xdg-open.log", "");
   dialogs.Cancelled(tDialogKind::OpenFiles);
   form->Button1->click();
-  form->lblURL->clear();
+  form->lblURL->SetLink("");
   QTest::mouseClick(form->lblURL, Qt::LeftButton);
   Settle(300);
   EXPECT_EQ(FakeLog("xdg-open"), "");
+}
+
+TEST_F(CommandsTest, ALongLinkKeepsItsStartAndItsUnitAndOpensWhole) {
+  FakeProgram("xdg-open");
+  WriteSettings([] { Lib::gCorvanSettings.MainUnit = "STT"; });  // the vendor's own host
+  auto form = StartWithDialogs();
+  ShowForm(*form);
+  const std::string link = "https://www.tarnex.example/vek/CalloutReport-STT-7Day.html";
+  ASSERT_EQ(form->lblURL->Link(), link);
+  const QString shown = form->lblURL->text();
+  EXPECT_LE(form->lblURL->fontMetrics().horizontalAdvance(shown), 275) << S(shown);
+  EXPECT_TRUE(shown.startsWith("https://www.")) << S(shown);
+  EXPECT_TRUE(shown.endsWith("/CalloutReport-STT-7Day.html")) << S(shown);
+  EXPECT_TRUE(shown.contains(QChar(0x2026))) << S(shown);
+  EXPECT_EQ(S(form->lblURL->toolTip()), link);
+
+  QTest::mouseClick(form->lblURL, Qt::LeftButton);
+  ASSERT_TRUE(WaitForFakeLog("xdg-open"));
+  EXPECT_EQ(FakeLog("xdg-open"), link + "\n");
 }
 
 // ---- the versions report ----

@@ -102,8 +102,12 @@ TEST_F(MainFormTest, ControlsSitWhereTheFormPutsThem) {
   EXPECT_EQ(S(form->windowTitle()), "Corvan service settings");
   EXPECT_TRUE(form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   EXPECT_EQ(form->windowType(), Qt::Tool);
-  EXPECT_FALSE(form->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+  // No buttons but the close action: the window manager's Alt+F4 ends the program.
+  EXPECT_TRUE(form->windowFlags().testFlag(Qt::WindowCloseButtonHint));
   EXPECT_FALSE(form->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+  EXPECT_FALSE(form->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_EQ(form->minimumSize(), QSize(295, 270));
+  EXPECT_EQ(form->maximumSize(), QSize(295, 270));
   EXPECT_EQ(Colour(form->lblGoingRFAs), QColor(Qt::red));
   EXPECT_EQ(form->pnlClock->palette().color(QPalette::Window), QColor(Qt::black));
   EXPECT_EQ(form->pnlClock->palette().color(QPalette::WindowText), QColor(0, 255, 0));
@@ -149,7 +153,7 @@ TEST_F(MainFormTest, StartUpLeavesTheLogoAHiddenWindowAndTheFeedLine) {
   EXPECT_EQ(Text(form->lblControlVersion), "Control Version: " + kVersion);
   EXPECT_EQ(Text(form->lblServiceVersion), "Service Version: missing CorvanSrvc-Version.txt");
   EXPECT_EQ(Text(form->lblConnectedTo), "Connected to::15167");
-  EXPECT_EQ(Text(form->lblURL), "");
+  EXPECT_EQ(form->lblURL->Link(), "");
 
   EXPECT_EQ(dir.read("CORVANSRVC-EventLog-Thu.txt"),
             "03/10/13 14:05:09.000 CorvanControl Program started. v" + kVersion +
@@ -195,7 +199,7 @@ TEST_F(MainFormTest, StartIsAnnouncedBySyslogAndPhoneHomeByteForByte) {
             "<TaskPDFFileCount>0</TaskPDFFileCount><UDPAddr>255.255.255.255</UDPAddr>"
             "<URI>/vek/rezedozo.dll</URI><UserName></UserName><Version>" + kVersion + "</Version>"
             "<WWWHost>127.0.0.1</WWWHost><WWWHostAlt></WWWHostAlt></PhoneHome>");
-  EXPECT_EQ(Text(form->lblURL), "https://127.0.0.1/vek/CalloutReport-STT-7Day.html");
+  EXPECT_EQ(form->lblURL->Link(), "https://127.0.0.1/vek/CalloutReport-STT-7Day.html");
 }
 
 TEST_F(MainFormTest, FolderThatCannotBeWatchedEndsTheStartUpWithAReport) {
@@ -465,7 +469,7 @@ TEST_F(MainFormTest, FreshInstallAsksForTheUnitOnce) {
     const std::string file = dir.read("CorvanSrvc-Settings.xml");
     EXPECT_NE(file.find(std::string("<MainUnit>") + c.stored + "</MainUnit>"), std::string::npos);
     EXPECT_NE(file.find(std::string("<ProcessVEKUnits>") + c.stored + "</ProcessVEKUnits>"), std::string::npos);
-    EXPECT_EQ(Text(form->lblURL), c.link);
+    EXPECT_EQ(form->lblURL->Link(), c.link);
     // Later refreshes read the saved file and ask nothing.
     Settle();
     form->RefreshForms();
@@ -621,6 +625,28 @@ TEST_F(MainFormTest, ClosingTheWindowEndsTheProgramAndTakesTheIconAway) {
   EXPECT_EQ(area.Calls.back().Command, platform::NIM_DELETE);
 }
 
+TEST_F(MainFormTest, ALinkTooLongForItsLabelLosesItsMiddleOnly) {
+  WriteSettings();
+  auto form = Start();
+  const QFontMetrics metrics = form->lblURL->fontMetrics();
+  const QString link = "https://www.tarnex.example/vek/CalloutReport-STT-7Day.html";
+  const QString tail = "/CalloutReport-STT-7Day.html";
+  const int whole = metrics.horizontalAdvance(link);
+  // Room enough: as it is.
+  EXPECT_EQ(ElideLink(link, metrics, whole), link);
+  // Less: the start, an ellipsis and the last part, within the room.
+  for (const int width : {whole - 1, whole * 3 / 4, metrics.horizontalAdvance("https://w\u2026" + tail)}) {
+    const QString shown = ElideLink(link, metrics, width);
+    SCOPED_TRACE(S(shown));
+    EXPECT_LE(metrics.horizontalAdvance(shown), width);
+    EXPECT_TRUE(shown.startsWith("https://w"));
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026) + tail));
+  }
+  // Too little even for that: Qt's middle elision.
+  const int narrow = metrics.horizontalAdvance(tail);
+  EXPECT_EQ(ElideLink(link, metrics, narrow), metrics.elidedText(link, Qt::ElideMiddle, narrow));
+}
+
 TEST_F(MainFormTest, TextFromTheFolderAndTheSettingsIsShownAsWritten) {
   // Rendered as markup, the picture would be read from a pipe that never ends.
   corvantest::FifoProbe fifo(dir.file("FIFO"));
@@ -653,7 +679,8 @@ TEST_F(MainFormTest, TextFromTheFolderAndTheSettingsIsShownAsWritten) {
   EXPECT_FALSE(fifo.Opened()) << "a picture named in a text was loaded";
   EXPECT_EQ(ShownText(form->lblServiceVersion), "Service Version: " + picture);
   EXPECT_EQ(ShownText(form->lblConnectedTo), "Connected to:" + fakeStatus + ":15167");
-  EXPECT_EQ(ShownText(form->lblURL), "https://" + picture + "/vek/CalloutReport-STT-7Day.html");
+  EXPECT_EQ(form->lblURL->Link(), "https://" + picture + "/vek/CalloutReport-STT-7Day.html");
+  EXPECT_EQ(form->lblURL->textFormat(), Qt::PlainText);
   EXPECT_EQ(ShownText(form->lblStatus), "Disconnected from " + picture);
   EXPECT_EQ(tip, "The Corvan service cannot connect to the Tarnex server. Check that you can PING:- \"" +
                      picture + "\"");

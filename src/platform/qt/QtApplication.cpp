@@ -1,5 +1,6 @@
 #include "QtApplication.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QWindowStateChangeEvent>
@@ -16,6 +17,14 @@ QtApplication::~QtApplication() {
 
 std::string QtApplication::Title() const {
   return QGuiApplication::applicationDisplayName().toLatin1().toStdString();
+}
+
+void QtApplication::SetTitle(const std::string& Title) {
+  // Not the display name: Qt's window systems append that to every window title
+  // ("Setup — Corvan Service Control."). The display name falls back to the
+  // application name, which is what the notification item's title is read from.
+  QCoreApplication::setApplicationName(
+      QString::fromLatin1(Title.data(), static_cast<qsizetype>(Title.size())));
 }
 
 bool QtApplication::Minimized() const { return mainWindow_ && mainWindow_->isMinimized(); }

@@ -16,6 +16,10 @@ class QtApplication : public QObject, public Application {
   ~QtApplication() override;
 
   std::string Title() const override;
+  // The application's title: the notification area's tip and balloons, the plain
+  // messages, and the name the desktop lists the application under (its notification
+  // item's title). Never added to window titles: each window shows its own caption.
+  void SetTitle(const std::string& Title);
   void SetOnMinimize(std::function<void()> handler) override { onMinimize_ = std::move(handler); }
   void SetOnRestore(std::function<void()> handler) override { onRestore_ = std::move(handler); }
   bool Minimized() const override;
