@@ -46,6 +46,9 @@ struct tMainFormPorts {
   std::function<std::string()> SetPathToEXEPath;
 };
 
+// The name of the single-instance lock, one per user.
+inline constexpr const char* kInstanceName = "corvancontrol";
+
 // The window's client area, fixed from its first show.
 inline constexpr QSize kFormSize{295, 270};
 inline constexpr Qt::WindowFlags kToolWindowFlags = Qt::Tool | Qt::WindowStaysOnTopHint |

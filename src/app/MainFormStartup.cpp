@@ -43,7 +43,7 @@ void TfrmMain::FormCreate() {
   using brix32::gGlobalSettings;
   brix32::Operation op("TfrmMain.FormCreate");
   op.Run([&] {
-    const tInstanceClaim claim = instance_.Claim("corvancontrol");
+    const tInstanceClaim claim = instance_.Claim(kInstanceName);
     if (claim != tInstanceClaim::Claimed) terminated_ = true;
 
     application_->SetTitle("Corvan Service Control.");

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "Hooks.h"
+#include "InstanceHandOver.h"
 #include "MainForm.h"
 #include "NewTaskFrom.h"
 #include "QtDialogs.h"
@@ -12,6 +13,12 @@
 #include "SetupForm.h"
 
 namespace MainForm {
+namespace {
+
+// How long a second start waits for the first copy to answer (it may still be starting).
+constexpr int kHandOverTimeoutMs = 5000;
+
+}  // namespace
 
 int RunCorvanControl(int argc, char** argv) {
   QApplication app(argc, argv);  // takes the arguments meant for Qt out of argv
@@ -43,10 +50,18 @@ int RunCorvanControl(int argc, char** argv) {
   auto frmNewTask = std::make_unique<NewTaskFrom::TfrmNewTask>();
   NewTaskFrom::frmNewTask = frmNewTask.get();
 
+  // One panel per user: the first listens beside its lock for later starts, which bring
+  // it forward as a click on its icon would, and end.
+  const std::string handOverSocket =
+      TInstanceHandOver::SocketPathFor(TSingleInstance::LockFilePath(kInstanceName));
+  TInstanceHandOver handOver([&frmMain] { frmMain->TrayIconClick(frmMain->TrayIcon.get()); });
   int result = frmMain->ExitCode();
   if (!frmMain->Terminated()) {
+    handOver.Listen(handOverSocket);
     frmMain->ShowOnStart();
     result = QApplication::exec();
+  } else if (result == 0) {  // another copy holds the lock (not: the lock was refused)
+    TInstanceHandOver::AskToShow(handOverSocket, kHandOverTimeoutMs);
   }
 
   NewTaskFrom::frmNewTask = nullptr;
