@@ -233,6 +233,8 @@ void TfrmMain::CreateControls() {
 
 void TfrmMain::CreateComponents() {
   application_ = std::make_unique<platform::QtApplication>(this);
+  // Ended from outside (SIGTERM, Ctrl-C): as closing the window ends it.
+  application_->SetOnEndRequest([this] { close(); });
 
   TrayIcon = std::make_unique<TTrayIcon>(*ports_.Area, *application_);
   TrayIcon->AlwaysShowMenu = false;
@@ -283,7 +285,9 @@ void TfrmMain::ShowOnStart() {
 
 void TfrmMain::closeEvent(QCloseEvent* Event) {
   Event->accept();
-  QCoreApplication::quit();
+  // Queued: a close before the message loop runs (a signal handled during start-up)
+  // still ends the loop as soon as it starts.
+  QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void TfrmMain::showEvent(QShowEvent* Event) {

@@ -48,6 +48,16 @@ QColor Colour(const QLabel* label) { return label->palette().color(QPalette::Win
 
 QColor PixelOf(const QLabel* image) { return image->pixmap().toImage().pixelColor(2, 2); }
 
+// Runs the message loop as the program does; its exit code, or -1 when it did not end
+// by itself within a generous limit.
+int ExecUntilItEnds() {
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
+  watchdog.start(20000);
+  return QApplication::exec();
+}
+
 }  // namespace
 
 TEST_F(MainFormTest, ControlsSitWhereTheFormPutsThem) {
@@ -610,19 +620,37 @@ TEST_F(MainFormTest, ClosingTheWindowEndsTheProgramAndTakesTheIconAway) {
   auto form = Start();
   form->show();
   QTimer::singleShot(0, form.get(), [&] { form->close(); });
-  QTimer watchdog;
-  watchdog.setSingleShot(true);
-  bool timedOut = false;
-  QObject::connect(&watchdog, &QTimer::timeout, [&] {
-    timedOut = true;
-    QCoreApplication::exit(1);
-  });
-  watchdog.start(5000);
-  EXPECT_EQ(QApplication::exec(), 0);
-  EXPECT_FALSE(timedOut);
+  EXPECT_EQ(ExecUntilItEnds(), 0);
   form.reset();
   ASSERT_FALSE(area.Calls.empty());
   EXPECT_EQ(area.Calls.back().Command, platform::NIM_DELETE);
+}
+
+TEST_F(MainFormTest, TheSystemsEndRequestsEndTheProgramAsClosingDoes) {
+  const struct {
+    const char* name;
+    std::function<void()> request;
+  } requests[] = {
+      // Without a handler the process would end at once, wherever it was.
+      {"SIGTERM", [] { ASSERT_EQ(::raise(SIGTERM), 0); }},
+      {"SIGINT", [] { ASSERT_EQ(::raise(SIGINT), 0); }},
+      // What Qt makes of the session manager's "die", which comes while the loop runs.
+      {"session end",
+       [] { QTimer::singleShot(0, qApp, [] { QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit)); }); }},
+  };
+  // A signal before the loop runs, as during a long start-up, still ends it.
+  for (const auto& r : requests) {
+    SCOPED_TRACE(r.name);
+    WriteSettings();
+    area.Calls.clear();
+    auto form = Start();
+    form->show();
+    r.request();
+    EXPECT_EQ(ExecUntilItEnds(), 0);
+    form.reset();
+    ASSERT_FALSE(area.Calls.empty());
+    EXPECT_EQ(area.Calls.back().Command, platform::NIM_DELETE);
+  }
 }
 
 TEST_F(MainFormTest, ALinkTooLongForItsLabelLosesItsMiddleOnly) {

@@ -1,17 +1,51 @@
 #include "QtApplication.h"
 
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QWindowStateChangeEvent>
+#include <cerrno>
+#include <cstdint>
 
 namespace platform {
+namespace {
+
+constexpr int kEndSignals[] = {SIGTERM, SIGINT};
+
+// Written by the signal handler, read on the UI thread: the one thing a handler may do.
+// Made once and kept for the life of the process.
+int EndSignalFd() {
+  static const int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  return fd;
+}
+
+extern "C" void OnEndSignal(int) {
+  const int saved = errno;
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const ssize_t n = ::write(EndSignalFd(), &one, sizeof one);
+  errno = saved;
+}
+
+void SetEndSignalHandler(void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  action.sa_flags = SA_RESTART;
+  ::sigemptyset(&action.sa_mask);
+  for (const int signal : kEndSignals) ::sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
 
 QtApplication::QtApplication(QWidget* mainWindow) : mainWindow_(mainWindow) {
   if (mainWindow) mainWindow->installEventFilter(this);
 }
 
 QtApplication::~QtApplication() {
+  SetOnEndRequest({});
   if (mainWindow_) mainWindow_->removeEventFilter(this);
 }
 
@@ -25,6 +59,23 @@ void QtApplication::SetTitle(const std::string& Title) {
   // application name, which is what the notification item's title is read from.
   QCoreApplication::setApplicationName(
       QString::fromLatin1(Title.data(), static_cast<qsizetype>(Title.size())));
+}
+
+void QtApplication::SetOnEndRequest(std::function<void()> handler) {
+  onEndRequest_ = std::move(handler);
+  if (!onEndRequest_) {
+    if (endSignals_) SetEndSignalHandler(SIG_DFL);
+    endSignals_.reset();
+    return;
+  }
+  if (endSignals_ || EndSignalFd() < 0) return;
+  endSignals_ = std::make_unique<QSocketNotifier>(EndSignalFd(), QSocketNotifier::Read);
+  QObject::connect(endSignals_.get(), &QSocketNotifier::activated, this, [this] {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t n = ::read(EndSignalFd(), &count, sizeof count);
+    if (auto request = onEndRequest_) request();  // a copy: it may clear itself
+  });
+  SetEndSignalHandler(OnEndSignal);
 }
 
 bool QtApplication::Minimized() const { return mainWindow_ && mainWindow_->isMinimized(); }

@@ -1,10 +1,13 @@
 #pragma once
 // The application and its main window over a Qt widget. Qt has no separate application
-// window: hiding or restoring "the application" acts on the main window.
+// window: hiding or restoring "the application" acts on the main window. It also turns
+// the system's requests to end (SIGTERM, SIGINT) into a handler on the UI thread.
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QWidget>
+#include <memory>
 
 #include "Application.h"
 
@@ -35,6 +38,11 @@ class QtApplication : public QObject, public Application {
   // Start-up switches this off when the window is to start hidden.
   void SetShowMainForm(bool value) { showMainForm_ = value; }
 
+  // SIGTERM and SIGINT run `handler` on the UI thread once the event being handled is
+  // done, instead of ending the process wherever it happens to be (a file half written,
+  // the icon left behind). Empty: the signals end the process again, as by default.
+  void SetOnEndRequest(std::function<void()> handler);
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -42,6 +50,8 @@ class QtApplication : public QObject, public Application {
   QPointer<QWidget> mainWindow_;
   std::function<void()> onMinimize_;
   std::function<void()> onRestore_;
+  std::function<void()> onEndRequest_;
+  std::unique_ptr<QSocketNotifier> endSignals_;
   bool showMainForm_ = true;
 };
 
