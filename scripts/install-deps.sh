@@ -24,6 +24,8 @@ packages=(
   dpkg-dev file lintian desktop-file-utils appstream
   # the completion and manual page test, and scripts/package-check's fresh Debian root
   bash-completion groff-base man-db bsdextrautils mmdebstrap
+  # opening links and task sheets with the desktop's programs
+  xdg-utils
 )
 
 missing=()

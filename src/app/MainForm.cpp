@@ -235,6 +235,9 @@ void TfrmMain::CreateComponents() {
   application_ = std::make_unique<platform::QtApplication>(this);
   // Ended from outside (SIGTERM, Ctrl-C): as closing the window ends it.
   application_->SetOnEndRequest([this] { close(); });
+  opener_ = new TDocumentOpener(this, [this](const std::string& Problem) {
+    Dialogs().MessageDlg(Problem, platform::tMsgDlgType::mtWarning, {platform::tMsgDlgBtn::mbOK});
+  });
 
   TrayIcon = std::make_unique<TTrayIcon>(*ports_.Area, *application_);
   TrayIcon->AlwaysShowMenu = false;

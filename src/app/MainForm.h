@@ -19,6 +19,7 @@
 
 #include "DirMonitor.h"
 #include "Dialogs.h"
+#include "DocumentOpener.h"
 #include "LinkLabel.h"
 #include "NotificationArea.h"
 #include "QtApplication.h"
@@ -206,6 +207,8 @@ class TfrmMain : public QWidget {
   std::vector<std::string> args_;
   tMainFormPorts ports_;
   std::unique_ptr<platform::QtApplication> application_;
+  // Opens the link and the task sheets; tells the user when they could not be opened.
+  TDocumentOpener* opener_ = nullptr;
   TSingleInstance instance_;
   bool terminated_ = false;
   int exitCode_ = 0;

@@ -5,7 +5,6 @@
 #include "ControlEvents.h"
 #include "CorvanSettings.h"
 #include "Counterparts.h"
-#include "DisplayFile.h"
 #include "MainForm.h"
 #include "QtText.h"
 #include "SetupAdvancedForm.h"
@@ -111,7 +110,7 @@ void TfrmMain::cmdSetupClick() {
 
 void TfrmMain::lblURLClick() {
   // The whole address, however much of it the label shows; an empty link has nothing to open.
-  if (!lblURL->Link().empty()) brix32::DisplayFile(lblURL->Link());
+  if (!lblURL->Link().empty()) opener_->Open(lblURL->Link());
 }
 
 void TfrmMain::Button1Click() {
@@ -120,7 +119,7 @@ void TfrmMain::Button1Click() {
   params.InitialDir = ProgramFolder();
   params.AllowMultiSelect = true;
   const std::optional<std::vector<std::string>> files = Dialogs().OpenFiles(params);
-  if (files && !files->empty()) brix32::DisplayFile(files->front());
+  if (files && !files->empty()) opener_->Open(files->front());
 }
 
 void TfrmMain::Button3Click() {

@@ -1,11 +1,14 @@
 // The main window's commands driven as a user would: buttons clicked, panels double
 // clicked, the notification-area icon clicked while the setup dialog is open; the
 // versions report against the vendor-host simulator on loopback.
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
+#include <filesystem>
 #include <memory>
 
 #include "CommandsFixture.h"
@@ -233,6 +236,54 @@ TEST_F(CommandsTest, ALongLinkKeepsItsStartAndItsUnitAndOpensWhole) {
   QTest::mouseClick(form->lblURL, Qt::LeftButton);
   ASSERT_TRUE(WaitForFakeLog("xdg-open"));
   EXPECT_EQ(FakeLog("xdg-open"), link + "\n");
+}
+
+TEST_F(CommandsTest, ALinkOrTaskSheetThatCannotBeOpenedIsReported) {
+  WriteSettings([] {
+    Lib::gCorvanSettings.MainUnit = "STT";
+    SetHost("corvantest");
+  });
+  auto form = StartWithDialogs();
+  ShowForm(*form);
+  const std::string link = "https://corvantest/vek/CalloutReport-STT-7Day.html";
+  const std::string sheet = dir.file("TASK-20220620-S9000.PDF");
+  // The opener ends with one of its documented failures, or is not installed at all.
+  const struct {
+    const char* opener;  // the fake's script; null: no xdg-open on PATH
+    bool link;
+    std::string message;
+  } cases[] = {
+      {"exit 3", true, "Could not open " + link + ":\nthe desktop has no program to open it with (xdg-open exit status 3)."},
+      {"exit 4", false, "Could not open " + sheet + ":\nthe program that should have opened it failed (xdg-open exit status 4)."},
+      {"exit 2", false, "Could not open " + sheet + ":\nit does not exist (xdg-open exit status 2)."},
+      {nullptr, true, "Could not open " + link + ":\nxdg-open, which opens it with the desktop's program, could not be started. "
+                      "Is xdg-utils installed?"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    std::filesystem::remove(fakeBin.file("xdg-open"));
+    if (c.opener) {
+      fakeBin.write("xdg-open", std::string("#!/bin/sh\n") + c.opener + "\n");
+      ::chmod(fakeBin.file("xdg-open").c_str(), 0755);
+    }
+    const char* path = std::getenv("PATH");
+    const std::string oldPath = path ? path : "";
+    ::setenv("PATH", fakeBin.path().c_str(), 1);  // no other xdg-open to be found
+    dialogs.ClearCalls();
+    if (c.link) {
+      dialogs.Button(platform::tModalResult::mrOk);
+      QTest::mouseClick(form->lblURL, Qt::LeftButton);
+    } else {
+      dialogs.OpenChosen({sheet}).Button(platform::tModalResult::mrOk);
+      form->Button1->click();
+    }
+    ::setenv("PATH", oldPath.c_str(), 1);
+    ASSERT_TRUE(WaitFor([&] { return dialogs.Pending() == 0; })) << "nothing was said";
+    const platform::tDialogCall& said = dialogs.Calls().back();
+    EXPECT_EQ(said.Kind, tDialogKind::MessageDlg);
+    EXPECT_EQ(said.DlgType, platform::tMsgDlgType::mtWarning);
+    EXPECT_EQ(said.Text, c.message);
+  }
 }
 
 // ---- the versions report ----
