@@ -55,8 +55,14 @@ const std::vector<tCommandSpec>& Commands() {
        "syslog, as the parser always does.\n"},
       {"units", {}, {},
        "Usage: corvanctl [--folder DIR] units [FILE]\n"
+       "       corvanctl [--folder DIR] units fetch\n"
        "Loads the units file (VEKUnits.xml in the program folder unless FILE is given) and\n"
-       "lists every unit's fields as gVEKUnits[i].Field=value, then the loader's result.\n"},
+       "lists every unit's fields as gVEKUnits[i].Field=value, then the loader's result.\n"
+       "With fetch, asks the vendor's web host (WWWHost, TCP 15170) for VEKUnits.xml and\n"
+       "stores it in the program folder, then prints the fetch's result (RC.AsInt=,\n"
+       "RC.AsStr=). The file is replaced only by a whole answer: a host that stops or\n"
+       "goes quiet half-way (30 s without a line, 60 s in all) leaves it as it was. Exits\n"
+       "1 when nothing was stored. A units file named fetch is loaded as ./fetch.\n"},
       {"versions", {}, {},
        "Usage: corvanctl [--folder DIR] versions\n"
        "The versions report of the About command: the installed control panel, service and\n"
@@ -94,6 +100,7 @@ std::string GeneralHelp() {
          "  parse [--units FILE] [--suburbs FILE] [--tasktypes FILE] TEXT | -\n"
          "                                parse one page and print the task's fields\n"
          "  units [FILE]                  load the units file and list the units\n"
+         "  units fetch                   fetch VEKUnits.xml from the vendor's host\n"
          "  versions                      installed against published versions\n"
          "  broadcast-test                broadcast the test page of DummyPage.txt\n"
          "  phone-home                    send the phone-home report with a test event\n"

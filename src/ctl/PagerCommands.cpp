@@ -1,4 +1,6 @@
 // parse and units: the page parser and the units directory on their own.
+#include <sys/stat.h>
+
 #include <iterator>
 #include <istream>
 #include <ostream>
@@ -8,7 +10,9 @@
 #include "CtlOutput.h"
 #include "PageParser.h"
 #include "ReportParser.h"
+#include "CorvanSettings.h"
 #include "ServiceState.h"
+#include "TarnexFetch.h"
 #include "VEKUnits.h"
 
 namespace corvanctl {
@@ -73,6 +77,52 @@ VEKLib::tRC LoadUnits(const std::string& FileName) {
   return VEKLib::LoadVEKUnitsArrayFromXML(FileName);
 }
 
+// What tells a file replaced by a rename from the one that was there: a new file always
+// comes with a new inode, and an unchanged one keeps its inode, size and time.
+struct tFileIdentity {
+  bool Exists = false;
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  off_t Size = 0;
+  timespec Modified{};
+
+  bool operator==(const tFileIdentity& o) const {
+    return Exists == o.Exists && Device == o.Device && Inode == o.Inode && Size == o.Size &&
+           Modified.tv_sec == o.Modified.tv_sec && Modified.tv_nsec == o.Modified.tv_nsec;
+  }
+};
+
+tFileIdentity IdentityOf(const std::string& FileName) {
+  struct stat st {};
+  if (::lstat(FileName.c_str(), &st) != 0) return {};
+  return {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+}
+
+// The units file from the vendor's host over the file exchange. The library stores it
+// through a temporary file and a rename, and only once the answer ran to its end: a host
+// that stops half-way leaves the file that was there as it was.
+int UnitsFetch(tContext& Ctx) {
+  LoadSettings(Ctx, std::string("corvanctl.UnitsFetch:") + "100");
+  const std::string file = Ctx.Folder + std::string(kUnitsFileName);
+  const tFileIdentity before = IdentityOf(file);
+  const VEKLib::tRC result =
+      VEKLib::GetFileFromTarnex(std::string(kUnitsFileName), std::string("corvanctl.UnitsFetch:") + "200");
+  tRecordOutput out;
+  RC(out, "", result);
+  out.WriteLines(Ctx.Out);
+  if (result.AsInt != 0) return kExitFailure;
+  // "OK" only says that the exchange ran to its end; a host that does not have the file
+  // answers without one, and then nothing was written.
+  const tFileIdentity after = IdentityOf(file);
+  if (after == before) {
+    Ctx.Err << "corvanctl: " << Lib::gVEKSettings.WWWHost << " sent no " << kUnitsFileName
+            << "; the file was not written\n";
+    return kExitFailure;
+  }
+  Ctx.Err << "corvanctl: " << file << " written (" << after.Size << " bytes)\n";
+  return kExitOK;
+}
+
 }  // namespace
 
 int ParseCommand(tContext& Ctx) {
@@ -106,6 +156,10 @@ int ParseCommand(tContext& Ctx) {
 
 int UnitsCommand(tContext& Ctx) {
   const tArgs& args = Ctx.Args;
+  if (!args.Positional.empty() && args.Positional.front() == "fetch") {
+    if (args.Positional.size() > 1) throw EUsage("units fetch takes no arguments");
+    return UnitsFetch(Ctx);
+  }
   if (args.Positional.size() > 1) throw EUsage("units takes at most one file name");
   const std::string file = args.Positional.empty() ? MainForm::ServiceFile(Ctx.Folder, kUnitsFileName)
                                                    : args.Positional.front();

@@ -35,6 +35,7 @@ TEST_F(CtlTest, UsageErrorsExitWithTwoAndChangeNothing) {
       {{"parse", "a", "b"}, "corvanctl: parse takes one page text (quote it)\n"},
       {{"parse", "--units"}, "corvanctl: option --units needs a value\n"},
       {{"units", "a.xml", "b.xml"}, "corvanctl: units takes at most one file name\n"},
+      {{"units", "fetch", "VEKUnits.xml"}, "corvanctl: units fetch takes no arguments\n"},
       {{"settings", "show"}, "corvanctl: unknown settings action 'show'\n"},
       {{"settings", "set", "MainUnit"}, "corvanctl: settings set takes pairs of NAME VALUE\n"},
       {{"settings", "set", "MainUnit", "ABC", "Bogus", "1"}, "corvanctl: unknown setting 'Bogus'\n"},

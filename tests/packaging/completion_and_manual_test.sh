@@ -74,6 +74,8 @@ expect "corvanctl parse --units V" "VEKUnits.xml"
 expect "corvanctl --folder " "program"
 expect "corvanctl units s" "suburbs.txt"
 expect "corvanctl units a.xml " ""
+expect "corvanctl units f" "fetch"
+expect "corvanctl units fetch " ""
 expect "corvanctl status " ""
 
 # The manual page, as man renders it without hyphenation, names each of them and the

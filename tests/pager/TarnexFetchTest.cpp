@@ -18,6 +18,7 @@
 #include "Hermetic.h"
 #include "Hooks.h"
 #include "ScratchFolder.h"
+#include "TcpListen.h"
 #include "UdpListener.h"
 #include "VEKUnits.h"
 
@@ -27,18 +28,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-int ListenOn15170(int backlog) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const int on = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(15170);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, backlog) != 0)
-    throw std::runtime_error("cannot listen on 127.0.0.1:15170");
-  return fd;
-}
+int ListenOn15170(int backlog) { return corvantest::ListenOnLoopback(15170, backlog); }
 
 bool Readable(int fd, std::chrono::milliseconds wait) {
   pollfd p{fd, POLLIN, 0};
