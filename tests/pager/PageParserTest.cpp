@@ -8,7 +8,7 @@
 
 using namespace VEKLib;
 using corvantest::Date;
-using corvantest::kWorkedExample;
+using corvantest::kTreeDownSamplePage;
 using corvantest::Suburbs;
 using corvantest::Units;
 
@@ -44,33 +44,33 @@ void RunCases(const std::vector<Case>& cases) {
 
 }  // namespace
 
-TEST_F(PageParser, WorkedExampleWithFilledLists) {
-  EXPECT_EQ(Parse(kWorkedExample), corvantest::WorkedExampleRecord());
+TEST_F(PageParser, TreeDownSamplePageWithFilledLists) {
+  EXPECT_EQ(Parse(kTreeDownSamplePage), corvantest::TreeDownSampleRecord());
   // Longer lists: the suburb 50th of 100, the task type last of 50.
   ASSERT_EQ(LoadSuburbsFromTextFile(CORVAN_PAGER_TEST_DATA "/Suburbs100.txt").AsInt, 100);
   ASSERT_EQ(LoadTaskTypesFromTextFile(CORVAN_PAGER_TEST_DATA "/TaskTypes50.txt").AsInt, 50);
-  EXPECT_EQ(Parse(kWorkedExample), corvantest::WorkedExampleRecord());
+  EXPECT_EQ(Parse(kTreeDownSamplePage), corvantest::TreeDownSampleRecord());
 }
 
-TEST_F(PageParser, WorkedExampleWithTheProgramsEmptyLists) {
+TEST_F(PageParser, TreeDownSamplePageWithTheProgramsEmptyLists) {
   gSuburbs.clear();
   gTaskTypes.clear();
-  tZIRPageRec expected = corvantest::WorkedExampleRecord();
+  tZIRPageRec expected = corvantest::TreeDownSampleRecord();
   expected.ID = 0;
   expected.TaskType.clear();
   expected.Suburb.clear();
   expected.Street.clear();
   expected.RC = {-30, "Suburbs not loaded"};
-  EXPECT_EQ(Parse(kWorkedExample), expected);
+  EXPECT_EQ(Parse(kTreeDownSamplePage), expected);
 
   // Without a units directory either, nobody claims the page.
   gVEKUnits.clear();
   expected.VEKUnit = "CFS";
   expected.VEK = false;
-  EXPECT_EQ(Parse(kWorkedExample), expected);
+  EXPECT_EQ(Parse(kTreeDownSamplePage), expected);
 }
 
-TEST_F(PageParser, FailuresStopAtTheirStep) {
+TEST_F(PageParser, FailuresStopAtTheirStage) {
   const auto dateNotReached = [](const tZIRPageRec& p) {
     EXPECT_EQ(p.DateTime, 0);
     EXPECT_EQ(p.VEKUnit, "");
@@ -89,7 +89,7 @@ TEST_F(PageParser, FailuresStopAtTheirStep) {
       {"*CFSRES INC:S9000 32/13/22 14:30 RESPOND EAS20", -37, dateNotReached},
       {"*CFSRES INC:S9000 20/06/22 25:30 RESPOND EAS20", -37, dateNotReached},
       // "<MSG>" without its end empties the text (the first tag is removed before).
-      {"<PAGE><MSG>" + kWorkedExample, -37,
+      {"<PAGE><MSG>" + kTreeDownSamplePage, -37,
        [](const tZIRPageRec& p) { EXPECT_EQ(p.RawText, ""); }},
       {"*CFSRES 20/06/22 14:30 RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH MAP:X, EAS20", -13,
        [](const tZIRPageRec& p) {
@@ -128,19 +128,19 @@ TEST_F(PageParser, DateSlashMustStandAtPositions11To69) {
 }
 
 TEST_F(PageParser, CleaningOfTheWorkingText) {
-  const tZIRPageRec worked = corvantest::WorkedExampleRecord();
-  const auto sameAsWorked = [&](const tZIRPageRec& p) { EXPECT_EQ(p, worked); };
+  const tZIRPageRec sample = corvantest::TreeDownSampleRecord();
+  const auto sameAsSample = [&](const tZIRPageRec& p) { EXPECT_EQ(p, sample); };
   RunCases({
-      {"[RC=0][RESULT=OK]  " + kWorkedExample + "  ", 0, sameAsWorked},
-      {"mhs-watchdog~[0;97m" + kWorkedExample, 0, sameAsWorked},
-      {"~[0;97mx~[0;92m" + kWorkedExample, 0, sameAsWorked},
-      {"<PAGE><MSG>" + kWorkedExample + "</MSG></PAGE>", 0, sameAsWorked},
-      {"<tr><td class=message>" + kWorkedExample, 0, sameAsWorked},
-      {"`\"" + kWorkedExample + "\"`", 0, sameAsWorked},
+      {"[RC=0][RESULT=OK]  " + kTreeDownSamplePage + "  ", 0, sameAsSample},
+      {"mhs-watchdog~[0;97m" + kTreeDownSamplePage, 0, sameAsSample},
+      {"~[0;97mx~[0;92m" + kTreeDownSamplePage, 0, sameAsSample},
+      {"<PAGE><MSG>" + kTreeDownSamplePage + "</MSG></PAGE>", 0, sameAsSample},
+      {"<tr><td class=message>" + kTreeDownSamplePage, 0, sameAsSample},
+      {"`\"" + kTreeDownSamplePage + "\"`", 0, sameAsSample},
       {"test page INC:S9000 20/06/22 14:30 RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH "
        "MAP:ADL 128 D15, TEST ONLY. PLEASE IGNORE EAS20",
-       0, sameAsWorked},
-      {"Test Page" + kWorkedExample.substr(9), 0, sameAsWorked},
+       0, sameAsSample},
+      {"Test Page" + kTreeDownSamplePage.substr(9), 0, sameAsSample},
       // Entities are decoded after RawText is taken; "&lt;"/"&gt;" only when the page
       // begins with one.
       {Page("RESPOND TREE DOWN P2 3 NORTH ESP &amp; PIER GLENELG NORTH MAP:ADL, EAS20"), 0,
@@ -276,7 +276,7 @@ TEST_F(PageParser, TaskTypeSuburbAndStreet) {
   // The first entry in list order wins, for task types and for suburbs alike.
   gTaskTypes = {"DOWN", "TREE DOWN"};
   gSuburbs = Suburbs({"Kingston", "North", "Glenelg North"});
-  RunCases({{kWorkedExample, 0, check("DOWN", "North", "3 NORTH ESP GLENELG")}});
+  RunCases({{kTreeDownSamplePage, 0, check("DOWN", "North", "3 NORTH ESP GLENELG")}});
 }
 
 TEST_F(PageParser, NegativeIDBecomesZero) {

@@ -38,14 +38,14 @@ inline VEKLib::ArrayOfSuburbs Suburbs(std::initializer_list<const char*> names) 
   return suburbs;
 }
 
-// The page of the test broadcast, with the unit EAS, the suburb GLENELG NORTH and the
-// task type TREE DOWN.
-inline const std::string kWorkedExample =
+// The sample page of a tree-down task, as the test broadcast sends it: the unit EAS, the
+// suburb GLENELG NORTH and the task type TREE DOWN.
+inline const std::string kTreeDownSamplePage =
     "TEST PAGE INC:S9000 20/06/22 14:30 RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH "
     "MAP:ADL 128 D15, TEST ONLY. PLEASE IGNORE EAS20";
 
-// What the worked example parses to with all three lists filled.
-inline VEKLib::tZIRPageRec WorkedExampleRecord() {
+// What the sample page parses to with all three lists filled.
+inline VEKLib::tZIRPageRec TreeDownSampleRecord() {
   VEKLib::tZIRPageRec p;
   p.ID = 82239000;
   p.DateTime = Date(2022, 6, 20, 14, 30);

@@ -6,7 +6,7 @@
 #include "ReportParser.h"
 
 using namespace VEKLib;
-using corvantest::kWorkedExample;
+using corvantest::kTreeDownSamplePage;
 using corvantest::Units;
 
 namespace {
@@ -115,7 +115,8 @@ TEST_F(ReportParser, UnreadableCoordinateStopsTheReport) {
 }
 
 TEST_F(ReportParser, TaskJoinsPageAndReport) {
-  const tTaskRec task = ParseRawTextToTask(kWorkedExample + " [Council=Holdfast Bay][PCode=5045]", "test:1");
+  const tTaskRec task =
+      ParseRawTextToTask(kTreeDownSamplePage + " [Council=Holdfast Bay][PCode=5045]", "test:1");
   EXPECT_EQ(task.RC, (tRC{0, "OK"}));
   EXPECT_EQ(task.ID, 82239000);
   EXPECT_EQ(task.ZIRPage.ID, 82239000);
@@ -128,7 +129,7 @@ TEST_F(ReportParser, TaskJoinsPageAndReport) {
   EXPECT_EQ(TaskFileName(task, "TXT", false), "TASK-20220620-S9000.TXT");
 
   // The report reads the text as given, before the page's cleaning.
-  const tTaskRec quoted = ParseRawTextToTask("\"" + kWorkedExample + "\" [WindDirection=\"N\"]", "");
+  const tTaskRec quoted = ParseRawTextToTask("\"" + kTreeDownSamplePage + "\" [WindDirection=\"N\"]", "");
   EXPECT_EQ(quoted.Report.WindDirection, "\"N\"");
 
   // No unit named: the page's own claim ("CFS") stands as the attached unit.
@@ -141,7 +142,7 @@ TEST_F(ReportParser, TaskJoinsPageAndReport) {
 
 TEST_F(ReportParser, FailedPageLeavesTheReportCleared) {
   gSuburbs.clear();
-  const tTaskRec task = ParseRawTextToTask(kWorkedExample + " [Council=Holdfast Bay]", "");
+  const tTaskRec task = ParseRawTextToTask(kTreeDownSamplePage + " [Council=Holdfast Bay]", "");
   EXPECT_EQ(task.RC, (tRC{-30, "Suburbs not loaded"}));
   EXPECT_EQ(task.ZIRPage.RC, task.RC);
   EXPECT_EQ(task.ID, 0);

@@ -11,7 +11,7 @@
 #include "UdpListener.h"
 
 using namespace VEKLib;
-using corvantest::kWorkedExample;
+using corvantest::kTreeDownSamplePage;
 
 namespace {
 
@@ -99,7 +99,7 @@ TEST_F(SetAside, NoIncidentTextLeadsOutOfTheCurrentFolder) {
 TEST_F(SetAside, UnreadableLatitudeWritesAnExceptionReport) {
   brix32::gGlobalSettings.Path = scratch.folder().path();
   brix32::gGlobalSettings.ExceptionFileName = "E!{selfname}-{timestamp}.XML";
-  const tTaskRec task = ParseRawTextToTask(kWorkedExample + " [Council=Holdfast][LAT=][ZoneName=Z]", "");
+  const tTaskRec task = ParseRawTextToTask(kTreeDownSamplePage + " [Council=Holdfast][LAT=][ZoneName=Z]", "");
   EXPECT_EQ(task.RC.AsInt, 0);
   EXPECT_EQ(task.Report.Council, "Holdfast");
   EXPECT_EQ(task.Report.ZoneName, "");
@@ -143,15 +143,16 @@ TEST_F(SetAside, HostileTextsParseToTheParsersCodes) {
   std::vector<std::string> texts;
   for (const std::string& m : markers) {
     texts.push_back(repeated(m));
-    texts.push_back(kWorkedExample + repeated(m));
-    texts.push_back(kWorkedExample.substr(0, 60) + m);
-    texts.push_back(m + kWorkedExample);
+    texts.push_back(kTreeDownSamplePage + repeated(m));
+    texts.push_back(kTreeDownSamplePage.substr(0, 60) + m);
+    texts.push_back(m + kTreeDownSamplePage);
   }
-  for (std::size_t cut = 0; cut <= kWorkedExample.size(); ++cut) texts.push_back(kWorkedExample.substr(0, cut));
+  for (std::size_t cut = 0; cut <= kTreeDownSamplePage.size(); ++cut)
+    texts.push_back(kTreeDownSamplePage.substr(0, cut));
   std::string binary(kMegabyte, '\0');
   for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>((i * 2654435761u) >> 13);
   texts.push_back(binary);
-  texts.push_back(kWorkedExample + binary);
+  texts.push_back(kTreeDownSamplePage + binary);
 
   for (const std::string& text : texts) {
     const tTaskRec task = ParseRawTextToTask(text, "");
