@@ -72,8 +72,8 @@ std::string ExtractFileName(std::string_view Text) {
 
 std::string UpperCase(std::string_view Text) {
   std::string out(Text);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  // Every character is stored, changed or not, so that the loop runs many at a time.
+  for (char& c : out) c = static_cast<char>(c - (c >= 'a' && c <= 'z' ? 'a' - 'A' : 0));
   return out;
 }
 
