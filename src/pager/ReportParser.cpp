@@ -14,9 +14,10 @@ namespace VEKLib {
 namespace {
 
 // The value of "[Key=" up to the next "]" (or the end of the text), or nothing when the
-// marker does not occur.
-std::optional<std::string> Attribute(const std::string& text, std::string_view marker) {
-  if (text.find(marker) == std::string::npos) return std::nullopt;
+// marker does not occur. `from` is where the text's first "[" stands: a page without one
+// is not searched again for every key.
+std::optional<std::string> Attribute(const std::string& text, std::size_t from, std::string_view marker) {
+  if (from == std::string::npos || text.find(marker, from) == std::string::npos) return std::nullopt;
   return brix32::Between(text, marker, "]");
 }
 
@@ -38,24 +39,25 @@ tReportRec ParseRawTextToReport(const std::string& sRawText, const std::string& 
   op.Run([&] {
     NullReport(report);
     const std::string& text = sRawText;
+    const std::size_t from = text.find('[');
     op.Log.Trace = 110;
-    if (auto v = Attribute(text, "[AttachedVEKUnits=")) report.AttachedVEKUnits = std::move(*v);
-    if (auto v = Attribute(text, "[AirPressure=")) report.AirPressure = ReadDecimal(*v).value_or(0);
-    if (auto v = Attribute(text, "[Council=")) report.Council = std::move(*v);
-    if (auto v = Attribute(text, "[DutyOfficerInitials=")) report.DutyOfficerInitials = std::move(*v);
+    if (auto v = Attribute(text, from, "[AttachedVEKUnits=")) report.AttachedVEKUnits = std::move(*v);
+    if (auto v = Attribute(text, from, "[AirPressure=")) report.AirPressure = ReadDecimal(*v).value_or(0);
+    if (auto v = Attribute(text, from, "[Council=")) report.Council = std::move(*v);
+    if (auto v = Attribute(text, from, "[DutyOfficerInitials=")) report.DutyOfficerInitials = std::move(*v);
     op.Log.Trace = 120;
-    if (auto v = Attribute(text, "[LAT=")) report.LAT = RequiredFraction(*v);
+    if (auto v = Attribute(text, from, "[LAT=")) report.LAT = RequiredFraction(*v);
     op.Log.Trace = 130;
-    if (auto v = Attribute(text, "[LNG=")) report.LNG = RequiredFraction(*v);
+    if (auto v = Attribute(text, from, "[LNG=")) report.LNG = RequiredFraction(*v);
     op.Log.Trace = 140;
-    if (auto v = Attribute(text, "[MFSCleared=")) report.MFSCleared = *v == "T";
-    if (auto v = Attribute(text, "[PCode=")) report.PCode = ReadDecimal(*v).value_or(0);
-    if (auto v = Attribute(text, "[Temp=")) report.Temp = ReadDecimalFraction(*v).value_or(0);
-    if (auto v = Attribute(text, "[WindDirection=")) report.WindDirection = std::move(*v);
-    if (auto v = Attribute(text, "[WindSpeed=")) report.WindSpeed = ReadDecimalFraction(*v).value_or(0);
-    if (auto v = Attribute(text, "[WeatherDesc=")) report.WeatherDesc = std::move(*v);
-    if (auto v = Attribute(text, "[WeatherLocation=")) report.WeatherLocation = std::move(*v);
-    if (auto v = Attribute(text, "[ZoneName=")) report.ZoneName = std::move(*v);
+    if (auto v = Attribute(text, from, "[MFSCleared=")) report.MFSCleared = *v == "T";
+    if (auto v = Attribute(text, from, "[PCode=")) report.PCode = ReadDecimal(*v).value_or(0);
+    if (auto v = Attribute(text, from, "[Temp=")) report.Temp = ReadDecimalFraction(*v).value_or(0);
+    if (auto v = Attribute(text, from, "[WindDirection=")) report.WindDirection = std::move(*v);
+    if (auto v = Attribute(text, from, "[WindSpeed=")) report.WindSpeed = ReadDecimalFraction(*v).value_or(0);
+    if (auto v = Attribute(text, from, "[WeatherDesc=")) report.WeatherDesc = std::move(*v);
+    if (auto v = Attribute(text, from, "[WeatherLocation=")) report.WeatherLocation = std::move(*v);
+    if (auto v = Attribute(text, from, "[ZoneName=")) report.ZoneName = std::move(*v);
 
     op.Log.Trace = 150;
     if (!gVEKUnits.empty()) {

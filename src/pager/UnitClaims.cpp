@@ -1,6 +1,7 @@
 #include "UnitClaims.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace VEKLib {
 
@@ -16,37 +17,51 @@ std::uint32_t Key(std::string_view code) {
   return key;
 }
 
+// Calls at(r) for every marker of the text, r being where its "2" stands.
+template <class At>
+void ForEachMarker(std::string_view text, At at) {
+  const std::size_t n = text.size();
+  const char* const begin = text.data();
+  for (const char* two = begin; n > 1 && two < begin + (n - 1); ++two) {
+    two = static_cast<const char*>(std::memchr(two, '2', static_cast<std::size_t>(begin + (n - 1) - two)));
+    if (!two) return;
+    const std::size_t r = static_cast<std::size_t>(two - begin);
+    const char digit = text[r + 1];
+    if (digit != '0' && digit != '3' && digit != '9') continue;
+    // One blank is taken as appended to the text, so "EAS20" at the very end claims too.
+    const char after = r + 2 < n ? text[r + 2] : ' ';
+    if (after == ' ' || after == '_') at(r);
+  }
+}
+
 }  // namespace
 
 tClaimMarkers::tClaimMarkers(std::string_view sText) : text_(sText) {
-  const std::size_t n = text_.size();
   std::uint32_t lastKey[kShortCode + 1] = {};
-  for (std::size_t r = 0; r + 1 < n; ++r) {
-    if (text_[r] != '2') continue;
-    const char digit = text_[r + 1];
-    if (digit != '0' && digit != '3' && digit != '9') continue;
-    // One blank is taken as appended to the text, so "EAS20" at the very end claims too.
-    const char after = r + 2 < n ? text_[r + 2] : ' ';
-    if (after != ' ' && after != '_') continue;
-    markers_.push_back(r);
+  ForEachMarker(text_, [&](std::size_t r) {
+    if (!anyMarker_) codes_.reserve(4 * kShortCode);  // a page names a few units
+    anyMarker_ = true;
+    if (r > 0) beforeMarker_.set(static_cast<unsigned char>(text_[r - 1]));
     for (std::size_t len = 1; len <= kShortCode && len <= r; ++len) {
       const std::uint32_t key = Key(text_.substr(r - len, len));
       // Repetitive pages name the same code again and again; keep the list short.
       if (key != lastKey[len]) codes_.push_back(lastKey[len] = key);
     }
-  }
+  });
   std::sort(codes_.begin(), codes_.end());
   codes_.erase(std::unique(codes_.begin(), codes_.end()), codes_.end());
 }
 
-bool tClaimMarkers::ClaimedBy(std::string_view sUnitCode) const {
-  if (sUnitCode.empty()) return !markers_.empty();
+bool tClaimMarkers::Search(std::string_view sUnitCode) const {
   if (sUnitCode.size() <= kShortCode)
     return std::binary_search(codes_.begin(), codes_.end(), Key(sUnitCode));
+  // The directory cuts codes to three characters; a longer one asked for reads the text again.
+  bool claimed = false;
   const std::size_t len = sUnitCode.size();
-  return std::any_of(markers_.begin(), markers_.end(), [&](std::size_t r) {
-    return r >= len && text_.substr(r - len, len) == sUnitCode;
+  ForEachMarker(text_, [&](std::size_t r) {
+    claimed = claimed || (r >= len && text_.substr(r - len, len) == sUnitCode);
   });
+  return claimed;
 }
 
 }  // namespace VEKLib
