@@ -6,11 +6,14 @@
 #include <vector>
 
 #include "VEKRecords.h"
+#include "VersionedList.h"
 
 namespace VEKLib {
 
 struct tSuburbRec {
   std::string Name;
+
+  friend bool operator==(const tSuburbRec&, const tSuburbRec&) = default;
 };
 
 using ArrayOfSuburbs = std::vector<tSuburbRec>;
@@ -18,9 +21,10 @@ using ArrayOfString = std::vector<std::string>;
 
 // The suburb and task-type lists the parser recognises, in list order (the first entry
 // that matches wins). The control panel leaves both empty; tests, benchmarks and the
-// command-line companion fill them with the loaders below.
-extern ArrayOfSuburbs gSuburbs;
-extern ArrayOfString gTaskTypes;
+// command-line companion fill them with the loaders below. The parser keeps an index of
+// each list's names, which the list's generation tells it to rebuild.
+extern tVersionedList<tSuburbRec> gSuburbs;
+extern tVersionedList<std::string> gTaskTypes;
 
 // Replace the list with the names of a plain text file, one a line, in file order;
 // blank lines are skipped and blanks around a name dropped. Count of names with
@@ -29,7 +33,7 @@ extern ArrayOfString gTaskTypes;
 tRC LoadSuburbsFromTextFile(const std::string& sFileName);
 tRC LoadTaskTypesFromTextFile(const std::string& sFileName);
 
-// Parses one page. RC is 0 "OK" or the first failure found; the fields the failing step
+// Parses one page. RC is 0 "OK" or the first failure found; the fields the failing stage
 // had not reached keep their reset values. A VEK page naming no known suburb is copied
 // to "U!yyyymmdd-INC<incident>.TXT" in the current folder and reported by syslog.
 tZIRPageRec ParseRawTextToZIRPage(const std::string& sRawText,
