@@ -1,7 +1,9 @@
-// Any bytes as a page, with all three lists filled so that every step of the grammar
-// runs. The result must be one of the parser's own codes with its text, the fields must
-// keep their bounds, and the only file a page can produce is the set-aside copy in the
-// current folder.
+// Any bytes as a page, with all three lists filled so that every stage of the grammar
+// runs: a fixed set, or lists the input brings before a GS byte (0x1d): units, suburbs
+// and task types separated by RS (0x1e), names within a list by US (0x1f). The page must
+// parse exactly as the plain reading of the grammar in tests/pager does, the result must
+// be one of the parser's own codes with its text, the fields must keep their bounds, and
+// the only file a page can produce is the set-aside copy in the current folder.
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,9 +15,13 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "DateTime.h"
 #include "PageParser.h"
+#include "ReferencePageParser.h"
 #include "ReportParser.h"
+#include "UnitClaims.h"
 #include "VEKRecords.h"
 #include "VEKUnits.h"
 
@@ -72,6 +78,47 @@ char gScratchName[] = "/tmp/corvan-page-fuzz.XXXXXX";
 // Every input leaves the folder empty, so it can go when the run ends.
 void RemoveScratch() { ::rmdir(gScratchName); }
 
+// Splits `text` at every `separator`.
+std::vector<std::string> Split(std::string_view text, char separator) {
+  std::vector<std::string> pieces;
+  for (std::size_t from = 0;;) {
+    const std::size_t end = text.find(separator, from);
+    pieces.emplace_back(text.substr(from, end == std::string_view::npos ? end : end - from));
+    if (end == std::string_view::npos) return pieces;
+    from = end + 1;
+  }
+}
+
+const VEKLib::ArrayOfVEKUnits kUnits = {Unit("EAS"), Unit("MTB"), Unit("A"), Unit("STT"), Unit("WAD")};
+const VEKLib::ArrayOfSuburbs kSuburbs = {
+    {"KINGSTON PARK"}, {"NORTH"}, {"GLENELG NORTH"}, {"Port Adelaide"}, {"X"}};
+const VEKLib::ArrayOfString kTaskTypes = {"SEVERE WEATHER", "TREE DOWN", "RESCUE GENERAL", "DOWN", "A"};
+
+// Fills the lists from the head of the input, or with the fixed set, and returns the page.
+// A list is assigned only when it changes, so that runs in a row also read the parser's
+// indexes of unchanged lists.
+std::string_view TakeLists(std::string_view input) {
+  VEKLib::ArrayOfVEKUnits units = kUnits;
+  VEKLib::ArrayOfSuburbs suburbs = kSuburbs;
+  VEKLib::ArrayOfString taskTypes = kTaskTypes;
+  if (const std::size_t gs = input.find('\x1d'); gs != std::string_view::npos) {
+    const std::vector<std::string> lists = Split(input.substr(0, gs), '\x1e');
+    input.remove_prefix(gs + 1);
+    units.clear();
+    suburbs.clear();
+    taskTypes.clear();
+    if (lists.size() > 0)
+      for (const std::string& code : Split(lists[0], '\x1f')) units.push_back(Unit(code.c_str()));
+    if (lists.size() > 1)
+      for (std::string& name : Split(lists[1], '\x1f')) suburbs.push_back({std::move(name)});
+    if (lists.size() > 2) taskTypes = Split(lists[2], '\x1f');
+  }
+  if (!(VEKLib::gVEKUnits == units)) VEKLib::gVEKUnits = std::move(units);
+  if (!(VEKLib::gSuburbs == suburbs)) VEKLib::gSuburbs = std::move(suburbs);
+  if (!(VEKLib::gTaskTypes == taskTypes)) VEKLib::gTaskTypes = std::move(taskTypes);
+  return input;
+}
+
 bool KnownUnit(const std::string& code) {
   if (code == "CFS" || code == "OOA") return true;
   for (const auto& unit : VEKLib::gVEKUnits)
@@ -93,20 +140,30 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   gHome = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   gScratch = ::open(gScratchName, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (gHome < 0 || gScratch < 0) std::abort();
-  VEKLib::gVEKUnits = {Unit("EAS"), Unit("MTB"), Unit("A"), Unit("STT"), Unit("WAD")};
-  VEKLib::gSuburbs = {{"KINGSTON PARK"}, {"NORTH"}, {"GLENELG NORTH"}, {"Port Adelaide"}, {"X"}};
-  VEKLib::gTaskTypes = {"SEVERE WEATHER", "TREE DOWN", "RESCUE GENERAL", "DOWN", "A"};
+  // Templates are filled from the clock and the tick count: the same for both readings.
+  brix32::SetNowSource([] { return brix32::EncodeDateTime({2024, 1, 21, 15, 36, 7, 0}); });
+  brix32::SetTickSource([] { return std::uint64_t{273909000}; });
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string text(reinterpret_cast<const char*>(data), size);
+  const std::string text(TakeLists(std::string_view(reinterpret_cast<const char*>(data), size)));
   if (::fchdir(gScratch) != 0) std::abort();
   const VEKLib::tTaskRec task = VEKLib::ParseRawTextToTask(text, "fuzz:1");
   // Exactly one copy for a set-aside page, none otherwise.
   const int copies = ClearFolder();
   if (::fchdir(gHome) != 0) std::abort();
   const VEKLib::tZIRPageRec& page = task.ZIRPage;
+  if (!(page == corvantest::ReferenceParseRawTextToZIRPage(text))) {
+    std::fprintf(stderr, "the page parses otherwise than the plain reading says\n");
+    std::abort();
+  }
+  const VEKLib::tClaimMarkers markers(text);
+  for (const auto& unit : VEKLib::gVEKUnits)
+    if (markers.ClaimedBy(unit.UnitCode) != corvantest::ReferenceUnitClaims(text, unit.UnitCode)) {
+      std::fprintf(stderr, "unit \"%s\" claims otherwise than the plain reading\n", unit.UnitCode.c_str());
+      std::abort();
+    }
   const std::int32_t code = task.RC.AsInt;
   switch (code) {
     case 0: case -13: case -14: case -16: case -18: case -19: case -30: case -37:
@@ -122,7 +179,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!page.VEKUnit.empty() && !KnownUnit(page.VEKUnit)) std::abort();
   if (page.ID < 0) std::abort();
   if (code >= 0) {
-    if (task.ID != page.ID || task.Report.ID != page.ID || task.Report.AttachedVEKUnits.empty())
+    // A unit coded "" claims a page and leaves no code to attach.
+    if (task.ID != page.ID || task.Report.ID != page.ID ||
+        (task.Report.AttachedVEKUnits.empty() && !page.VEKUnit.empty()))
       std::abort();
     if (page.Suburb.empty() && page.VEK) std::abort();
   } else if (task.ID != 0 || !(task.Report == VEKLib::tReportRec{})) {
