@@ -112,11 +112,6 @@ std::size_t ArrayOfVEKUnits::FieldsEnd(std::size_t i) const {
   return i + 1 < units_.size() ? units_[i + 1].FieldsAt : fields_.size();
 }
 
-std::string_view ArrayOfVEKUnits::UnitCode(std::size_t i) const {
-  const tUnit& unit = units_[i];
-  return {unit.Code, unit.CodeLength};
-}
-
 tVEKUnitRec ArrayOfVEKUnits::operator[](std::size_t i) const {
   tVEKUnitRec u;
   u.UnitCode = UnitCode(i);

@@ -77,8 +77,9 @@ class ArrayOfVEKUnits {
 
   void push_back(const tVEKUnitRec& unit);
   tVEKUnitRec operator[](std::size_t i) const;
-  // The unit's code alone, without putting the record together (the page parser's loop).
-  std::string_view UnitCode(std::size_t i) const;
+  // The unit's code alone, without putting the record together (the page parser's loop,
+  // which asks it of every unit: so it is inline).
+  std::string_view UnitCode(std::size_t i) const { return {units_[i].Code, units_[i].CodeLength}; }
 
   // Appends a unit whose fields are all empty or zero; the Set functions then fill it.
   void AddEmptyUnit();
