@@ -20,7 +20,7 @@ using platform::tModalResult;
 
 namespace {
 
-// The worked example page, as the service writes a task file: CR LF lines.
+// The sample page of a tree-down task, as the service writes a task file: CR LF lines.
 const std::string kPage =
     "TEST PAGE INC:S9000 20/06/22 14:30 RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH\r\n"
     "MAP:ADL 128 D15, TEST ONLY. PLEASE IGNORE STT20";

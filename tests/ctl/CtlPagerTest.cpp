@@ -11,8 +11,8 @@ using namespace corvantest;
 
 namespace {
 
-// The dummy page of the test broadcast.
-const std::string kWorkedExample =
+// The sample page of a tree-down task, as the test broadcast sends it.
+const std::string kTreeDownSamplePage =
     "TEST PAGE INC:S9000 20/06/22 14:30 RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH "
     "MAP:ADL 128 D15, TEST ONLY. PLEASE IGNORE EAS20";
 
@@ -43,9 +43,9 @@ std::size_t UnitsCommandPeak(const std::string& file) {
 
 }  // namespace
 
-TEST_F(CtlPagerTest, TheWorkedExampleWithAllThreeLists) {
+TEST_F(CtlPagerTest, TreeDownSamplePageWithAllThreeLists) {
   const CtlResult r = Ctl({"parse", "--suburbs", dir.file("Suburbs.txt"), "--tasktypes=" + dir.file("TaskTypes.txt"),
-                           kWorkedExample});
+                           kTreeDownSamplePage});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out,
@@ -90,7 +90,7 @@ TEST_F(CtlPagerTest, TheWorkedExampleWithAllThreeLists) {
 
 TEST_F(CtlPagerTest, WithoutSuburbsThePageEndsAsInThePanel) {
   // The folder's units file is loaded as the panel loads it; the lists stay empty.
-  const CtlResult r = Ctl({"parse", kWorkedExample});
+  const CtlResult r = Ctl({"parse", kTreeDownSamplePage});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ValueOf(r.out, "RC.AsInt"), "-30");
   EXPECT_EQ(ValueOf(r.out, "RC.AsStr"), "Suburbs not loaded");
@@ -108,7 +108,7 @@ TEST_F(CtlPagerTest, WithoutSuburbsThePageEndsAsInThePanel) {
 
   // --units names another directory: MTB does not claim the page, so it is a CFS task.
   dir.write("Other.xml", "<VEKUnits>\r\n<VEKUnit>\r\n<UnitCode>MTB</UnitCode>\r\n</VEKUnit>\r\n</VEKUnits>\r\n");
-  const CtlResult other = Ctl({"parse", "--units", dir.file("Other.xml"), kWorkedExample});
+  const CtlResult other = Ctl({"parse", "--units", dir.file("Other.xml"), kTreeDownSamplePage});
   EXPECT_EQ(ValueOf(other.out, "ZIRPage.VEKUnit"), "CFS");
   EXPECT_EQ(ValueOf(other.out, "ZIRPage.VEK"), "False");
   EXPECT_EQ(ValueOf(other.out, "TaskFileName"), "TASK-20220620-C9000.TXT");
@@ -117,7 +117,7 @@ TEST_F(CtlPagerTest, WithoutSuburbsThePageEndsAsInThePanel) {
 TEST_F(CtlPagerTest, APageFromStandardInputWithReportAttributes) {
   const CtlResult r = CtlWithInput(
       {"parse", "--suburbs", dir.file("Suburbs.txt"), "-"},
-      kWorkedExample + " [ZoneName=Zone 3:\tNorth.][LAT=-34.92][MFSCleared=T][Temp=21.5]\n");
+      kTreeDownSamplePage + " [ZoneName=Zone 3:\tNorth.][LAT=-34.92][MFSCleared=T][Temp=21.5]\n");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ValueOf(r.out, "RC.AsInt"), "0");
   EXPECT_EQ(ValueOf(r.out, "Report.ZoneName"), "Zone 3:\\tNorth.");
