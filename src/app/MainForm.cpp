@@ -114,8 +114,8 @@ TfrmMain::TfrmMain(std::vector<std::string> Args, tMainFormPorts Ports)
 }
 
 TfrmMain::~TfrmMain() {
-  // The components talk to this window; they go first, the worker before the icon.
-  DirMonitor.reset();
+  // The components talk to this window; they go first, the watcher before the icon.
+  ServiceWatcher.reset();
   TrayIcon.reset();
   application_.reset();
 }
@@ -245,14 +245,10 @@ void TfrmMain::CreateComponents() {
   TrayIcon->OnClick = [this](TTrayIcon* Sender) { TrayIconClick(Sender); };
   hintBase_ = TrayIcon->Hint();
 
-  DirMonitor = std::make_unique<TDirMonitor>();
-  DirMonitor->BeginLoading();
-  DirMonitor->FilterNotification = TFilter{nfFILE_NAME, nfLAST_WRITE, nfCREATION};
-  DirMonitor->FilterAction =
-      TActionFilter{faADDED, faREMOVED, faMODIFIED, faRENAMED_OLD_NAME, faRENAMED_NEW_NAME};
-  DirMonitor->OnChange = [this](TDirMonitor* Sender, TAction Action, const std::string& FileName) {
-    DirMonitorChange(Sender, Action, FileName);
-  };
+  tWatchOptions options;
+  options.SettingsCaller = std::string("TfrmMain.tCorvanService.DirMonitorChange:") + "100";
+  options.CreateMissingSettings = true;
+  ServiceWatcher = std::make_unique<TServiceWatcher>(*this, options);
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -267,7 +263,6 @@ void TfrmMain::CreateComponents() {
 
   // The components are complete once the form is: the icon goes into the area now, with
   // no picture yet and the application's title as its tip.
-  DirMonitor->Loaded();
   TrayIcon->Loaded();
 }
 

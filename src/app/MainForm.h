@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "DirMonitor.h"
 #include "Dialogs.h"
 #include "DocumentOpener.h"
 #include "LinkLabel.h"
 #include "NotificationArea.h"
 #include "QtApplication.h"
 #include "ServiceState.h"
+#include "ServiceWatcher.h"
 #include "SingleInstance.h"
 #include "StatusRules.h"
 #include "TrayIcon.h"
@@ -66,7 +66,7 @@ class TIconImage : public QLabel {
   platform::HICON icon_;
 };
 
-class TfrmMain : public QWidget {
+class TfrmMain : public QWidget, public TServiceSink {
  public:
   // Creating the window runs the start-up sequence (FormCreate). `Args` are the
   // command-line arguments without the program name.
@@ -102,7 +102,9 @@ class TfrmMain : public QWidget {
   QTimer* Timer1 = nullptr;
   QTimer* timClock = nullptr;
   std::unique_ptr<TTrayIcon> TrayIcon;
-  std::unique_ptr<TDirMonitor> DirMonitor;
+  // Watches the program folder (its directory monitor) and hands the service's files on
+  // to the On... handlers below.
+  std::unique_ptr<TServiceWatcher> ServiceWatcher;
 
   // ---- program entry and window ----
   void FormCreate();
@@ -119,8 +121,12 @@ class TfrmMain : public QWidget {
   platform::QtApplication& Application() { return *application_; }
   platform::Dialogs& Dialogs() { return *ports_.Dialogs; }
 
-  // ---- service status watcher ----
-  void DirMonitorChange(TDirMonitor* Sender, TAction Action, const std::string& FileName);
+  // ---- service status watcher: what the service's files say, shown ----
+  void OnHeartbeat(const tHeartbeat& Event) override;
+  void OnMessage(const tServiceMessage& Event) override;
+  void OnSettingsChanged(const tSettingsChange& Event) override;
+  // Nothing more: the connected-to line follows every change of the settings file.
+  void OnHostChanged(const tHostChange& Event) override;
   void GetStatus(tGetStatus& Status);
   platform::HICON GetPrintStateIcon();
   // lblStatus shows a GetStatus result: text, hint, black only for a running service.

@@ -81,11 +81,8 @@ void TfrmMain::FormCreate() {
                                                  " v" + gGlobalSettings.Version +
                                                  " started. gGlobalSettings.Path=" + folder});
 
-    op.Log.Trace = 110;
-    DirMonitor->Directory = folder;
     op.Log.Trace = 120;
-    DirMonitor->WatchSubtree = false;
-    DirMonitor->SetActive(true);
+    ServiceWatcher->Start(folder);
 
     op.Log.Trace = 200;
     if (ServiceFileExists(kUnitsFileName)) VEKLib::LoadVEKUnitsArrayFromXML(ServiceFile(kUnitsFileName));

@@ -1,8 +1,5 @@
-// The reaction to the files the service writes into the program folder, and the service
-// status decided from them and from the process list.
-#include <chrono>
-#include <thread>
-
+// What the service's files say, shown (the watcher reads them), and the service status
+// decided from them and from the process list.
 #include "Counterparts.h"
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
@@ -18,9 +15,6 @@ namespace MainForm {
 using namespace Counterparts;
 
 namespace {
-
-// The service may still be writing when the change is reported; give it a moment.
-void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // The start of the text up to its kDataPacketBoxLines-th line end (CR LF, LF or a lone
 // CR), and kDataPacketBoxBytes at most.
@@ -44,58 +38,39 @@ QString MemoText(const std::string& text) {
 
 }  // namespace
 
-void TfrmMain::DirMonitorChange(TDirMonitor* /*Sender*/, TAction Action, const std::string& FileName) {
+void TfrmMain::OnHeartbeat(const tHeartbeat& Event) {
   DropErrors([&] {
-    const tServiceEvent event = ServiceEventOf(FileName, Action == faADDED);
-    if (event == tServiceEvent::None) return;
-    // A notified file is read by the name it was notified with.
-    const std::string file = ProgramFolder() + FileName;
-    const std::string title = application_->Title();
-    const std::string& version = brix32::gGlobalSettings.Version;
-    Wait(ReadDelayMs(event));
-
-    switch (event) {
-      case tServiceEvent::TarnexHeartbeat: {
-        const std::string text = brix32::ReadHeartbeat(file);
-        SetTrayHint(LastMessageHint(title, version, brix32::Now()));
-        memTarnexConnectionHeartbeat->clear();
-        memTarnexConnectionHeartbeat->appendPlainText(MemoText(text));
-        const std::int32_t count = GoingCount(text);
-        if (count >= 0) {
-          SetCaption(lblGoingRFAs, std::to_string(count));
-          lblGoingRFAs->setVisible(true);
-          lblGoingRFAsTitle->setVisible(true);
-        }
-        SetCaption(lblGoingRFAsTitle, GoingTitle(count));
-        break;
-      }
-      case tServiceEvent::SerialHeartbeat:
-      case tServiceEvent::UdpListenHeartbeat:
-        SetTrayHint(LastMessageHint(title, version, brix32::Now()));
-        memTarnexConnectionHeartbeat->clear();
-        memTarnexConnectionHeartbeat->appendPlainText(
-            MemoText(std::string(HeartbeatPrefix(event)) + brix32::ReadHeartbeat(file)));
-        break;
-      case tServiceEvent::Message: {
-        const std::string text = brix32::ReadServiceText(file);
-        if (MessageSaysStopped(text)) Wait(kStoppedMessageDelayMs);
-        tGetStatus status;
-        GetStatus(status);
-        ShowStatus(status);
-        TrayIcon->SetIcon(GetPrintStateIcon());
-        TrayIcon->ShowBalloonHint(text, MessageIsAlarm(text) ? 2 : 0);
-        SetTrayHint(title + " v" + version + "\n" + text);
-        break;
-      }
-      case tServiceEvent::Settings:
-        Lib::GetCorvanSettings(std::string("TfrmMain.tCorvanService.DirMonitorChange:") + "100");
-        ShowConnectedTo();
-        break;
-      case tServiceEvent::None:
-        break;
+    SetTrayHint(LastMessageHint(application_->Title(), brix32::gGlobalSettings.Version, brix32::Now()));
+    // A packet older than one of another feed, read later only because its wait was
+    // shorter, would hide the newer one that is shown already or is about to be.
+    if (Event.Latest) {
+      memTarnexConnectionHeartbeat->clear();
+      memTarnexConnectionHeartbeat->appendPlainText(MemoText(ShownText(Event)));
     }
+    if (Event.Feed != tFeed::VendorTcp) return;
+    if (Event.GoingCount >= 0) {
+      SetCaption(lblGoingRFAs, std::to_string(Event.GoingCount));
+      lblGoingRFAs->setVisible(true);
+      lblGoingRFAsTitle->setVisible(true);
+    }
+    SetCaption(lblGoingRFAsTitle, GoingTitle(Event.GoingCount));
   });
 }
+
+void TfrmMain::OnMessage(const tServiceMessage& Event) {
+  DropErrors([&] {
+    ShowStatus(Event.Status);
+    TrayIcon->SetIcon(Event.PrintingReady ? imgPrint->Icon() : imgNoPrint->Icon());
+    TrayIcon->ShowBalloonHint(Event.Text, Event.Alarm ? 2 : 0);
+    SetTrayHint(application_->Title() + " v" + brix32::gGlobalSettings.Version + "\n" + Event.Text);
+  });
+}
+
+void TfrmMain::OnSettingsChanged(const tSettingsChange& /*Event*/) {
+  DropErrors([&] { ShowConnectedTo(); });
+}
+
+void TfrmMain::OnHostChanged(const tHostChange& /*Event*/) {}
 
 void TfrmMain::GetStatus(tGetStatus& Status) { Status = GetServiceStatus(ProgramFolder()); }
 

@@ -10,14 +10,11 @@
 #include <optional>
 #include <string>
 
+#include "ServiceEvents.h"
+
 namespace corvanctl {
 
-// What tells one write of a file from the next.
-struct tWriteStamp {
-  std::uint64_t Inode = 0;
-  std::int64_t ModifiedNs = 0;
-  bool operator==(const tWriteStamp&) const = default;
-};
+using MainForm::tWriteStamp;
 
 class tRepeatFolding {
  public:

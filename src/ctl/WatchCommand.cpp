@@ -1,7 +1,6 @@
 // watch: the panel's reaction to the service's files, as lines on standard output.
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -10,17 +9,14 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <optional>
 #include <ostream>
-#include <thread>
+#include <string>
 
 #include "Commands.h"
-#include "CorvanSettings.h"
 #include "CtlOutput.h"
-#include "DirMonitor.h"
 #include "RepeatFolding.h"
-#include "ServiceFileRead.h"
-#include "ServiceState.h"
-#include "StatusRules.h"
+#include "ServiceWatcher.h"
 
 namespace corvanctl {
 
@@ -34,81 +30,72 @@ extern "C" void OnStopSignal(int) {
   [[maybe_unused]] const ssize_t n = ::write(gStopPipe[1], &byte, 1);
 }
 
-void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-tWriteStamp StampOf(const std::string& FileName) {
-  struct stat st {};
-  if (::lstat(FileName.c_str(), &st) != 0) return {};
-  return {st.st_ino, std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
-}
-
-class tWatcher {
+// The watcher's events as lines "time Name=value"; a line that repeats the one before it
+// is folded (RepeatFolding.h) and the folded writes are said when their time comes.
+class tWatchLines : public MainForm::TServiceSink {
  public:
-  explicit tWatcher(tContext& Ctx) : ctx_(Ctx) {}
-
-  void Change(TAction Action, const std::string& FileName) {
-    const MainForm::tServiceEvent event = MainForm::ServiceEventOf(FileName, Action == faADDED);
-    if (event == MainForm::tServiceEvent::None) return;
-    // A notified file is read by the name it was notified with.
-    const std::string file = ctx_.Folder + FileName;
-    Wait(MainForm::ReadDelayMs(event));
-    const tWriteStamp stamp = StampOf(file);
-    switch (event) {
-      case MainForm::tServiceEvent::TarnexHeartbeat: {
-        const std::string text = brix32::ReadHeartbeat(file);
-        if (!Show(event, stamp, "Heartbeat", text)) break;
-        const std::int32_t count = MainForm::GoingCount(text);
-        if (count >= 0) Line("GoingCount", std::to_string(count));
-        break;
-      }
-      case MainForm::tServiceEvent::SerialHeartbeat:
-      case MainForm::tServiceEvent::UdpListenHeartbeat:
-        Show(event, stamp, "Heartbeat", std::string(MainForm::HeartbeatPrefix(event)) + brix32::ReadHeartbeat(file));
-        break;
-      case MainForm::tServiceEvent::Message: {
-        const std::string text = brix32::ReadServiceText(file);
-        Line("Message", text);
-        if (MainForm::MessageSaysStopped(text)) Wait(MainForm::kStoppedMessageDelayMs);
-        Line("StatusText", MainForm::GetServiceStatus(ctx_.Folder).StatusText);
-        break;
-      }
-      case MainForm::tServiceEvent::Settings:
-        // As it is now; a file the service removed is not created again from here.
-        Lib::LoadCorvanSettings(std::string("corvanctl.Watch:") + "100", false);
-        Show(event, stamp, "WWWHostActive", Lib::gVEKSettings.WWWHostActive);
-        break;
-      case MainForm::tServiceEvent::None:
-        break;
-    }
+  explicit tWatchLines(tContext& Ctx) : ctx_(Ctx) {
+    folded_.setSingleShot(true);
+    QObject::connect(&folded_, &QTimer::timeout, [this] {
+      SayFolded(false);
+      SayFoldedLater();
+    });
   }
+
+  void OnHeartbeat(const MainForm::tHeartbeat& Event) override {
+    Reporting([&] {
+      if (Show(static_cast<int>(Event.Feed), Event.Stamp, "Heartbeat", MainForm::ShownText(Event)) &&
+          Event.GoingCount >= 0)
+        Line("GoingCount", std::to_string(Event.GoingCount));
+    });
+  }
+
+  void OnMessage(const MainForm::tServiceMessage& Event) override {
+    Reporting([&] {
+      Line("Message", Event.Text);
+      Line("StatusText", Event.Status.StatusText);
+    });
+  }
+
+  void OnSettingsChanged(const MainForm::tSettingsChange& Event) override {
+    Reporting([&] { Show(kSettingsLine, Event.Stamp, "WWWHostActive", Event.WWWHostActive); });
+  }
+
+  // The settings line says it already.
+  void OnHostChanged(const MainForm::tHostChange&) override {}
 
   // Says the folded writes whose time has come; Everything: all of them (at the end).
   void SayFolded(bool Everything) {
     const auto now = tRepeatFolding::tClock::now();
-    for (auto& [event, shown] : shown_) {
+    for (auto& [key, shown] : shown_) {
       const std::int32_t folded = Everything ? shown.Folding.TakeFolded() : shown.Folding.Due(now);
       if (folded > 0) Folded(folded, shown);
     }
   }
 
-  // When SayFolded next has something to say.
-  std::optional<tRepeatFolding::tClock::time_point> NextDue() const {
-    std::optional<tRepeatFolding::tClock::time_point> next;
-    for (const auto& [event, shown] : shown_)
-      if (const auto due = shown.Folding.NextDue(); due && (!next || *due < *next)) next = due;
-    return next;
-  }
-
  private:
+  static constexpr int kSettingsLine = -1;  // the heartbeats' lines are keyed by their feed
+
   struct tShown {
     tRepeatFolding Folding;
     const char* Name = "";
     std::string Text;  // of the last line shown
   };
 
+  // As in the panel, one failed reaction does not end the watch.
+  template <class Body>
+  void Reporting(Body&& body) {
+    try {
+      body();
+    } catch (const std::exception& e) {
+      ctx_.Err << "corvanctl: " << e.what() << std::endl;
+    }
+    SayFoldedLater();
+  }
+
   // The line Name=Text unless it repeats the one before; false when folded.
-  bool Show(MainForm::tServiceEvent Event, tWriteStamp Stamp, const char* Name, const std::string& Text) {
-    tShown& shown = shown_[Event];
+  bool Show(int Key, MainForm::tWriteStamp Stamp, const char* Name, const std::string& Text) {
+    tShown& shown = shown_[Key];
     const tRepeatFolding::tVerdict verdict = shown.Folding.Seen(Text, Stamp, tRepeatFolding::tClock::now());
     if (verdict.Folded > 0) Folded(verdict.Folded, shown);
     if (!verdict.Show) return false;
@@ -127,8 +114,19 @@ class tWatcher {
     ctx_.Out << DateTimeText(brix32::Now()) << ' ' << Name << '=' << EscapeValue(Value) << std::endl;
   }
 
+  // Folded repeats are said when their time comes, even when no further write follows.
+  void SayFoldedLater() {
+    std::optional<tRepeatFolding::tClock::time_point> next;
+    for (const auto& [key, shown] : shown_)
+      if (const auto due = shown.Folding.NextDue(); due && (!next || *due < *next)) next = due;
+    if (!next) return;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - tRepeatFolding::tClock::now());
+    folded_.start(std::max<std::chrono::milliseconds::rep>(wait.count(), 0));
+  }
+
   tContext& ctx_;
-  std::map<MainForm::tServiceEvent, tShown> shown_;
+  std::map<int, tShown> shown_;
+  QTimer folded_;
 };
 
 }  // namespace
@@ -151,43 +149,21 @@ int WatchCommand(tContext& Ctx) {
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);
 
-  tWatcher watcher(Ctx);
-  // Folded repeats are said when their time comes, even when no further write follows.
-  QTimer folded;
-  folded.setSingleShot(true);
-  const auto sayFoldedLater = [&] {
-    if (const auto due = watcher.NextDue()) {
-      const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - tRepeatFolding::tClock::now());
-      folded.start(std::max<std::chrono::milliseconds::rep>(wait.count(), 0));
-    }
-  };
-  QObject::connect(&folded, &QTimer::timeout, &app, [&] {
-    watcher.SayFolded(false);
-    sayFoldedLater();
-  });
-  TDirMonitor monitor;
-  monitor.Directory = Ctx.Folder;
-  monitor.WatchSubtree = false;
-  // As the panel watches the folder.
-  monitor.FilterNotification = TFilter{nfFILE_NAME, nfLAST_WRITE, nfCREATION};
-  monitor.OnChange = [&](TDirMonitor*, TAction Action, const std::string& FileName) {
-    // As in the panel, one failed reaction does not end the watch.
-    try {
-      watcher.Change(Action, FileName);
-    } catch (const std::exception& e) {
-      Ctx.Err << "corvanctl: " << FileName << ": " << e.what() << std::endl;
-    }
-    sayFoldedLater();
-  };
+  tWatchLines lines(Ctx);
+  MainForm::tWatchOptions options;
+  // As it is now; a file the service removed is not created again from here.
+  options.SettingsCaller = std::string("corvanctl.Watch:") + "100";
+  options.CreateMissingSettings = false;
+  MainForm::TServiceWatcher watcher(lines, options);
   try {
-    monitor.SetActive(true);
+    watcher.Start(Ctx.Folder);
   } catch (const std::exception& e) {
     throw EFailure("cannot watch " + Ctx.Folder + ": " + e.what());
   }
   Ctx.Err << "corvanctl: watching " << Ctx.Folder << " (Ctrl-C to stop)" << std::endl;
   app.exec();
-  monitor.SetActive(false);
-  watcher.SayFolded(true);
+  watcher.Stop();
+  lines.SayFolded(true);
   return kExitOK;
 }
 

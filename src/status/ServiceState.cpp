@@ -42,20 +42,23 @@ tServiceState GatherServiceState(const std::string& Folder) {
   return state;
 }
 
-tGetStatus GetServiceStatus(const std::string& Folder) {
+tServiceVerdict GetServiceVerdict(const std::string& Folder) {
   brix32::Operation op("GetStatus");
   op.Ex.Beep = false;
-  tGetStatus status;
+  tServiceVerdict verdict;
   const bool ok = op.Run([&] {
     op.Log.Trace = 200;
     const tServiceState state = GatherServiceState(Folder);
     op.Log.Trace = 300;
-    status = DecideStatus(state);
+    verdict.Status = DecideStatus(state);
+    verdict.PrintingReady = PrintingReady(state);
   });
   if (!ok)
     brix32::PostSyslogMsg({kGetStatusErrorSyslogId,
                            "GetStatus:excption ExceptionRec.FileName=" + op.ReportFileName});
-  return status;
+  return verdict;
 }
+
+tGetStatus GetServiceStatus(const std::string& Folder) { return GetServiceVerdict(Folder).Status; }
 
 }  // namespace MainForm

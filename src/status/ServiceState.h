@@ -25,4 +25,12 @@ tServiceState GatherServiceState(const std::string& Folder);
 // report is written (without beeps), a syslog line names it, and both texts are empty.
 tGetStatus GetServiceStatus(const std::string& Folder);
 
+// The status line and the printing-ready icon, decided from one look at the folder (as
+// GetServiceStatus; after an error the icon is the not-ready one).
+struct tServiceVerdict {
+  tGetStatus Status;
+  bool PrintingReady = false;
+};
+tServiceVerdict GetServiceVerdict(const std::string& Folder);
+
 }  // namespace MainForm

@@ -64,26 +64,26 @@ std::string ConnectedToText(std::string_view WWWHostActive) {
   return "Connected to:" + std::string(WWWHostActive) + ":" + std::to_string(kTestPagePort);
 }
 
-tServiceEvent ServiceEventOf(std::string_view FileName, bool Added) {
+tServiceFile ServiceFileOf(std::string_view FileName, bool Added) {
   const std::string name = brix32::UpperCase(FileName);
-  if (name == kTarnexHeartbeatFile) return tServiceEvent::TarnexHeartbeat;
-  if (name == kSerialHeartbeatFile) return tServiceEvent::SerialHeartbeat;
-  if (name == kUdpListenHeartbeatFile) return tServiceEvent::UdpListenHeartbeat;
-  if (name == kMessageFile) return Added ? tServiceEvent::Message : tServiceEvent::None;
-  if (name == brix32::UpperCase(kSettingsFileName)) return tServiceEvent::Settings;
-  return tServiceEvent::None;
+  if (name == kTarnexHeartbeatFile) return tServiceFile::TarnexHeartbeat;
+  if (name == kSerialHeartbeatFile) return tServiceFile::SerialHeartbeat;
+  if (name == kUdpListenHeartbeatFile) return tServiceFile::UdpListenHeartbeat;
+  if (name == kMessageFile) return Added ? tServiceFile::Message : tServiceFile::None;
+  if (name == brix32::UpperCase(kSettingsFileName)) return tServiceFile::Settings;
+  return tServiceFile::None;
 }
 
-int ReadDelayMs(tServiceEvent Event) {
-  switch (Event) {
-    case tServiceEvent::TarnexHeartbeat:
+int ReadDelayMs(tServiceFile File) {
+  switch (File) {
+    case tServiceFile::TarnexHeartbeat:
       return 20;
-    case tServiceEvent::SerialHeartbeat:
-    case tServiceEvent::UdpListenHeartbeat:
-    case tServiceEvent::Message:
+    case tServiceFile::SerialHeartbeat:
+    case tServiceFile::UdpListenHeartbeat:
+    case tServiceFile::Message:
       return 80;
-    case tServiceEvent::None:
-    case tServiceEvent::Settings:
+    case tServiceFile::None:
+    case tServiceFile::Settings:
       break;
   }
   return 0;
@@ -95,9 +95,15 @@ bool MessageIsAlarm(std::string_view MessageText) {
   return Contains(MessageText, kStoppedKeyword) || Contains(MessageText, kDisconnectKeyword);
 }
 
-std::string_view HeartbeatPrefix(tServiceEvent Event) {
-  if (Event == tServiceEvent::SerialHeartbeat) return "COM:";
-  if (Event == tServiceEvent::UdpListenHeartbeat) return "UDP:";
+std::string_view HeartbeatPrefix(tFeed Feed) {
+  switch (Feed) {
+    case tFeed::Serial:
+      return "COM:";
+    case tFeed::Udp:
+      return "UDP:";
+    case tFeed::VendorTcp:
+      break;
+  }
   return {};
 }
 

@@ -47,21 +47,25 @@ std::string LastMessageHint(std::string_view Title, std::string_view Version, br
 std::string ConnectedToText(std::string_view WWWHostActive);
 
 // The service files the panel reacts to when the program folder changes.
-enum class tServiceEvent { None, TarnexHeartbeat, SerialHeartbeat, UdpListenHeartbeat, Message, Settings };
+enum class tServiceFile { None, TarnexHeartbeat, SerialHeartbeat, UdpListenHeartbeat, Message, Settings };
 // By the notified name in any case. The message file counts only when it was added: the
 // service creates it anew for each message, so a rewrite in place is not a message.
-tServiceEvent ServiceEventOf(std::string_view FileName, bool Added);
+tServiceFile ServiceFileOf(std::string_view FileName, bool Added);
 // The service may still be writing when the change is reported: 20 ms for the TCP
 // heartbeat and 80 ms for the other files before they are read.
-int ReadDelayMs(tServiceEvent Event);
+int ReadDelayMs(tServiceFile File);
 // A "stopped" message waits this much longer before the status is decided.
 inline constexpr int kStoppedMessageDelayMs = 2000;
 bool MessageSaysStopped(std::string_view MessageText);
 // "stopped" or "Disconnect": shown with the error icon.
 bool MessageIsAlarm(std::string_view MessageText);
+
+// The feeds whose last packet the service writes into a heartbeat file: the vendor's TCP
+// feed, the serial pager receiver, UDP packets of other services.
+enum class tFeed { VendorTcp, Serial, Udp };
 // What the data-packet box puts before a heartbeat's text: "COM:" for the serial and
 // "UDP:" for the UDP heartbeat, nothing for the TCP one.
-std::string_view HeartbeatPrefix(tServiceEvent Event);
+std::string_view HeartbeatPrefix(tFeed Feed);
 
 // https://host/downloads, where the vendor offers the programs.
 std::string DownloadAddress(std::string_view Host);

@@ -14,25 +14,12 @@
 #include "FixedClock.h"
 #include "MainForm.h"
 #include "ScriptedDialogs.h"
+#include "ServiceProcesses.h"
 #include "TempFolder.h"
 
 namespace apptest {
 
-// Stand-ins for the service: copies of sleep named corvansrvc.exe, running from the
-// program folder, so that the process list shows the service as the real one would.
-class ServiceProcesses {
- public:
-  explicit ServiceProcesses(std::string folder) : folder_(std::move(folder)) {}
-  ~ServiceProcesses();
-  void Start(int count = 1);
-  void StopOne();
-  pid_t Last() const { return pids_.back(); }
-  std::size_t Count() const { return pids_.size(); }
-
- private:
-  std::string folder_;
-  std::vector<pid_t> pids_;
-};
+using corvantest::ServiceProcesses;
 
 // Kills `pid` after `ms` milliseconds, from another thread (the UI thread may be waiting).
 void KillLater(pid_t pid, int ms);

@@ -32,7 +32,8 @@ TEST_F(MainFormTest, PlantedServiceFilesNeitherBlockNorLeakNorShowWhatLiesOutsid
     {
       const corvantest::AddressSpaceBound bound;
       corvantest::FifoRescue rescue(fifos);
-      for (const char* name : events) form->DirMonitorChange(nullptr, faADDED, name);
+      for (const char* name : events) form->ServiceWatcher->DirMonitorChange(nullptr, faADDED, name);
+      ASSERT_TRUE(WaitFor([&] { return form->ServiceWatcher->Idle(); }, 30000));
       form->RefreshForms();
       EXPECT_FALSE(rescue.Needed()) << "a " << PlantedName(kind) << " blocked the window";
     }

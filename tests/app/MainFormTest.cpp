@@ -152,8 +152,8 @@ TEST_F(MainFormTest, StartUpLeavesTheLogoAHiddenWindowAndTheFeedLine) {
   EXPECT_EQ(g.ExceptionFileName, "E!{selfname}-{timestamp}.XML");
   EXPECT_EQ(form->TrayIcon->Hint(), kTitle + " v" + kVersion);
   EXPECT_EQ(form->TrayIcon->Icon(), form->imgNoPrint->Icon());
-  EXPECT_TRUE(form->DirMonitor->Active());
-  EXPECT_EQ(form->DirMonitor->Directory, dir.path());
+  EXPECT_TRUE(form->ServiceWatcher->Active());
+  EXPECT_EQ(form->ServiceWatcher->Folder(), dir.path());
 
   // The first refresh has run.
   EXPECT_EQ(Text(form->lblStatus), "CorvanSrvc.exe is missing.");
@@ -230,7 +230,7 @@ TEST_F(MainFormTest, FolderThatCannotBeWatchedEndsTheStartUpWithAReport) {
   EXPECT_NE(lines[0].bytes.find("(ID=57002)"), std::string::npos);
   EXPECT_NE(lines[1].bytes.find("EXCEPTION:Func=TfrmMain.FormCreate Trace=120 "), std::string::npos)
       << lines[1].bytes;
-  EXPECT_FALSE(form->DirMonitor->Active());
+  EXPECT_FALSE(form->ServiceWatcher->Active());
   // The steps after the failing one did not run: no refresh, no feed line, no start event,
   // and the window was not hidden for the notification area, so it shows.
   EXPECT_EQ(Text(form->lblStatus), "Status: Not running.");

@@ -97,29 +97,29 @@ TEST(StatusTexts, HintsLinksAndPictureNames) {
   EXPECT_FALSE(StatusShowsRunning("Printing is disabled."));
 }
 
-TEST(ServiceEventOf, TheFilesThePanelReactsToInAnyCase) {
+TEST(ServiceFileOf, TheFilesThePanelReactsToInAnyCase) {
   struct Case {
     const char* name;
     bool added;
-    tServiceEvent event;
+    tServiceFile file;
   } cases[] = {
-      {"CORVANSRVC-TARNEX-HEARTBEAT.TXT", false, tServiceEvent::TarnexHeartbeat},
-      {"corvansrvc-serial-heartbeat.txt", false, tServiceEvent::SerialHeartbeat},
-      {"CorvanSrvc-UDPListen-Heartbeat.txt", true, tServiceEvent::UdpListenHeartbeat},
-      {"CORVANSRVC-MSG.TXT", true, tServiceEvent::Message},
-      {"CORVANSRVC-MSG.TXT", false, tServiceEvent::None},  // rewritten in place: no message
-      {"CorvanSrvc-Settings.xml", false, tServiceEvent::Settings},
-      {"CorvanSrvc-Status.txt", true, tServiceEvent::None},
-      {"CORVANSRVC-TARNEX-HEARTBEAT.TXT.tmp", true, tServiceEvent::None},
+      {"CORVANSRVC-TARNEX-HEARTBEAT.TXT", false, tServiceFile::TarnexHeartbeat},
+      {"corvansrvc-serial-heartbeat.txt", false, tServiceFile::SerialHeartbeat},
+      {"CorvanSrvc-UDPListen-Heartbeat.txt", true, tServiceFile::UdpListenHeartbeat},
+      {"CORVANSRVC-MSG.TXT", true, tServiceFile::Message},
+      {"CORVANSRVC-MSG.TXT", false, tServiceFile::None},  // rewritten in place: no message
+      {"CorvanSrvc-Settings.xml", false, tServiceFile::Settings},
+      {"CorvanSrvc-Status.txt", true, tServiceFile::None},
+      {"CORVANSRVC-TARNEX-HEARTBEAT.TXT.tmp", true, tServiceFile::None},
   };
-  for (const auto& c : cases) EXPECT_EQ(ServiceEventOf(c.name, c.added), c.event) << c.name;
+  for (const auto& c : cases) EXPECT_EQ(ServiceFileOf(c.name, c.added), c.file) << c.name;
 
-  EXPECT_EQ(ReadDelayMs(tServiceEvent::TarnexHeartbeat), 20);
-  EXPECT_EQ(ReadDelayMs(tServiceEvent::SerialHeartbeat), 80);
-  EXPECT_EQ(ReadDelayMs(tServiceEvent::Message), 80);
-  EXPECT_EQ(HeartbeatPrefix(tServiceEvent::SerialHeartbeat), "COM:");
-  EXPECT_EQ(HeartbeatPrefix(tServiceEvent::UdpListenHeartbeat), "UDP:");
-  EXPECT_EQ(HeartbeatPrefix(tServiceEvent::TarnexHeartbeat), "");
+  EXPECT_EQ(ReadDelayMs(tServiceFile::TarnexHeartbeat), 20);
+  EXPECT_EQ(ReadDelayMs(tServiceFile::SerialHeartbeat), 80);
+  EXPECT_EQ(ReadDelayMs(tServiceFile::Message), 80);
+  EXPECT_EQ(HeartbeatPrefix(tFeed::Serial), "COM:");
+  EXPECT_EQ(HeartbeatPrefix(tFeed::Udp), "UDP:");
+  EXPECT_EQ(HeartbeatPrefix(tFeed::VendorTcp), "");
   EXPECT_TRUE(MessageIsAlarm("CorvanSrvc service stopped."));
   EXPECT_TRUE(MessageIsAlarm("Disconnected from corvantest"));
   EXPECT_FALSE(MessageIsAlarm("CorvanSrvc Stopped"));  // case matters
