@@ -134,7 +134,7 @@ class TfrmMain : public QWidget, public TServiceSink {
 
   // ---- commands ----
   // A left click on the notification-area icon: the setup dialogs refilled, the status,
-  // an open setup dialog ended as cancelled, then the window in front.
+  // every open dialog ended as cancelled, then the window in front.
   void TrayIconClick(TTrayIcon* Sender);
   // The commands below may throw; their buttons show the error in the application's box.
   void cmdSetupClick();
@@ -167,6 +167,8 @@ class TfrmMain : public QWidget, public TServiceSink {
  private:
   void CreateControls();
   void CreateComponents();
+  // Every dialog of the panel that is open ends as cancelled (the icon's click).
+  void CancelOpenDialogs();
   // The settings file read again and copied into every control of both setup dialogs
   // (once they exist); errors are dropped.
   void FillSetupDialogs();
@@ -219,8 +221,6 @@ class TfrmMain : public QWidget, public TServiceSink {
   bool terminated_ = false;
   int exitCode_ = 0;
   bool centred_ = false;
-  // The setup dialog is in its modal loop (it may be hidden behind the advanced one).
-  bool setupOpen_ = false;
   std::string hintBase_;
 };
 

@@ -1,6 +1,7 @@
 // What the user does with the window and its notification-area icon: the setup dialog,
 // the callout report link, the task sheets, the versions report and the display cycle.
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDialog>
 
 #include "ControlEvents.h"
 #include "CorvanSettings.h"
@@ -12,24 +13,6 @@
 #include "VersionsReport.h"
 
 namespace MainForm {
-
-namespace {
-
-// The hourglass while the versions are asked for; the arrow again however that ends.
-class TBusyCursor {
- public:
-  explicit TBusyCursor(platform::Dialogs& Dialogs) : dialogs_(Dialogs) {
-    dialogs_.SetCursor(platform::tCursor::crHourGlass);
-  }
-  ~TBusyCursor() { dialogs_.SetCursor(platform::tCursor::crArrow); }
-  TBusyCursor(const TBusyCursor&) = delete;
-  TBusyCursor& operator=(const TBusyCursor&) = delete;
-
- private:
-  platform::Dialogs& dialogs_;
-};
-
-}  // namespace
 
 void TfrmMain::ConnectCommands() {
   connect(cmdSetup, &QPushButton::clicked, this, [this] { RunCommand(&TfrmMain::cmdSetupClick); });
@@ -62,21 +45,24 @@ void TfrmMain::TrayIconClick(TTrayIcon* /*Sender*/) {
     tGetStatus status;
     GetStatus(status);
     ShowStatus(status);
-    // An open setup dialog ends as cancelled. Behind the advanced dialog it is hidden, and
-    // a hidden dialog's loop cannot be ended: it ends as soon as the advanced one closes.
-    if (SetupForm::TfrmSetup* setup = SetupForm::frmSetup) {
-      if (setup->isVisible())
-        setup->reject();
-      else if (setupOpen_ && SetupAdvancedForm::frmSetupAdvanced)
-        connect(SetupAdvancedForm::frmSetupAdvanced, &QDialog::finished, setup, &QDialog::reject,
-                static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::UniqueConnection |
-                                                Qt::SingleShotConnection));
-    }
+    CancelOpenDialogs();
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
   });
+}
+
+void TfrmMain::CancelOpenDialogs() {
+  // The open dialogs are Qt's modal windows, the innermost on top: message boxes and
+  // choosers, the task dialog, the advanced and the setup dialog. Each ends as cancelled
+  // and leaves the stack; its caller goes on once the click has been handled.
+  while (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+    dialog->reject();
+    if (QApplication::activeModalWidget() == dialog) break;  // it would not close
+  }
+  // The setup dialog hides while the advanced one is open over it: it ends once that has.
+  if (SetupForm::frmSetup) SetupForm::frmSetup->Cancel();
 }
 
 void TfrmMain::cmdSetupClick() {
@@ -90,12 +76,7 @@ void TfrmMain::cmdSetupClick() {
 
   const TShowAgain shownAgain = HideForDialog();
 
-  // Modal to no window of ours: the dialog holds up this command, yet the notification
-  // area's icon (a window of this application too) can still be clicked to cancel it.
-  setup.setWindowModality(Qt::WindowModal);
-  setupOpen_ = true;
   const int result = setup.exec();
-  setupOpen_ = false;
 
   if (result == QDialog::Accepted) {
     // Saved before the window shows again: showing it refills the dialogs from the file.
@@ -127,7 +108,7 @@ void TfrmMain::Button3Click() {
   tInstalledVersions installed;
   tPublishedVersions published;
   {
-    const TBusyCursor busy(Dialogs());
+    const platform::TBusyCursor busy(Dialogs());
     installed = ReadInstalledVersions(ProgramFolder(), "");
     published = GetPublishedVersions(installed, host);
   }

@@ -29,7 +29,8 @@ TfrmNewTask::TfrmNewTask() : QDialog(nullptr) {
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowContextHelpButtonHint);
   setFont(QFont(QStringLiteral("Sans Serif"), 8));
   setFixedSize(396, 111);
-  setModal(true);
+  // Modal to no window of ours, as the setup dialog: a click on the icon cancels it.
+  setWindowModality(Qt::WindowModal);
 
   memText = new QPlainTextEdit(this);
   memText->setObjectName(QStringLiteral("memText"));

@@ -60,4 +60,16 @@ class Dialogs {
   virtual void SetCursor(tCursor Cursor) = 0;
 };
 
+// The hourglass while something is waited for; the arrow again however that ends.
+class TBusyCursor {
+ public:
+  explicit TBusyCursor(Dialogs& Port) : port_(Port) { port_.SetCursor(tCursor::crHourGlass); }
+  ~TBusyCursor() { port_.SetCursor(tCursor::crArrow); }
+  TBusyCursor(const TBusyCursor&) = delete;
+  TBusyCursor& operator=(const TBusyCursor&) = delete;
+
+ private:
+  Dialogs& port_;
+};
+
 }  // namespace platform

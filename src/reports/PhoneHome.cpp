@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <exception>
 #include <memory>
 
@@ -35,23 +37,6 @@ std::string BoolText(bool value) { return brix32::BooleanTStr(value, "True", "Fa
 std::string PhoneHomeHost() {
   const std::string& host = gVEKSettings.WWWHost;
   return host.substr(0, host.find('/'));
-}
-
-bool SendDatagram(const std::string& host, const std::string& text) {
-  if (host.empty()) return false;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_DGRAM;
-  addrinfo* found = nullptr;
-  const std::string port = std::to_string(Counterparts::kPhoneHomePort);
-  if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || !found) return false;
-  const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> list(found, ::freeaddrinfo);
-  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  const ssize_t sent =
-      ::sendto(fd, text.data(), text.size(), 0, list->ai_addr, list->ai_addrlen);
-  ::close(fd);
-  return sent == static_cast<ssize_t>(text.size());
 }
 
 }  // namespace
@@ -100,13 +85,44 @@ std::string BuildPhoneHomeReport(const std::string& Event) {
   return r;
 }
 
+tPhoneHomeDatagram PreparePhoneHome(const std::string& Event) {
+  brix32::SetGlobalExceptionAndDebugFileCount();
+  VEKLib::SetVEKDebugFileCount();
+  VEKLib::SetTaskPDFFileCount();
+  return {PhoneHomeHost(), BuildPhoneHomeReport(Event)};
+}
+
+std::optional<std::uint32_t> ResolvePhoneHomeHost(const std::string& Host) {
+  if (Host.empty()) return std::nullopt;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(Host.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
+  const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> list(found, ::freeaddrinfo);
+  sockaddr_in address{};
+  std::memcpy(&address, list->ai_addr, std::min<std::size_t>(sizeof address, list->ai_addrlen));
+  return address.sin_addr.s_addr;
+}
+
+bool SendPhoneHome(std::uint32_t Address, const std::string& Text) {
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(Counterparts::kPhoneHomePort);
+  to.sin_addr.s_addr = Address;
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const ssize_t sent = ::sendto(fd, Text.data(), Text.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  ::close(fd);
+  return sent == static_cast<ssize_t>(Text.size());
+}
+
 bool PhoneHomeUDP15171(const std::string& Event) {
   // A report that cannot go is simply not sent: no message, no exception report.
   try {
-    brix32::SetGlobalExceptionAndDebugFileCount();
-    VEKLib::SetVEKDebugFileCount();
-    VEKLib::SetTaskPDFFileCount();
-    return SendDatagram(PhoneHomeHost(), BuildPhoneHomeReport(Event));
+    const tPhoneHomeDatagram datagram = PreparePhoneHome(Event);
+    const std::optional<std::uint32_t> address = ResolvePhoneHomeHost(datagram.Host);
+    return address && SendPhoneHome(*address, datagram.Text);
   } catch (const std::exception&) {
     return false;
   }

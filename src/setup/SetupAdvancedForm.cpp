@@ -2,12 +2,15 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "CorvanSettings.h"
 #include "Counterparts.h"
 #include "Diagnostics.h"
+#include "OffThread.h"
 #include "PhoneHome.h"
 #include "SetupRules.h"
 
@@ -21,6 +24,9 @@ TfrmSetupAdvanced* frmSetupAdvanced = nullptr;
 namespace {
 
 constexpr int kBroadcastAddrLength = 15;  // "255.255.255.255"
+
+// The longest the phone-home test waits for its host's address; past it, it failed.
+constexpr std::chrono::milliseconds kPhoneHomeLookupLimit{10000};
 
 const char* const kTCPFeedWarning =
     "WARNING: You have selected to monitor TCP feed while also monitoring the COM port which "
@@ -61,7 +67,8 @@ TfrmSetupAdvanced::TfrmSetupAdvanced(platform::Dialogs& Dialogs) : QDialog(nullp
   setWindowTitle(QStringLiteral("Corvan Service - Setup (Advanced)"));
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setFont(QFont(QStringLiteral("Sans Serif"), 8));
-  setModal(true);
+  // As the setup dialog: the icon's click gets through, and cancels both.
+  setWindowModality(Qt::WindowModal);
 
   // Row 1: saving PDF copies locally is not offered on this side; the row stays hidden.
   chkSaveTasksAsPDF = Named(new QCheckBox(QStringLiteral("Save Tasks as PDF on local machine"), this),
@@ -312,7 +319,22 @@ void TfrmSetupAdvanced::Button4Click() {
 
 void TfrmSetupAdvanced::cmdPhoneHomeClick() {
   SetupWidgets::DropErrors([&] {
-    const bool sent = Lib::PhoneHomeUDP15171(brix32::gGlobalSettings.SelfName + " Test");
+    const Lib::tPhoneHomeDatagram datagram = Lib::PreparePhoneHome(brix32::gGlobalSettings.SelfName + " Test");
+    std::optional<std::uint32_t> address;
+    {
+      // A name the resolver gets no answer for holds it for seconds: it is looked up on a
+      // thread of its own, while the windows go on answering, and not waited for forever.
+      struct tEnabledAgain {
+        QWidget* Button;
+        ~tEnabledAgain() { Button->setEnabled(true); }
+      } enabledAgain{cmdPhoneHome};
+      cmdPhoneHome->setEnabled(false);
+      const platform::TBusyCursor busy(dialogs_);
+      address = SetupWidgets::WaitOffThread<std::optional<std::uint32_t>>(
+                    [host = datagram.Host] { return Lib::ResolvePhoneHomeHost(host); }, kPhoneHomeLookupLimit)
+                    .value_or(std::nullopt);
+    }
+    const bool sent = address && Lib::SendPhoneHome(*address, datagram.Text);
     dialogs_.ShowMessage(PhoneHomeResultMessage(sent, Lib::gVEKSettings.WWWHost));
   });
 }

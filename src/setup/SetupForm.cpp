@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <stdexcept>
+#include <utility>
 
 #include "CorvanSettings.h"
 #include "DefaultPrinter.h"
@@ -23,7 +24,10 @@ TfrmSetup::TfrmSetup(platform::Dialogs& Dialogs) : QDialog(nullptr), dialogs_(Di
   // Left only through OK or Cancel: no system menu, no close box.
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setFont(QFont(QStringLiteral("Sans Serif"), 8));
-  setModal(true);
+  // Modal to no window of ours: the dialog holds up the command that opened it, yet the
+  // notification area's icon (a window of this application too) can still be clicked,
+  // and that click cancels it.
+  setWindowModality(Qt::WindowModal);
 
   chkPrintTestPageAtStartup = new QCheckBox(QStringLiteral("Print DummyPage.TXT on service start."), this);
   chkPrintTestPageAtStartup->setObjectName(QStringLiteral("chkPrintTestPageAtStartup"));
@@ -154,8 +158,19 @@ void TfrmSetup::cmdAdvancedClick() {
   advanced.RefreshAdvancedSetupForm();
   // QDialog::hide() would end this dialog's own modal loop as well; only the window goes.
   QWidget::setVisible(false);
-  if (advanced.exec() != QDialog::Accepted) advanced.RefreshAdvancedSetupForm();
+  advancedOpen_ = true;
+  const int result = advanced.exec();
+  advancedOpen_ = false;
+  if (result != QDialog::Accepted) advanced.RefreshAdvancedSetupForm();
   show();
+  if (std::exchange(cancelled_, false)) reject();
+}
+
+void TfrmSetup::Cancel() {
+  if (isVisible())
+    reject();
+  else if (advancedOpen_)
+    cancelled_ = true;
 }
 
 void TfrmSetup::chkEnablePrintingClick() { RefreshSetupForm(); }

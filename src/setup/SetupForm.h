@@ -41,6 +41,9 @@ class TfrmSetup : public QDialog {
   void RefreshSetupForm();
   // The controls of both dialogs -> the settings, then the file is written.
   void ApplySetupControls();
+  // Ends the open dialog as cancelled: at once when it shows, or as soon as the advanced
+  // dialog it hides behind has closed (a hidden dialog's loop cannot be ended).
+  void Cancel();
 
   // ---- handlers ----
   void cmdAdvancedClick();
@@ -55,6 +58,8 @@ class TfrmSetup : public QDialog {
   void SetPrintingBoxEnabled(bool Enabled);
 
   platform::Dialogs& dialogs_;
+  bool advancedOpen_ = false;
+  bool cancelled_ = false;  // while hidden behind the advanced dialog
 };
 
 // The one instance, set by the program entry.

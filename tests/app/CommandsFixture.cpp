@@ -33,9 +33,10 @@ void CommandsTest::TearDown() {
 
 std::unique_ptr<MainForm::TfrmMain> CommandsTest::StartWithDialogs() {
   auto form = Start();
-  setup = std::make_unique<SetupForm::TfrmSetup>(dialogs);
+  platform::Dialogs& port = dialogsPort ? *dialogsPort : dialogs;
+  setup = std::make_unique<SetupForm::TfrmSetup>(port);
   SetupForm::frmSetup = setup.get();
-  advanced = std::make_unique<SetupAdvancedForm::TfrmSetupAdvanced>(dialogs);
+  advanced = std::make_unique<SetupAdvancedForm::TfrmSetupAdvanced>(port);
   SetupAdvancedForm::frmSetupAdvanced = advanced.get();
   newTask = std::make_unique<NewTaskFrom::TfrmNewTask>();
   NewTaskFrom::frmNewTask = newTask.get();

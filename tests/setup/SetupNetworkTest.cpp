@@ -2,7 +2,10 @@
 // datagrams on 15167 and 15171 and the phone-home report, checked byte for byte.
 #include <unistd.h>
 
+#include <QTimer>
+#include <chrono>
 #include <filesystem>
+#include <vector>
 
 #include "Diagnostics.h"
 #include "FixedClock.h"
@@ -166,5 +169,29 @@ TEST_F(NetworkTests, PhoneHomeSendsTheTestEventAndSaysWhereTo) {
   dialogs.Message();
   advanced->cmdPhoneHome->click();
   EXPECT_EQ(LastMessage(), "The UDP PhoneHome test packet failed to send to UNKNOWN.INVALID:15171!");
+  EXPECT_TRUE(phoneHome.receive(1, std::chrono::milliseconds(300)).empty());
+}
+
+TEST_F(NetworkTests, PhoneHomeWaitsForAHostNameWithoutHoldingTheWindows) {
+  // A name server that takes the question and never answers: the resolver waits on it
+  // (here its limit is a second; on a station it may be many).
+  corvantest::UdpListener silentNameServer(53, "127.0.0.1");
+  Lib::gVEKSettings.WWWHost = "vendor.example";
+  int ticks = 0;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+  tick.start(10);
+  dialogs.Message();
+  const auto clicked = std::chrono::steady_clock::now();
+  advanced->cmdPhoneHome->click();
+  const auto waited = std::chrono::steady_clock::now() - clicked;
+
+  EXPECT_EQ(LastMessage(), "The UDP PhoneHome test packet failed to send to VENDOR.EXAMPLE:15171!");
+  EXPECT_GE(waited, std::chrono::milliseconds(500)) << "the resolver was not waited for";
+  // The event loop went on turning meanwhile, under the hourglass.
+  EXPECT_GE(ticks, 10);
+  EXPECT_EQ(dialogs.Cursors(), (std::vector<platform::tCursor>{platform::tCursor::crHourGlass,
+                                                               platform::tCursor::crArrow}));
+  EXPECT_TRUE(advanced->cmdPhoneHome->isEnabled());
   EXPECT_TRUE(phoneHome.receive(1, std::chrono::milliseconds(300)).empty());
 }

@@ -13,12 +13,23 @@ namespace {
 QString Q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 std::string S(const QString& s) { return s.toLatin1().toStdString(); }
 
-QWidget* Parent() { return QApplication::activeWindow(); }
+// Over the dialog that asks, or else the window in front.
+QWidget* Parent() {
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  return QApplication::activeWindow();
+}
+
+// Modal to the window it belongs to only: a click on the notification-area icon (a
+// window of this application too) still gets through, and may cancel it.
+int ShowModal(QDialog& Dialog) {
+  Dialog.setWindowModality(Qt::WindowModal);
+  return Dialog.exec();
+}
 
 // Messages carry text from files, settings and errors: shown as written, never as markup.
 int ShowPlain(QMessageBox& Box) {
   Box.setTextFormat(Qt::PlainText);
-  return Box.exec();
+  return ShowModal(Box);
 }
 
 }  // namespace
@@ -71,12 +82,14 @@ tModalResult QtDialogs::MessageDlg(const std::string& Text, tMsgDlgType DlgType,
 
 std::string QtDialogs::InputBox(const std::string& Caption, const std::string& Prompt,
                                 const std::string& Default) {
-  bool ok = false;
-  const QString answer =
-      QInputDialog::getText(Parent(), Q(Caption), Q(Prompt), QLineEdit::Normal, Q(Default), &ok);
-  if (!ok) return Default;
+  QInputDialog dialog(Parent());
+  dialog.setWindowTitle(Q(Caption));
+  dialog.setLabelText(Q(Prompt));
+  dialog.setInputMode(QInputDialog::TextInput);
+  dialog.setTextValue(Q(Default));
+  if (ShowModal(dialog) != QDialog::Accepted) return Default;
   // One line: a pasted line break would end up inside a line of the settings file.
-  QString line = answer;
+  QString line = dialog.textValue();
   line.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
   return S(line);
 }
@@ -86,7 +99,7 @@ std::optional<std::vector<std::string>> QtDialogs::OpenFiles(const tOpenDialogPa
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(Params.AllowMultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
   if (!Params.Filter.empty()) dialog.setNameFilters(QtNameFilters(Params.Filter));
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  if (ShowModal(dialog) != QDialog::Accepted) return std::nullopt;
   std::vector<std::string> files;
   for (const QString& f : dialog.selectedFiles()) files.push_back(S(f));
   return files;
@@ -105,15 +118,17 @@ std::optional<std::string> QtDialogs::SaveFile(const tSaveDialogParams& Params) 
   }
   dialog.setDefaultSuffix(Q(Params.DefaultExt));
   if (!Params.FileName.empty()) dialog.selectFile(Q(Params.FileName));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  if (ShowModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return S(dialog.selectedFiles().front());
 }
 
 std::optional<std::string> QtDialogs::SelectDirectory(const std::string& Caption,
                                                       const std::string& InitialDir) {
-  const QString dir = QFileDialog::getExistingDirectory(Parent(), Q(Caption), Q(InitialDir));
-  if (dir.isEmpty()) return std::nullopt;
-  return S(dir);
+  QFileDialog dialog(Parent(), Q(Caption), Q(InitialDir));
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  if (ShowModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return S(dialog.selectedFiles().front());
 }
 
 void QtDialogs::ShowException(const std::string& Message) {
