@@ -25,7 +25,7 @@ tWriteStamp StampOf(const std::string& FileName) {
 TServiceWatcher::TServiceWatcher(TServiceSink& Sink, tWatchOptions Options, std::unique_ptr<TWatchTimers> Timers)
     : sink_(Sink),
       options_(std::move(Options)),
-      timers_(Timers ? std::move(Timers) : std::make_unique<TQtWatchTimers>()) {
+      timers_(Timers ? std::move(Timers) : std::make_unique<TQtWatchTimers>(kSlots)) {
   timers_->OnDue = [this](std::size_t Slot) { Due(Slot); };
   // Files created, removed, renamed and written; folders do not count.
   monitor_.FilterNotification = TFilter{nfFILE_NAME, nfLAST_WRITE, nfCREATION};
@@ -67,6 +67,14 @@ bool TServiceWatcher::Idle() const {
 }
 
 void TServiceWatcher::DirMonitorChange(TDirMonitor* /*Sender*/, TAction Action, const std::string& FileName) {
+  // An error here drops this notification only; nothing may reach the monitor's loop.
+  try {
+    Notified(Action, FileName);
+  } catch (const std::exception&) {
+  }
+}
+
+void TServiceWatcher::Notified(TAction Action, const std::string& FileName) {
   const tServiceFile file = ServiceFileOf(FileName, Action == faADDED);
   if (file == tServiceFile::None) return;
   const tSlot slot = file == tServiceFile::TarnexHeartbeat      ? kTarnex
@@ -81,9 +89,10 @@ void TServiceWatcher::DirMonitorChange(TDirMonitor* /*Sender*/, TAction Action, 
   read.FileName = FileName;
   read.LastNotification = number;
   if (read.Pending) return;  // the read already waiting covers this change too
+  const TWatchTimers::tTime due = timers_->Now() + std::chrono::milliseconds(ReadDelayMs(file));
+  timers_->Start(slot, due);
   read.Pending = true;
-  read.Due = timers_->Now() + std::chrono::milliseconds(ReadDelayMs(file));
-  timers_->Start(slot, read.Due);
+  read.Due = due;
 }
 
 void TServiceWatcher::Due(std::size_t Slot) {

@@ -68,6 +68,7 @@ class TServiceWatcher {
     TWatchTimers::tTime Due{};
   };
 
+  void Notified(TAction Action, const std::string& FileName);
   void Due(std::size_t Slot);
   void ReadHeartbeat(tSlot Slot);
   void ReadMessage();

@@ -1,41 +1,73 @@
 #include "WatchTimers.h"
 
-#include <QTimer>
-#include <algorithm>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#include <cerrno>
+#include <cstdint>
+#include <system_error>
 
 namespace MainForm {
 
-TQtWatchTimers::TQtWatchTimers() = default;
+namespace {
 
-// The timers go with this object: nothing is due after it.
+// steady_clock is CLOCK_MONOTONIC, the clock the timerfds count on.
+itimerspec At(TWatchTimers::tTime When) {
+  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(When.time_since_epoch()).count();
+  itimerspec spec{};
+  // Zero would disarm the timer: a time that early is long past anyway.
+  spec.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
+  spec.it_value.tv_nsec = ns > 0 ? static_cast<long>(ns % 1000000000) : 1;
+  return spec;
+}
+
+void Set(int Fd, const itimerspec& Spec, int Flags) {
+  if (::timerfd_settime(Fd, Flags, &Spec, nullptr) != 0)
+    throw std::system_error(errno, std::generic_category(), "timerfd_settime");
+}
+
+}  // namespace
+
+TQtWatchTimers::TQtWatchTimers(std::size_t Slots) : timers_(Slots) {
+  for (std::size_t slot = 0; slot < Slots; ++slot) {
+    tTimer& timer = timers_[slot];
+    timer.Fd.reset(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK));
+    if (!timer.Fd) throw std::system_error(errno, std::generic_category(), "timerfd_create");
+    timer.Notifier = std::make_unique<QSocketNotifier>(timer.Fd.get(), QSocketNotifier::Read);
+    QObject::connect(timer.Notifier.get(), &QSocketNotifier::activated, [this, slot] { Fire(slot); });
+  }
+}
+
+// The notifiers and timers go with this object: nothing is due after it.
 TQtWatchTimers::~TQtWatchTimers() = default;
 
 void TQtWatchTimers::Start(std::size_t Slot, tTime When) {
-  while (timers_.size() <= Slot) {
-    const std::size_t slot = timers_.size();
-    auto timer = std::make_unique<QTimer>();
-    timer->setSingleShot(true);
-    // A coarse timer may fire up to 5 % early: the service would have less than its wait.
-    timer->setTimerType(Qt::PreciseTimer);
-    QObject::connect(timer.get(), &QTimer::timeout, [this, slot] { Fire(slot); });
-    timers_.push_back(std::move(timer));
-    due_.emplace_back();
-  }
-  due_[Slot] = When;
-  const auto wait = std::chrono::ceil<std::chrono::milliseconds>(When - Now());
-  timers_[Slot]->start(std::max<std::chrono::milliseconds>(wait, std::chrono::milliseconds(0)));
+  tTimer& timer = timers_.at(Slot);
+  Set(timer.Fd.get(), At(When), TFD_TIMER_ABSTIME);
+  timer.Due = When;
+  timer.Armed = true;
 }
 
 void TQtWatchTimers::Stop(std::size_t Slot) {
-  if (Slot < timers_.size()) timers_[Slot]->stop();
+  tTimer& timer = timers_.at(Slot);
+  if (!timer.Armed) return;
+  timer.Armed = false;
+  Set(timer.Fd.get(), itimerspec{}, 0);
 }
 
 void TQtWatchTimers::Fire(std::size_t Slot) {
-  // Qt counts in whole milliseconds; a timer woken a little before its time waits on.
-  if (Now() < due_[Slot]) {
-    Start(Slot, due_[Slot]);
+  tTimer& timer = timers_[Slot];
+  // Setting the timer again (or stopping it) clears what it had counted: a notifier woken
+  // by the old time finds nothing to read and lets it be.
+  std::uint64_t expirations = 0;
+  if (::read(timer.Fd.get(), &expirations, sizeof expirations) != sizeof expirations) return;
+  if (!timer.Armed) return;
+  if (Now() < timer.Due) {  // cannot happen on one clock; never read before the time, though
+    Start(Slot, timer.Due);
     return;
   }
+  timer.Armed = false;
   if (OnDue) OnDue(Slot);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The watcher's deferred reads: one timer per slot (a file, or the decision after a
-// message), each due at a point in time. The program runs them on QTimer in the event
+// message), each due at a point in time. The program runs them on the thread's Qt event
 // loop; tests run them on a clock of their own, so that every order of notifications and
 // reads can be set up exactly and a two-second wait takes no time.
 #include <chrono>
@@ -9,7 +9,9 @@
 #include <memory>
 #include <vector>
 
-class QTimer;
+#include "UniqueFd.h"
+
+class QSocketNotifier;
 
 namespace MainForm {
 
@@ -29,10 +31,14 @@ class TWatchTimers {
   std::function<void(std::size_t Slot)> OnDue;
 };
 
-// On the thread's Qt event loop: a single-shot precise QTimer per slot.
+// On the thread's Qt event loop: a timerfd per slot, watched by a socket notifier. A
+// QTimer counts in whole milliseconds and the loop's poll rounds up once more, which
+// would add up to two to every wait; the timerfd wakes the loop at the nanosecond.
 class TQtWatchTimers : public TWatchTimers {
  public:
-  TQtWatchTimers();
+  // Slots 0 to Slots - 1, all made now: a timer that cannot be had fails here, not later
+  // inside a notification. Throws std::system_error.
+  explicit TQtWatchTimers(std::size_t Slots);
   ~TQtWatchTimers() override;
   TQtWatchTimers(const TQtWatchTimers&) = delete;
   TQtWatchTimers& operator=(const TQtWatchTimers&) = delete;
@@ -42,10 +48,15 @@ class TQtWatchTimers : public TWatchTimers {
   void Stop(std::size_t Slot) override;
 
  private:
+  struct tTimer {
+    brix32::UniqueFd Fd;
+    std::unique_ptr<QSocketNotifier> Notifier;  // declared after Fd: goes before it
+    tTime Due{};
+    bool Armed = false;
+  };
   void Fire(std::size_t Slot);
 
-  std::vector<std::unique_ptr<QTimer>> timers_;
-  std::vector<tTime> due_;
+  std::vector<tTimer> timers_;
 };
 
 }  // namespace MainForm

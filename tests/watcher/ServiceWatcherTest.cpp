@@ -8,6 +8,9 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "CorvanSettings.h"
 #include "FixedClock.h"
@@ -309,6 +312,7 @@ TEST_F(ServiceWatcherOnTheLoopTest, DestroyedWithReadsPendingItCallsNoOneLater) 
   };
   auto watching = std::make_unique<Watching>();
   watching->Called = &called;
+  const int fdsBefore = corvantest::OpenFdCount();
   auto watched = std::make_unique<TServiceWatcher>(*watching, tWatchOptions{"test", false});
   watched->Start(dir.path());
   dir.write("CORVANSRVC-MSG.TXT", "CorvanSrvc stopped");
@@ -320,4 +324,29 @@ TEST_F(ServiceWatcherOnTheLoopTest, DestroyedWithReadsPendingItCallsNoOneLater) 
   // Past every wait: a timer left behind would call into the freed sink (ASan says so).
   corvantest::RunFor(2300ms);
   EXPECT_FALSE(called);
+  EXPECT_EQ(corvantest::OpenFdCount(), fdsBefore) << "the watcher's timers or monitor stayed open";
+}
+
+TEST(LoopWatchTimers, NeverBeforeTheTimeAndNeverAfterAStopOrAMove) {
+  corvantest::EnsureCoreApplication();
+  TQtWatchTimers timers(3);
+  std::vector<std::pair<std::size_t, TWatchTimers::tTime>> fired;
+  timers.OnDue = [&](std::size_t slot) { fired.emplace_back(slot, timers.Now()); };
+  const auto start = timers.Now();
+  timers.Start(0, start + 5ms);  // moved later before the loop gets to it
+  timers.Start(1, start + 5ms);  // stopped before the loop gets to it
+  timers.Start(2, start + 30ms);
+  // Both come due while the loop is held up: what they counted then must not count.
+  std::this_thread::sleep_for(20ms);
+  const auto moved = timers.Now() + 60ms;
+  timers.Start(0, moved);
+  timers.Stop(1);
+  ASSERT_TRUE(corvantest::RunUntil([&] { return fired.size() >= 2; })) << fired.size();
+  corvantest::RunFor(100ms);
+
+  ASSERT_EQ(fired.size(), 2u);
+  EXPECT_EQ(fired[0].first, 2u);
+  EXPECT_GE(fired[0].second, start + 30ms);
+  EXPECT_EQ(fired[1].first, 0u);
+  EXPECT_GE(fired[1].second, moved);
 }
