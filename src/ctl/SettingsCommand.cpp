@@ -10,6 +10,7 @@
 #include "CtlOutput.h"
 #include "Diagnostics.h"
 #include "NumberText.h"
+#include "SettingsFields.h"
 #include "SetupRules.h"
 #include "TextUtils.h"
 
@@ -21,79 +22,74 @@ using Lib::gCorvanSettings;
 using Lib::gVEKSettings;
 
 struct tSetting {
-  const char* Name;
+  std::string Name;
   std::function<std::string()> Get;
   // Stores a value given on the command line; empty when the setting is not written here.
   std::function<void(const std::string&)> Set;
   const char* ReadOnlyReason = nullptr;
 };
 
-std::function<void(const std::string&)> Text(std::string& Field) {
-  return [&Field](const std::string& value) { Field = value; };
-}
-
-bool ReadBool(const char* Name, const std::string& Value) {
+bool ReadBool(std::string_view Name, const std::string& Value) {
   const std::string v = brix32::UpperCase(Value);
   if (v == "TRUE") return true;
   if (v == "FALSE") return false;
   throw EUsage(std::string(Name) + " takes True or False, not '" + EscapeValue(Value) + "'");
 }
 
-std::function<void(const std::string&)> Bool(const char* Name, bool& Field) {
-  return [Name, &Field](const std::string& value) { Field = ReadBool(Name, value); };
+// A value given on the command line as the file would hold it: checked by the setup
+// dialogs' rule for the setting where they have one, else by the setting's kind.
+std::string Checked(const Lib::tSettingsField& Field, const std::string& Value) {
+  const std::string_view name = Field.Name;
+  if (name == "MainUnit") return brix32::UpperCase(Value);
+  if (name == "UDPListenPort") {
+    // The setup dialog has only "listen on the usual port" or "do not bind".
+    const std::optional<std::int32_t> port = VEKLib::ReadDecimal(Value);
+    if (!port || (*port != Counterparts::kTestPagePort && *port != 0))
+      throw EUsage("UDPListenPort takes 15167 (listen) or 0 (do not bind), not '" + EscapeValue(Value) + "'");
+    return std::to_string(*port);
+  }
+  if (name == "DaysOfLogFilesRetained") {
+    const std::optional<std::int32_t> days = VEKLib::ReadDecimal(Value);
+    if (!days || *days < 0)
+      throw EUsage("DaysOfLogFilesRetained takes a whole number of days, not '" + EscapeValue(Value) + "'");
+    return std::to_string(*days);
+  }
+  switch (Field.Kind) {
+    case Lib::tSettingKind::Text: return Value;
+    case Lib::tSettingKind::Flag: return BoolText(ReadBool(name, Value));
+    case Lib::tSettingKind::Number: {
+      const std::optional<std::int32_t> number = VEKLib::ReadDecimal(Value);
+      if (!number) throw EUsage(std::string(name) + " takes a whole number, not '" + EscapeValue(Value) + "'");
+      return std::to_string(*number);
+    }
+    case Lib::tSettingKind::Printing: {
+      const bool on = ReadBool(name, Value);
+      const std::int32_t stored = SetupForm::EnablePrintingFromBox(Field.Text() != "Disabled", on);
+      if (stored == 2)
+        throw EFailure(std::string(name) + " is Disabled: the service has no default printer, and only "
+                       "the service changes that");
+      return std::string(Lib::EnablePrintingText(stored));
+    }
+  }
+  return Value;
 }
 
 // In the order the settings file holds them.
 const std::vector<tSetting>& Settings() {
-  auto& c = gCorvanSettings;
-  auto& v = gVEKSettings;
-  auto& log = brix32::gGlobalSettings.Log;
-  static const std::vector<tSetting> settings = {
-      {"SerialComms", [&] { return c.SerialComms; }, Text(c.SerialComms)},
-      {"ProcessTarnexTCPFeed", [&] { return BoolText(c.ProcessTarnexTCPFeed); },
-       Bool("ProcessTarnexTCPFeed", c.ProcessTarnexTCPFeed)},
-      {"WWWHost", [&] { return v.WWWHost; }, Text(v.WWWHost)},
-      {"WWWHostAlt", [&] { return v.WWWHostAlt; }, Text(v.WWWHostAlt)},
-      {"WWWHostActive", [&] { return v.WWWHostActive; }, nullptr,
-       "is where the service records the host it is connected to"},
-      {"URI", [&] { return v.URI; }, Text(v.URI)},
-      {"ProcessVEKUnits", [&] { return c.ProcessVEKUnits; }, Text(c.ProcessVEKUnits)},
-      {"UDPAddr", [&] { return c.UDPAddr; }, Text(c.UDPAddr)},
-      {"UDPListenPort", [&] { return std::to_string(c.UDPListenPort); },
-       [&](const std::string& value) {
-         // The setup dialog has only "listen on the usual port" or "do not bind".
-         const std::optional<std::int32_t> port = VEKLib::ReadDecimal(value);
-         if (!port || (*port != Counterparts::kTestPagePort && *port != 0))
-           throw EUsage("UDPListenPort takes 15167 (listen) or 0 (do not bind), not '" +
-                        EscapeValue(value) + "'");
-         c.UDPListenPort = *port;
-       }},
-      {"PrintTestPageAtStartup", [&] { return BoolText(c.PrintTestPageAtStartup); },
-       Bool("PrintTestPageAtStartup", c.PrintTestPageAtStartup)},
-      {"EnablePrinting", [&] { return std::string(Lib::EnablePrintingText(c.EnablePrinting)); },
-       [&](const std::string& value) {
-         const bool on = ReadBool("EnablePrinting", value);
-         const std::int32_t stored = SetupForm::EnablePrintingFromBox(c.EnablePrinting != 2, on);
-         if (stored == 2)
-           throw EFailure("EnablePrinting is Disabled: the service has no default printer, and only "
-                          "the service changes that");
-         c.EnablePrinting = stored;
-       }},
-      {"PrintCFSTasks", [&] { return BoolText(c.PrintCFSTasks); }, Bool("PrintCFSTasks", c.PrintCFSTasks)},
-      {"MainUnit", [&] { return c.MainUnit; },
-       [&](const std::string& value) { c.MainUnit = brix32::UpperCase(value); }},
-      {"DaysOfLogFilesRetained", [&] { return std::to_string(log.DaysOfLogFilesRetained); },
-       [&](const std::string& value) {
-         const std::optional<std::int32_t> days = VEKLib::ReadDecimal(value);
-         if (!days || *days < 0)
-           throw EUsage("DaysOfLogFilesRetained takes a whole number of days, not '" +
-                        EscapeValue(value) + "'");
-         log.DaysOfLogFilesRetained = *days;
-       }},
-      {"PDWLogPath", [&] { return c.PDWLogPath; }, Text(c.PDWLogPath)},
-      {"SyslogServer", [&] { return log.SyslogServer; }, Text(log.SyslogServer)},
-      {"GUID", [&] { return v.GUID; }, nullptr, "is read from the settings file but never written to it"},
-  };
+  static const std::vector<tSetting> settings = [] {
+    std::vector<tSetting> list;
+    for (const Lib::tSettingsField& field : Lib::SettingsFields()) {
+      tSetting setting{std::string(field.Name), [&field] { return field.Text(); }, nullptr};
+      if (!field.Written)
+        setting.ReadOnlyReason = "is read from the settings file but never written to it";
+      else if (field.Name == "WWWHostActive")
+        setting.ReadOnlyReason = "is where the service records the host it is connected to";
+      else
+        setting.Set = [&field](const std::string& value) { field.Read(Checked(field, value)); };
+      list.push_back(std::move(setting));
+    }
+    return list;
+  }();
   return settings;
 }
 

@@ -2,17 +2,19 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "Counterparts.h"
 #include "Diagnostics.h"
 #include "FileUtils.h"
 #include "ServiceFileRead.h"
+#include "SettingsFields.h"
 #include "Syslog.h"
 #include "TemporaryFiles.h"
 #include "TextUtils.h"
@@ -25,10 +27,6 @@ tVEKSettings gVEKSettings;
 namespace {
 
 using brix32::gGlobalSettings;
-
-constexpr std::string_view kBroadcastAddr = "255.255.255.255";
-constexpr std::int32_t kDefaultUDPListenPort = Counterparts::kTestPagePort;
-constexpr std::int32_t kDefaultDaysOfLogFilesRetained = 7;
 
 std::function<std::string(const std::string&)>& SettingsFileReader() {
   static std::function<std::string(const std::string&)> reader;
@@ -75,154 +73,58 @@ void RequireReplaceable(const std::string& path) {
     throw std::runtime_error("\"" + path + "\" is a link to nothing; the file is kept as it is");
 }
 
-// A decimal number with optional leading blanks and sign, the whole value, within 32 bits;
-// anything else gives the element's default.
-std::int32_t StrToIntDef(std::string_view s, std::int32_t def) {
-  std::size_t i = 0;
-  while (i < s.size() && s[i] == ' ') ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
-  if (i == s.size()) return def;
-  std::int64_t value = 0;
-  for (; i < s.size(); ++i) {
-    if (s[i] < '0' || s[i] > '9') return def;
-    value = value * 10 + (s[i] - '0');
-    if (value > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) return def;
-  }
-  if (negative) value = -value;
-  if (value > std::numeric_limits<std::int32_t>::max()) return def;
-  return static_cast<std::int32_t>(value);
+// An element the loader looks for: a setting's, or a name older files give one.
+struct tElement {
+  int ReadOrder;
+  std::string Open, Close;
+  std::function<void(std::string_view)> Store;
+};
+
+// The older combined "host/path" form. A value without "/" is taken as a host alone; the
+// URI then falls back to the default after the last line.
+void StoreHostAndPath(std::string_view value) {
+  const std::size_t slash = value.find('/');
+  gVEKSettings.WWWHost = value.substr(0, slash);
+  gVEKSettings.URI = slash == std::string_view::npos ? std::string_view() : value.substr(slash);
 }
 
-std::int32_t EnablePrintingFromText(std::string_view value) {
-  const std::string v = brix32::UpperCase(value);
-  if (v == "DISABLED") return 2;
-  if (v == "FALSE") return 0;
-  return 1;
-}
-
-std::string_view TrueFalse(bool flag) { return flag ? "True" : "False"; }
-
-// Tags in the order they are tested on each line; the first one found is the only one
-// read from that line.
-enum class Element {
-  MainUnit,
-  DaysOfLogFilesRetained,
-  EnablePrinting,
-  GUID,
-  PDWLogPath,
-  PrintCFSTasks,
-  PrintTestPageAtStartup,
-  ProcessTarnexTCPFeed,
-  ProcessVEKUnits,
-  SerialComms,
-  VEKUnits,
-  UDPAddr,
-  UDPListenPort,
-  URI,
-  SyslogServer,
-  URL,
-  WWWHost,
-  WWWHostAlt,
-  WWWHostActive,
-};
-
-struct TagPair {
-  std::string_view open, close;
-  Element element;
-};
-
-constexpr TagPair kTags[] = {
-    {"<MainUnit>", "</MainUnit>", Element::MainUnit},
-    {"<DaysOfLogFilesRetained>", "</DaysOfLogFilesRetained>", Element::DaysOfLogFilesRetained},
-    {"<EnablePrinting>", "</EnablePrinting>", Element::EnablePrinting},
-    {"<GUID>", "</GUID>", Element::GUID},
-    {"<PDWLogPath>", "</PDWLogPath>", Element::PDWLogPath},
-    {"<PrintCFSTasks>", "</PrintCFSTasks>", Element::PrintCFSTasks},
-    {"<PrintTestPageAtStartup>", "</PrintTestPageAtStartup>", Element::PrintTestPageAtStartup},
-    {"<ProcessTarnexTCPFeed>", "</ProcessTarnexTCPFeed>", Element::ProcessTarnexTCPFeed},
-    {"<ProcessVEKUnits>", "</ProcessVEKUnits>", Element::ProcessVEKUnits},
-    {"<SerialComms>", "</SerialComms>", Element::SerialComms},
-    {"<VEKUnits>", "</VEKUnits>", Element::VEKUnits},
-    {"<UDPAddr>", "</UDPAddr>", Element::UDPAddr},
-    {"<UDPListenPort>", "</UDPListenPort>", Element::UDPListenPort},
-    {"<URI>", "</URI>", Element::URI},
-    {"<SyslogServer>", "</SyslogServer>", Element::SyslogServer},
-    {"<URL>", "</URL>", Element::URL},
-    {"<WWWHost>", "</WWWHost>", Element::WWWHost},
-    {"<WWWHostAlt>", "</WWWHostAlt>", Element::WWWHostAlt},
-    {"<WWWHostActive>", "</WWWHostActive>", Element::WWWHostActive},
-};
-
-void StoreElement(Element element, std::string value) {
-  tCorvanSettings& c = gCorvanSettings;
-  tVEKSettings& v = gVEKSettings;
-  switch (element) {
-    case Element::MainUnit: c.MainUnit = std::move(value); break;
-    case Element::DaysOfLogFilesRetained:
-      gGlobalSettings.Log.DaysOfLogFilesRetained =
-          StrToIntDef(value, kDefaultDaysOfLogFilesRetained);
-      break;
-    case Element::EnablePrinting: c.EnablePrinting = EnablePrintingFromText(value); break;
-    case Element::GUID: v.GUID = std::move(value); break;
-    case Element::PDWLogPath: c.PDWLogPath = std::move(value); break;
-    case Element::PrintCFSTasks: c.PrintCFSTasks = brix32::StrToBoolean(value); break;
-    case Element::PrintTestPageAtStartup:
-      c.PrintTestPageAtStartup = brix32::StrToBoolean(value);
-      break;
-    case Element::ProcessTarnexTCPFeed: c.ProcessTarnexTCPFeed = brix32::StrToBoolean(value); break;
-    case Element::ProcessVEKUnits:
-    case Element::VEKUnits: c.ProcessVEKUnits = std::move(value); break;
-    case Element::SerialComms: c.SerialComms = std::move(value); break;
-    case Element::UDPAddr: c.UDPAddr = std::move(value); break;
-    case Element::UDPListenPort: c.UDPListenPort = StrToIntDef(value, kDefaultUDPListenPort); break;
-    case Element::URI: v.URI = std::move(value); break;
-    case Element::SyslogServer: gGlobalSettings.Log.SyslogServer = std::move(value); break;
-    case Element::URL: {
-      // The older combined "host/path" form. A value without "/" is taken as a host
-      // alone; the URI then falls back to the default after the last line.
-      const std::size_t slash = value.find('/');
-      if (slash == std::string::npos) {
-        v.WWWHost = std::move(value);
-        v.URI.clear();
-      } else {
-        v.WWWHost = value.substr(0, slash);
-        v.URI = value.substr(slash);
-      }
-      break;
-    }
-    case Element::WWWHost: v.WWWHost = std::move(value); break;
-    case Element::WWWHostAlt: v.WWWHostAlt = std::move(value); break;
-    case Element::WWWHostActive: v.WWWHostActive = std::move(value); break;
-  }
+// Every element in the order a line is tested for them. The older names are read where
+// the service tests for them, among the settings' read orders (SettingsFields.cpp); a
+// save writes the present names only.
+const std::vector<tElement>& Elements() {
+  static const std::vector<tElement> elements = [] {
+    std::vector<tElement> list;
+    const auto add = [&list](int readOrder, std::string_view name, std::function<void(std::string_view)> store) {
+      const std::string tag(name);
+      list.push_back({readOrder, "<" + tag + ">", "</" + tag + ">", std::move(store)});
+    };
+    for (const tSettingsField& field : SettingsFields())
+      add(field.ReadOrder, field.Name, [&field](std::string_view value) { field.Read(value); });
+    add(11, "VEKUnits", [](std::string_view value) { gCorvanSettings.ProcessVEKUnits.assign(value); });
+    add(16, "URL", StoreHostAndPath);
+    std::stable_sort(list.begin(), list.end(),
+                     [](const tElement& a, const tElement& b) { return a.ReadOrder < b.ReadOrder; });
+    return list;
+  }();
+  return elements;
 }
 
 void ReadLine(std::string_view line, bool& inComment) {
   if (brix32::Trim(line).starts_with("<!--")) inComment = true;
   if (!inComment) {
-    for (const TagPair& tag : kTags) {
-      if (line.find(tag.open) == std::string_view::npos) continue;
-      StoreElement(tag.element, brix32::Between(line, tag.open, tag.close));
+    for (const tElement& element : Elements()) {
+      if (line.find(element.Open) == std::string_view::npos) continue;
+      element.Store(brix32::Between(line, element.Open, element.Close));
       break;
     }
   }
   if (line.find("-->") != std::string_view::npos) inComment = false;
 }
 
+// What a missing file gets; the settings without a default keep their values.
 void SetDefaults() {
-  tCorvanSettings& c = gCorvanSettings;
-  c.SerialComms.clear();
-  c.ProcessTarnexTCPFeed = true;
-  c.ProcessVEKUnits.clear();
-  c.UDPAddr = kBroadcastAddr;
-  c.UDPListenPort = kDefaultUDPListenPort;
-  c.PrintTestPageAtStartup = false;
-  c.EnablePrinting = 1;
-  c.MainUnit.clear();
-  gGlobalSettings.Log.DaysOfLogFilesRetained = kDefaultDaysOfLogFilesRetained;
-  gVEKSettings.WWWHost = Counterparts::kDefaultWWWHost;
-  gVEKSettings.WWWHostAlt.clear();
-  gVEKSettings.URI = Counterparts::kDefaultURI;
+  for (const tSettingsField& field : SettingsFields())
+    if (field.Default) field.Read(*field.Default);
 }
 
 std::string ServiceVersionText() {
@@ -233,14 +135,6 @@ std::string ServiceVersionText() {
 }
 
 }  // namespace
-
-std::string_view EnablePrintingText(std::int32_t value) {
-  switch (value) {
-    case 0: return "False";
-    case 2: return "Disabled";
-    default: return "True";
-  }
-}
 
 std::string MainUnitCode() {
   return gCorvanSettings.MainUnit.size() == 3 ? brix32::UpperCase(gCorvanSettings.MainUnit)
@@ -262,15 +156,12 @@ void ReadCorvanSettingsText(std::string_view Text) {
         Text[end] == '\r' && end + 1 < Text.size() && Text[end + 1] == '\n' ? end + 2 : end + 1;
     Text.remove_prefix(next);
   }
-  if (gCorvanSettings.UDPAddr.empty()) gCorvanSettings.UDPAddr = kBroadcastAddr;
-  if (gVEKSettings.URI.empty()) gVEKSettings.URI = Counterparts::kDefaultURI;
+  for (const tSettingsField& field : SettingsFields())
+    if (field.NeverEmpty && field.Text().empty()) field.Read(*field.Default);
   gCorvanSettings.Loaded = true;
 }
 
 std::string BuildCorvanSettingsText() {
-  const tCorvanSettings& c = gCorvanSettings;
-  const tVEKSettings& v = gVEKSettings;
-  const std::string_view host = Counterparts::kDefaultWWWHost;
   std::string t;
   t.reserve(4096);
   const auto line = [&t](auto&&... pieces) {
@@ -289,99 +180,19 @@ std::string BuildCorvanSettingsText() {
   line(" -->");
   line("");
   line(" <GlobalSettings>");
-  line("  <!--");
-  line("    Set <SerialComms> if connected to a local Corvan.");
-  line("    eg. COM1,57600,N,8,1");
-  line("  -->");
-  line("  <SerialComms>", c.SerialComms, "</SerialComms>");
-  line("");
-  line("  <!--");
-  line("    Enabling <ProcessTarnexTCPFeed> sets the CorvanSrvc to processes the VEK ");
-  line("    paging data feed directly from the Tarnex web server.");
-  line("    Set the TarnexFeed link parameters:-");
-  line("    <ProcessTarnexTCPFeed>True</ProcessTarnexTCPFeed>");
-  line("    <WWWHost>", host, "</WWWHost>");
-  line("    <URI>/vek/rezedozo.dll</URI>");
-  line("  -->");
-  line("  <ProcessTarnexTCPFeed>", TrueFalse(c.ProcessTarnexTCPFeed), "</ProcessTarnexTCPFeed>");
-  line("  <WWWHost>", v.WWWHost, "</WWWHost>");
-  line("  <WWWHostAlt>", v.WWWHostAlt, "</WWWHostAlt>");
-  line("  <WWWHostActive>", v.WWWHostActive, "</WWWHostActive>");
-  line("  <URI>", v.URI, "</URI>");
-  line("");
-  line("  <!--");
-  line("    The <ProcessVEKUnits> determines which tasks are printed and broadcast");
-  line("    on the local network (UDP 15167). Set as follows:-");
-  line("      All Units: <ProcessVEKUnits>*</ProcessVEKUnits>");
-  line("      No Unit: <ProcessVEKUnits></ProcessVEKUnits>");
-  line("      Single VEKUnit: <ProcessVEKUnits>XXX</ProcessVEKUnits>");
-  line("      Multiple Units: <ProcessVEKUnits>XXX,YYY,ZZZ</ProcessVEKUnits>");
-  line("      Note: This requires the VEKUnits.xml file which can be ");
-  line("      downloaded from http://", host, Counterparts::kUnitsDownloadPath);
-  line("  -->");
-  line("  <ProcessVEKUnits>", c.ProcessVEKUnits, "</ProcessVEKUnits>");
-  line("");
-  line("  <!--");
-  line("    The service, broadcasts the Corvan Decoder packets on the local network on ");
-  line("    the port 15167");
-  line("    Set the <UDPAddr> for a unicast, otherwise it will do a local broadcast.");
-  line("  -->");
-  line("  <UDPAddr>", c.UDPAddr, "</UDPAddr>");
-  line("");
-  line("  <!--");
-  line("  The UDPListenPort is the port the CorvanSrvc listens on for data from other ");
-  line("  CorvanSrvc on the network. Eg A CorvanSrvc connected to a ZIR Scanner broadcasts");
-  line("  the data accross the local network on this port allowing other machines ");
-  line("  running the CorvanSrvic to print the task sheets. ");
-  line("  The default port 15167. To stop the service from binding to this port, set");
-  line("  it to 0. Do NOT bind if the REZIZUZ is running on the same machine as it");
-  line("  binds to this port to receive data. If the value is -1 the service failed");
-  line("  to bind and this option will be disabled in the CorvanControl.");
-  line("  -->");
-  line("  <UDPListenPort>", std::to_string(c.UDPListenPort), "</UDPListenPort>");
-  line("");
-  line("  <!--");
-  line("    If the <PrintTestPageAtStartup> is set to True, a Test Page is printed each");
-  line("    time the servicve is started.");
-  line("  -->");
-  line("  <PrintTestPageAtStartup>", TrueFalse(c.PrintTestPageAtStartup),
-       "</PrintTestPageAtStartup>");
-  line("");
-  line("  <!--");
-  line("    If the <EnablePrinting> is set to True, a Tasking Sheets are printed.");
-  line(
-      "    If the <EnablePrinting> is set to Disabled, the CorvanSrvc does not have a dafault "
-      "printer assigned.");
-  line("  -->");
-  line("  <EnablePrinting>", EnablePrintingText(c.EnablePrinting), "</EnablePrinting>");
-  line("");
-  line("  <!--");
-  line(
-      "    If the <PrintCFSTasks> is set to False, a Tasking Sheets are not printed for CFS "
-      "tasks with the VEK unit attached.");
-  line("  -->");
-  line("  <PrintCFSTasks>", TrueFalse(c.PrintCFSTasks), "</PrintCFSTasks>");
-  line("");
-  line("  <!--");
-  line("    This defines the unit that is displayed in the centre of the tasksheet map.");
-  line("  -->");
-  line("  <MainUnit>", c.MainUnit, "</MainUnit>");
-  line("");
-  line("  <!--");
-  line("    Specify how long log files are retained in days.");
-  line("  -->");
-  line("  <DaysOfLogFilesRetained>", std::to_string(gGlobalSettings.Log.DaysOfLogFilesRetained),
-       "</DaysOfLogFilesRetained>");
-  line("");
-  line("  <!--");
-  line("    Path to PDW log files.");
-  line("  -->");
-  line("  <PDWLogPath>", c.PDWLogPath, "</PDWLogPath>");
-  line("");
-  line("  <!--");
-  line("    Syslog server (UDP Port 514).");
-  line("  -->");
-  line("  <SyslogServer>", gGlobalSettings.Log.SyslogServer, "</SyslogServer>");
+  bool first = true;
+  for (const tSettingsField& field : SettingsFields()) {
+    if (!field.Written) continue;
+    // Each comment but the first stands apart from the elements before it.
+    if (!field.Comment.empty()) {
+      if (!first) line("");
+      line("  <!--");
+      for (const std::string& comment : field.Comment) line(comment);
+      line("  -->");
+    }
+    first = false;
+    line("  <", field.Name, ">", field.Text(), "</", field.Name, ">");
+  }
   line(" </GlobalSettings>");
   line("</xml>");
   return t;

@@ -177,6 +177,33 @@ TEST_F(SettingsRulesTest, ReadingRules) {
   }
 }
 
+TEST_F(SettingsRulesTest, ALineGivesOnlyTheFirstOfItsElementsInTheServicesOrder) {
+  // The order in which the service tests a line for the elements, older names included.
+  const std::vector<std::string> order = {
+      "MainUnit",      "DaysOfLogFilesRetained", "EnablePrinting", "GUID",         "PDWLogPath",
+      "PrintCFSTasks", "PrintTestPageAtStartup", "ProcessTarnexTCPFeed", "ProcessVEKUnits",
+      "SerialComms",   "VEKUnits",               "UDPAddr",        "UDPListenPort", "URI",
+      "SyslogServer",  "URL",                    "WWWHost",        "WWWHostAlt",   "WWWHostActive"};
+  const auto element = [](const std::string& name, const char* value) {
+    return "<" + name + ">" + value + "</" + name + ">";
+  };
+  // "Yes" changes every kind of field from its state at program start: a flag reads True,
+  // a number that is none its default, EnablePrinting 1.
+  const auto loaded = [](const std::string& line) {
+    settingstest::ResetRecords();
+    Lib::ReadCorvanSettingsText(line);
+    return settingstest::Snapshot();
+  };
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const std::string first = loaded(element(order[i], "Yes1"));
+    for (std::size_t j = i + 1; j < order.size(); ++j) {
+      ASSERT_NE(loaded(element(order[j], "Yes2")), first) << order[j] << " alone";
+      EXPECT_EQ(loaded(element(order[j], "Yes2") + element(order[i], "Yes1")), first)
+          << order[i] << " is tested before " << order[j];
+    }
+  }
+}
+
 TEST_F(SettingsRulesTest, LineEndsOfEveryKind) {
   // CR LF, LF, CR and the last line without an end are all lines of their own.
   Lib::ReadCorvanSettingsText(

@@ -3,10 +3,12 @@
 // tables of cases can name the field they expect.
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
 #include "FixedClock.h"
+#include "SettingsFields.h"
 
 namespace settingstest {
 
@@ -18,54 +20,25 @@ inline void ResetRecords() {
   Lib::SetSettingsFileReader(nullptr);
 }
 
+// A field by the name of its element (or "Loaded"), as the record holds it: flags
+// "True"/"False", numbers in decimal (EnablePrinting too).
 inline std::string Field(std::string_view name) {
-  const Lib::tCorvanSettings& c = Lib::gCorvanSettings;
-  const Lib::tVEKSettings& v = Lib::gVEKSettings;
-  const brix32::tGlobalSettings& g = brix32::gGlobalSettings;
   const auto flag = [](bool b) { return std::string(b ? "True" : "False"); };
-  if (name == "SerialComms") return c.SerialComms;
-  if (name == "Loaded") return flag(c.Loaded);
-  if (name == "ProcessVEKUnits") return c.ProcessVEKUnits;
-  if (name == "UDPAddr") return c.UDPAddr;
-  if (name == "UDPListenPort") return std::to_string(c.UDPListenPort);
-  if (name == "PrintTestPageAtStartup") return flag(c.PrintTestPageAtStartup);
-  if (name == "EnablePrinting") return std::to_string(c.EnablePrinting);
-  if (name == "PrintCFSTasks") return flag(c.PrintCFSTasks);
-  if (name == "ProcessTarnexTCPFeed") return flag(c.ProcessTarnexTCPFeed);
-  if (name == "MainUnit") return c.MainUnit;
-  if (name == "PDWLogPath") return c.PDWLogPath;
-  if (name == "WWWHost") return v.WWWHost;
-  if (name == "WWWHostAlt") return v.WWWHostAlt;
-  if (name == "WWWHostActive") return v.WWWHostActive;
-  if (name == "URI") return v.URI;
-  if (name == "GUID") return v.GUID;
-  if (name == "DaysOfLogFilesRetained") return std::to_string(g.Log.DaysOfLogFilesRetained);
-  if (name == "SyslogServer") return g.Log.SyslogServer;
+  if (name == "Loaded") return flag(Lib::gCorvanSettings.Loaded);
+  for (const Lib::tSettingsField& field : Lib::SettingsFields()) {
+    if (field.Name != name) continue;
+    if (const auto* text = std::get_if<std::string*>(&field.Value)) return **text;
+    if (const auto* b = std::get_if<bool*>(&field.Value)) return flag(**b);
+    return std::to_string(*std::get<std::int32_t*>(field.Value));
+  }
   return "<unknown field " + std::string(name) + ">";
 }
 
 // Every field the file carries, for comparing two loads.
-inline constexpr const char* kFileFields[] = {"SerialComms",
-                                              "ProcessVEKUnits",
-                                              "UDPAddr",
-                                              "UDPListenPort",
-                                              "PrintTestPageAtStartup",
-                                              "EnablePrinting",
-                                              "PrintCFSTasks",
-                                              "ProcessTarnexTCPFeed",
-                                              "MainUnit",
-                                              "PDWLogPath",
-                                              "WWWHost",
-                                              "WWWHostAlt",
-                                              "WWWHostActive",
-                                              "URI",
-                                              "GUID",
-                                              "DaysOfLogFilesRetained",
-                                              "SyslogServer"};
-
 inline std::string Snapshot() {
   std::string s;
-  for (const char* f : kFileFields) s += std::string(f) + "=" + Field(f) + "\n";
+  for (const Lib::tSettingsField& field : Lib::SettingsFields())
+    s += std::string(field.Name) + "=" + Field(field.Name) + "\n";
   return s;
 }
 
