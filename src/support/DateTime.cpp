@@ -46,17 +46,7 @@ std::function<std::uint64_t()> gTickSource;
 TDateTime SystemNow() {
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
-  tm local{};
-  localtime_r(&ts.tv_sec, &local);
-  tDateTimeParts p;
-  p.Year = local.tm_year + 1900;
-  p.Month = local.tm_mon + 1;
-  p.Day = local.tm_mday;
-  p.Hour = local.tm_hour;
-  p.Minute = local.tm_min;
-  p.Second = local.tm_sec > 59 ? 59 : local.tm_sec;
-  p.MilliSecond = static_cast<int>(ts.tv_nsec / 1000000);
-  return EncodeDateTime(p);
+  return UnixMsToDateTime(static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000);
 }
 
 std::uint64_t SystemTicks() {
@@ -290,6 +280,23 @@ std::optional<TDateTime> TryStrToDateTime(std::string_view text) {
     skipBlanks();
     if (i != text.size()) return std::nullopt;
   }
+  return EncodeDateTime(p);
+}
+
+TDateTime UnixMsToDateTime(std::int64_t UnixMs) {
+  // Floor division, so that a time before 1970 keeps its milliseconds positive.
+  const std::int64_t ms = ((UnixMs % 1000) + 1000) % 1000;
+  const time_t seconds = static_cast<time_t>((UnixMs - ms) / 1000);
+  tm local{};
+  localtime_r(&seconds, &local);
+  tDateTimeParts p;
+  p.Year = local.tm_year + 1900;
+  p.Month = local.tm_mon + 1;
+  p.Day = local.tm_mday;
+  p.Hour = local.tm_hour;
+  p.Minute = local.tm_min;
+  p.Second = local.tm_sec > 59 ? 59 : local.tm_sec;
+  p.MilliSecond = static_cast<int>(ms);
   return EncodeDateTime(p);
 }
 

@@ -34,6 +34,9 @@ std::string FormatDateTime(std::string_view format, TDateTime dt);
 // A year of one or two digits takes the century that puts it within 50 years of today.
 std::optional<TDateTime> TryStrToDateTime(std::string_view text);
 
+// A Unix time in milliseconds (as file times and the system clock count) as local time.
+TDateTime UnixMsToDateTime(std::int64_t UnixMs);
+
 // The clock. Tests replace it; an empty function restores the system clock.
 TDateTime Now();
 void SetNowSource(std::function<TDateTime()> source);
