@@ -26,6 +26,8 @@ packages=(
   bash-completion groff-base man-db bsdextrautils mmdebstrap
   # opening links and task sheets with the desktop's programs
   xdg-utils
+  # promtool checks corvanctl metrics; Debian ships it only inside the server's package
+  prometheus
 )
 
 missing=()

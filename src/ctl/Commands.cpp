@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include <filesystem>
 #include <iostream>
 
 #include "Counterparts.h"
@@ -9,6 +10,7 @@
 #include "FileVersion.h"
 #include "Hooks.h"
 #include "HostName.h"
+#include "Monitoring.h"
 #include "ProgramFolder.h"
 #include "ServiceFileRead.h"
 #include "ServiceState.h"
@@ -47,12 +49,42 @@ int Dispatch(tContext& Ctx) {
   if (command == "versions") return VersionsCommand(Ctx);
   if (command == "broadcast-test") return BroadcastTestCommand(Ctx);
   if (command == "phone-home") return PhoneHomeCommand(Ctx);
+  if (command == "check") return CheckCommand(Ctx);
+  if (command == "metrics") return MetricsCommand(Ctx);
   throw EUsage("unknown command '" + command + "'");
 }
 
 void NoArguments(const tContext& Ctx) {
   if (!Ctx.Args.Positional.empty())
     throw EUsage(Ctx.Args.Command + " takes no arguments ('" + Ctx.Args.Positional.front() + "')");
+}
+
+// Monitoring systems read a plugin's state from its exit status and first line: whatever
+// goes wrong with a check, even its command line, is UNKNOWN (3), never a failure (1) or
+// a usage error (2), which they would take for WARNING or CRITICAL.
+bool IsCheck(const std::vector<std::string>& Args) {
+  for (std::size_t i = 0; i < Args.size(); ++i) {
+    if (Args[i] == "--folder") {
+      ++i;
+      continue;
+    }
+    if (Args[i] == "--" || Args[i].empty() || Args[i][0] != '-') return Args[i] == "check";
+  }
+  return false;
+}
+
+int Unknown(std::ostream& Out, const std::string& Why) {
+  const tCheckReport report = UnknownCheck(Why);
+  Out << report.Text;
+  Out.flush();
+  return report.ExitCode();
+}
+
+std::string CurrentFolder() {
+  std::error_code ec;
+  std::string folder = std::filesystem::current_path(ec).string();
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder;
 }
 
 }  // namespace
@@ -68,7 +100,8 @@ int RunCorvanCtl(const std::vector<std::string>& Args, std::istream& In, std::os
       return kExitOK;
     }
     if (args.Command.empty()) throw EUsage("no command given");
-    tContext ctx{EnterProgramFolder(ChooseProgramFolder(args.Folder)), args, In, Out, Err};
+    const std::string start = CurrentFolder();
+    tContext ctx{EnterProgramFolder(ChooseProgramFolder(args.Folder)), args, In, Out, Err, start};
     SetIdentity(ctx.Folder, Err);
     const int status = Dispatch(ctx);
     Out.flush();
@@ -76,16 +109,25 @@ int RunCorvanCtl(const std::vector<std::string>& Args, std::istream& In, std::os
   } catch (const EUsage& e) {
     Err << "corvanctl: " << e.what() << "\n"
         << "Try 'corvanctl " << (args.Command.empty() ? "" : args.Command + " ") << "--help'.\n";
+    if (IsCheck(Args)) return Unknown(Out, e.what());
     return kExitUsage;
   } catch (const EFailure& e) {
     Out.flush();
     Err << "corvanctl: " << e.what() << '\n';
+    if (IsCheck(Args)) return Unknown(Out, e.what());
     return kExitFailure;
   } catch (const std::exception& e) {
+    const std::string what = brix32::ExceptionClassName(e) + ": " + e.what();
     Out.flush();
-    Err << "corvanctl: " << brix32::ExceptionClassName(e) << ": " << e.what() << '\n';
+    Err << "corvanctl: " << what << '\n';
+    if (IsCheck(Args)) return Unknown(Out, what);
     return kExitFailure;
   }
+}
+
+std::string UserPath(const tContext& Ctx, const std::string& Name) {
+  if (Name.empty() || Name[0] == '/') return Name;
+  return Ctx.StartFolder + Name;
 }
 
 void LoadSettings(tContext& Ctx, const std::string& CallingFunction) {

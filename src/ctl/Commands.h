@@ -14,6 +14,7 @@ struct tContext {
   std::istream& In;
   std::ostream& Out;
   std::ostream& Err;
+  std::string StartFolder = {};  // the working folder corvanctl was started in, ending with "/"
 };
 
 // Runs one command line (without the program name) and returns the exit status.
@@ -29,11 +30,17 @@ int UnitsCommand(tContext& Ctx);
 int VersionsCommand(tContext& Ctx);
 int BroadcastTestCommand(tContext& Ctx);
 int PhoneHomeCommand(tContext& Ctx);
+int CheckCommand(tContext& Ctx);
+int MetricsCommand(tContext& Ctx);
 
 // Loads the settings file for a command that changes nothing: a missing file is said on
 // standard error and the defaults are used, without writing anything; a file that exists
 // but cannot be read is a failure.
 void LoadSettings(tContext& Ctx, const std::string& CallingFunction);
+
+// A file named on the command line: a relative name is taken from the folder corvanctl
+// was started in, not from the program folder it works in.
+std::string UserPath(const tContext& Ctx, const std::string& Name);
 
 // The control panel's program file in the folder when it is installed there, otherwise
 // this program's own file (both carry the version of the same build).

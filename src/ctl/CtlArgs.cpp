@@ -76,6 +76,25 @@ const std::vector<tCommandSpec>& Commands() {
        "Usage: corvanctl [--folder DIR] phone-home\n"
        "Sends the phone-home report with a test event to WWWHost on UDP 15171, as the\n"
        "advanced setup dialog's button does, and prints the same message.\n"},
+      {"check", {"--warning-age", "--critical-age"}, {},
+       "Usage: corvanctl [--folder DIR] check [--warning-age SECONDS] [--critical-age SECONDS]\n"
+       "A check for monitoring systems (Nagios, Icinga, Naemon, Zabbix and Checkmk agents):\n"
+       "one line 'CORVAN OK|WARNING|CRITICAL|UNKNOWN - summary | perfdata' and the exit\n"
+       "status 0, 1, 2 or 3. CRITICAL: the service is missing or not running, or an\n"
+       "expected feed has had no data for longer than the critical age; WARNING: printing\n"
+       "is disabled or not ready, or a feed is past the warning age; UNKNOWN: the folder or\n"
+       "its settings cannot be read, or the command line is wrong. The ages default to the\n"
+       "control panel's feed limits (CorvanControl-Panel.ini; critical: the limit, warning:\n"
+       "half of it); --warning-age and --critical-age set them in seconds for every feed\n"
+       "(0: off). Performance data: each expected feed's age with its limits\n"
+       "(vendor_feed_age, serial_feed_age, udp_feed_age), processes, going.\n"},
+      {"metrics", {"--output"}, {},
+       "Usage: corvanctl [--folder DIR] metrics [--output FILE]\n"
+       "The station in the Prometheus text format: service installed and up, processes,\n"
+       "printing enabled and ready, each expected feed's last-data time, age and limit,\n"
+       "going RFAs, task sheet, debug and exception report file counts, and the versions\n"
+       "(corvan_build_info). With --output the text replaces FILE at once (a temporary file\n"
+       "beside it, then a rename), for the node exporter's textfile collector.\n"},
   };
   return commands;
 }
@@ -104,6 +123,9 @@ std::string GeneralHelp() {
          "  versions                      installed against published versions\n"
          "  broadcast-test                broadcast the test page of DummyPage.txt\n"
          "  phone-home                    send the phone-home report with a test event\n"
+         "  check [--warning-age SECONDS] [--critical-age SECONDS]\n"
+         "                                a monitoring-plugin check (exit 0 to 3)\n"
+         "  metrics [--output FILE]       the station in the Prometheus text format\n"
          "\n"
          "Options:\n"
          "  --folder DIR   the program folder, instead of $CORVAN_FOLDER or corvanctl's own\n"
@@ -111,7 +133,8 @@ std::string GeneralHelp() {
          "\n"
          "Values are written one a line; a backslash, CR, LF, TAB and other control\n"
          "characters in a value are written \\\\, \\r, \\n, \\t and \\xNN.\n"
-         "Exit status: 0 success, 1 failure, 2 usage error. Nothing is ever asked.\n";
+         "Exit status: 0 success, 1 failure, 2 usage error. Nothing is ever asked.\n"
+         "check exits 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN, as monitoring plugins do.\n";
 }
 
 tArgs ParseArgs(const std::vector<std::string>& Args) {

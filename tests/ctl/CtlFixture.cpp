@@ -1,5 +1,6 @@
 #include "CtlFixture.h"
 
+#include <filesystem>
 #include <sstream>
 
 #include "CorvanSettings.h"
@@ -46,6 +47,18 @@ void CtlTest::EditSettings(const std::function<void()>& Change) const {
   Lib::GetCorvanSettings("CtlTest.EditSettings:100");
   Change();
   Lib::SaveCorvanSettings();
+}
+
+std::unique_ptr<SimProcess> CtlTest::StartService(const std::vector<std::string>& Steps) const {
+  if (!dir.exists("corvansrvc.exe")) std::filesystem::copy_file(kServiceSim, dir.file("corvansrvc.exe"));
+  std::vector<std::string> args = {"--folder", dir.path()};
+  for (const std::string& step : Steps) {
+    args.push_back("--step");
+    args.push_back(step);
+  }
+  auto service = std::make_unique<SimProcess>(dir.file("corvansrvc.exe"), args);
+  EXPECT_TRUE(service->waitForOutput("ready")) << service->err();
+  return service;
 }
 
 std::string ValueOf(const std::string& Lines, const std::string& Name) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ class CtlTest : public ::testing::Test {
   // Loads (or creates) the folder's settings file in this process, lets Change edit the
   // records and saves the file, as another program sharing the folder would.
   void EditSettings(const std::function<void()>& Change) const;
+
+  // The simulated service, installed in the program folder under the service's name and
+  // started with the scenario Steps; returns once it says it is ready.
+  std::unique_ptr<SimProcess> StartService(const std::vector<std::string>& Steps) const;
 
   TempFolder dir;
 };

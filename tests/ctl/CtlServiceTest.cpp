@@ -23,20 +23,6 @@ class CtlServiceTest : public CtlTest {
     });
   }
 
-  // The simulated service, installed in the program folder under the service's name.
-  std::unique_ptr<SimProcess> StartService(const std::vector<std::string>& Steps) {
-    if (!dir.exists("corvansrvc.exe"))
-      std::filesystem::copy_file(kServiceSim, dir.file("corvansrvc.exe"));
-    std::vector<std::string> args = {"--folder", dir.path()};
-    for (const std::string& step : Steps) {
-      args.push_back("--step");
-      args.push_back(step);
-    }
-    auto service = std::make_unique<SimProcess>(dir.file("corvansrvc.exe"), args);
-    EXPECT_TRUE(service->waitForOutput("ready")) << service->err();
-    return service;
-  }
-
   // Lets the service's steps run: files are checked until they hold what the test expects.
   bool WaitForFile(const std::string& Name, const std::string& Text) const {
     for (int i = 0; i < 200; ++i) {

@@ -77,6 +77,9 @@ expect "corvanctl units a.xml " ""
 expect "corvanctl units f" "fetch"
 expect "corvanctl units fetch " ""
 expect "corvanctl status " ""
+expect "corvanctl metrics --output s" "suburbs.txt"
+expect "corvanctl check --critical-age " ""
+expect "corvanctl check --warning-age 300 -" "--critical-age --folder --help --warning-age"
 
 # The manual page, as man renders it without hyphenation, names each of them and the
 # environment variable corvanctl reads.
