@@ -210,7 +210,11 @@ void TfrmMain::CreateControls() {
   imgNoPrint = new TIconImage(this, ResourceIcon(":/corvan/noprint.png"));
   imgNoPrint->setObjectName(QStringLiteral("imgNoPrint"));
   imgNoPrint->setGeometry(84, 156, 32, 32);
-  for (QLabel* image : {static_cast<QLabel*>(imgPrint), static_cast<QLabel*>(imgNoPrint)}) {
+  imgAlarm = new TIconImage(this, ResourceIcon(":/corvan/alarm.png"));
+  imgAlarm->setObjectName(QStringLiteral("imgAlarm"));
+  imgAlarm->setGeometry(172, 156, 32, 32);
+  for (QLabel* image : {static_cast<QLabel*>(imgPrint), static_cast<QLabel*>(imgNoPrint),
+                        static_cast<QLabel*>(imgAlarm)}) {
     image->setVisible(false);
     image->setEnabled(false);
   }
@@ -258,6 +262,10 @@ void TfrmMain::CreateComponents() {
   timClock->setObjectName(QStringLiteral("timClock"));
   timClock->setInterval(1000);
   connect(timClock, &QTimer::timeout, this, [this] { timClockTimer(); });
+  timWatchdog = new QTimer(this);
+  timWatchdog->setObjectName(QStringLiteral("timWatchdog"));
+  timWatchdog->setInterval(ports_.WatchdogIntervalMs);
+  connect(timWatchdog, &QTimer::timeout, this, [this] { timWatchdogTimer(); });
   Timer1->start();
   timClock->start();
 
@@ -315,7 +323,7 @@ void TfrmMain::FillSetupDialogs() {
 
 void TfrmMain::SetTrayHint(const std::string& Hint) {
   hintBase_ = Hint;
-  TrayIcon->SetHint(Hint);
+  ShowTrayHint(Hint);
 }
 
 std::string TfrmMain::ProgramFolder() const { return brix32::gGlobalSettings.Path; }

@@ -14,11 +14,13 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "Dialogs.h"
 #include "DocumentOpener.h"
+#include "FeedWatchdog.h"
 #include "LinkLabel.h"
 #include "NotificationArea.h"
 #include "QtApplication.h"
@@ -45,6 +47,10 @@ struct tMainFormPorts {
   // Finds the program folder and makes it the working folder (brix32::SetPathToEXEPath
   // when empty). Tests run the window on a folder of their own.
   std::function<std::string()> SetPathToEXEPath;
+  // The feed watchdog's clocks (the system's where empty) and how often it looks; 0: only
+  // when timWatchdogTimer is called, for tests that look at other things.
+  tWatchdogClock WatchdogClock;
+  int WatchdogIntervalMs = kWatchdogIntervalMs;
 };
 
 // The name of the single-instance lock, one per user.
@@ -93,6 +99,7 @@ class TfrmMain : public QWidget, public TServiceSink {
   TLinkLabel* lblURL = nullptr;
   TIconImage* imgPrint = nullptr;
   TIconImage* imgNoPrint = nullptr;
+  TIconImage* imgAlarm = nullptr;  // the icon while a feed is silent or the service gone
   QPushButton* Button3 = nullptr;  // About
   QPushButton* Button1 = nullptr;  // Task Sheets
   QPushButton* Button4 = nullptr;  // Enter
@@ -101,10 +108,14 @@ class TfrmMain : public QWidget, public TServiceSink {
   QPushButton* Button2 = nullptr;  // Cancel, hidden
   QTimer* Timer1 = nullptr;
   QTimer* timClock = nullptr;
+  QTimer* timWatchdog = nullptr;
   std::unique_ptr<TTrayIcon> TrayIcon;
   // Watches the program folder (its directory monitor) and hands the service's files on
   // to the On... handlers below.
   std::unique_ptr<TServiceWatcher> ServiceWatcher;
+  // Raises an alarm when an expected feed goes silent or the service process goes;
+  // created once start-up knows the program folder.
+  std::unique_ptr<TFeedWatchdog> FeedWatchdog;
 
   // ---- program entry and window ----
   void FormCreate();
@@ -156,6 +167,11 @@ class TfrmMain : public QWidget, public TServiceSink {
   void Timer1Timer();
   void timClockTimer();
 
+  // ---- feed watchdog ----
+  // One look: each alarm raised or ended gets a balloon, a syslog line and an event-log
+  // line; the icon shows the alarm picture while one stands, the hint a line for each.
+  void timWatchdogTimer();
+
   // The notification-area hint without the status file's text that each refresh adds.
   const std::string& HintBase() const { return hintBase_; }
 
@@ -174,6 +190,14 @@ class TfrmMain : public QWidget, public TServiceSink {
   void FillSetupDialogs();
   // Sets the notification-area hint and remembers it as the base of later refreshes.
   void SetTrayHint(const std::string& Hint);
+  // Shows Text as the hint, after a line for each standing alarm.
+  void ShowTrayHint(const std::string& Text);
+  // Shows the printing picture the status rules gave, or the alarm picture while an alarm
+  // stands.
+  void ShowTrayIcon(const platform::HICON& PrintState);
+  // The limits of the panel settings file, read again; what cannot be used is reported
+  // once.
+  void LoadWatchdogLimits();
   // "Connected to:" + the host the service uses + ":15167".
   void ShowConnectedTo();
   // Full name in the program folder of a service file with a fixed name, whatever the
@@ -222,6 +246,9 @@ class TfrmMain : public QWidget, public TServiceSink {
   int exitCode_ = 0;
   bool centred_ = false;
   std::string hintBase_;
+  std::string hintText_;  // the hint as last set, without the alarm lines
+  tWatchdogLimits watchdogLimits_;
+  std::set<std::string> reportedLimitProblems_;
 };
 
 // Sets a label's caption; labels without a fixed width grow with their caption.

@@ -82,7 +82,7 @@ void TfrmMain::cmdSetupClick() {
     // Saved before the window shows again: showing it refills the dialogs from the file.
     setup.ApplySetupControls();
     show();
-    TrayIcon->SetIcon(GetPrintStateIcon());
+    ShowTrayIcon(GetPrintStateIcon());
     RefreshForms();
   }
   show();

@@ -18,12 +18,13 @@ void TfrmMain::RefreshForms() {
   DropErrors([&] {
     if (Lib::GetCorvanSettings(std::string("RefreshForms:") + "100") == 1) FreshInstall();
 
-    TrayIcon->SetIcon(GetPrintStateIcon());
+    LoadWatchdogLimits();
+    ShowTrayIcon(GetPrintStateIcon());
 
     // The status file's text follows the hint's base text, once, however many refreshes
     // pass without a heartbeat or message.
     if (ServiceFileExists(kStatusFile))
-      TrayIcon->SetHint(hintBase_ + "\n" + brix32::ReadServiceText(ServiceFile(kStatusFile)));
+      ShowTrayHint(hintBase_ + "\n" + brix32::ReadServiceText(ServiceFile(kStatusFile)));
 
     ShowPicture(imgDataSource, DataSourcePictureName(brix32::Now()));
     ShowPicture(imgGoingGraph, kGoingPictureFile);

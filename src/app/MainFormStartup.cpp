@@ -83,6 +83,8 @@ void TfrmMain::FormCreate() {
 
     op.Log.Trace = 120;
     ServiceWatcher->Start(folder);
+    FeedWatchdog = std::make_unique<TFeedWatchdog>(folder, ports_.WatchdogClock);
+    if (ports_.WatchdogIntervalMs > 0) timWatchdog->start();
 
     op.Log.Trace = 200;
     if (ServiceFileExists(kUnitsFileName)) VEKLib::LoadVEKUnitsArrayFromXML(ServiceFile(kUnitsFileName));

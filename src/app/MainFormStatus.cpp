@@ -60,7 +60,7 @@ void TfrmMain::OnHeartbeat(const tHeartbeat& Event) {
 void TfrmMain::OnMessage(const tServiceMessage& Event) {
   DropErrors([&] {
     ShowStatus(Event.Status);
-    TrayIcon->SetIcon(Event.PrintingReady ? imgPrint->Icon() : imgNoPrint->Icon());
+    ShowTrayIcon(Event.PrintingReady ? imgPrint->Icon() : imgNoPrint->Icon());
     TrayIcon->ShowBalloonHint(Event.Text, Event.Alarm ? 2 : 0);
     SetTrayHint(application_->Title() + " v" + brix32::gGlobalSettings.Version + "\n" + Event.Text);
   });

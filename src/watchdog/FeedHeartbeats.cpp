@@ -82,4 +82,10 @@ std::int64_t UnixNowMs() {
   return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+std::uint64_t BootTimeMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_BOOTTIME, &ts);
+  return static_cast<std::uint64_t>(ts.tv_sec) * 1000 + static_cast<std::uint64_t>(ts.tv_nsec / 1000000);
+}
+
 }  // namespace MainForm

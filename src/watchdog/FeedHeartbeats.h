@@ -60,5 +60,8 @@ tFeedAge FeedAgeAt(const tHeartbeatStamp& Stamp, std::int64_t NowMs);
 
 // The wall clock as Unix milliseconds: the clock file times are written with.
 std::int64_t UnixNowMs();
+// Milliseconds since the machine started, counting suspended time (CLOCK_BOOTTIME): a
+// machine asleep received no data either. Never set back or forward.
+std::uint64_t BootTimeMs();
 
 }  // namespace MainForm

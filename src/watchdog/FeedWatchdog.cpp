@@ -29,7 +29,7 @@ std::int32_t FeedNumber(tFeed Feed) { return static_cast<std::int32_t>(Feed) + 1
 
 }  // namespace
 
-tWatchdogClock tWatchdogClock::System() { return {UnixNowMs, brix32::TickCount64}; }
+tWatchdogClock tWatchdogClock::System() { return {UnixNowMs, BootTimeMs}; }
 
 std::string DurationText(std::int64_t Ms) {
   const std::int64_t seconds = Ms / 1000;
@@ -52,6 +52,8 @@ std::string ServiceGoneText(std::int64_t SinceMs, std::int64_t NowMs) {
 
 TFeedWatchdog::TFeedWatchdog(std::string Folder, tWatchdogClock Clock, tProcessCounter Counter)
     : folder_(std::move(Folder)), clock_(std::move(Clock)), counter_(std::move(Counter)) {
+  if (!clock_.UnixMs) clock_.UnixMs = UnixNowMs;
+  if (!clock_.TickMs) clock_.TickMs = BootTimeMs;
   if (!counter_) counter_ = [] { return brix32::ProcessCount(kServiceExeName); };
 }
 
@@ -84,6 +86,7 @@ void TFeedWatchdog::CheckFeed(tFeed Feed, std::int32_t LimitMinutes, bool Expect
   const std::uint64_t tick = clock_.TickMs();
   const tHeartbeatStamp stamp = StatHeartbeat(folder_, Feed);
   const bool newWrite = stamp.Present && (!state.Anchored || !stamp.SameWrite(state.Stamp));
+  const std::int64_t ageBeforeMs = state.AgeAtAnchorMs + static_cast<std::int64_t>(tick - state.AnchorTick);
   if (!state.Anchored || newWrite) {
     // A write seen for the first time is as old as its time says, and never older than
     // 0: a time ahead of ours counts from now. Without a time (or a file), from now.
@@ -102,11 +105,13 @@ void TFeedWatchdog::CheckFeed(tFeed Feed, std::int32_t LimitMinutes, bool Expect
                        kFeedSilentSyslogBase + FeedNumber(Feed)});
   } else if (!silent && state.Alarm) {
     state.Alarm = false;
-    Changes.push_back({false, {subject, state.SinceMs},
-                       "Data from " + std::string(FeedName(Feed)) + " again at " +
-                           LocalTimeText(lastDataMs, nowMs) + " (none for " +
-                           DurationText(Elapsed(state.SinceMs, lastDataMs)) + ").",
-                       kFeedBackSyslogBase + FeedNumber(Feed)});
+    // The silence as the monotonic clock measured it: from the last write to this one.
+    const std::string text = newWrite ? "Data from " + std::string(FeedName(Feed)) + " again at " +
+                                            LocalTimeText(lastDataMs, nowMs) + " (none for " +
+                                            DurationText(ageBeforeMs - ageMs) + ")."
+                                      : "The limit for " + std::string(FeedName(Feed)) + " is now " +
+                                            DurationText(static_cast<std::int64_t>(LimitMinutes) * 60000) + ".";
+    Changes.push_back({false, {subject, state.SinceMs}, text, kFeedBackSyslogBase + FeedNumber(Feed)});
   }
 }
 
@@ -131,12 +136,13 @@ void TFeedWatchdog::CheckService(std::vector<tAlarmChange>& Changes) {
   if (gone && !service_.Alarm) {
     service_.Alarm = true;
     service_.SinceMs = nowMs;
+    service_.SinceTick = tick;
     Changes.push_back({true, {subject, nowMs}, ServiceGoneText(nowMs, nowMs), kServiceGoneSyslogId});
   } else if (!gone && service_.Alarm) {
     service_.Alarm = false;
     Changes.push_back({false, {subject, service_.SinceMs},
                        "The Corvan service is running again at " + LocalTimeText(nowMs, nowMs) +
-                           " (not running for " + DurationText(Elapsed(service_.SinceMs, nowMs)) + ").",
+                           " (not running for " + DurationText(static_cast<std::int64_t>(tick - service_.SinceTick)) + ").",
                        kServiceBackSyslogId});
   }
 }

@@ -32,7 +32,7 @@ inline constexpr std::uint64_t kProcessScanIntervalMs = 4000;
 struct tWatchdogClock {
   std::function<std::int64_t()> UnixMs;   // wall clock, as file times are written
   std::function<std::uint64_t()> TickMs;  // monotonic: never set back or forward
-  static tWatchdogClock System();          // CLOCK_REALTIME and brix32::TickCount64
+  static tWatchdogClock System();          // UnixNowMs and BootTimeMs
 };
 
 // What an alarm is about: one of the feeds, or the service process.
@@ -66,8 +66,8 @@ class TFeedWatchdog {
  public:
   using tProcessCounter = std::function<std::int32_t()>;
 
-  // Folder ends with "/". Counter: the running service processes (by default the process
-  // list's corvansrvc.exe).
+  // Folder ends with "/". Clock: the system's where a function is empty. Counter: the
+  // running service processes (by default the process list's corvansrvc.exe).
   explicit TFeedWatchdog(std::string Folder, tWatchdogClock Clock = tWatchdogClock::System(),
                          tProcessCounter Counter = nullptr);
 
@@ -95,6 +95,7 @@ class TFeedWatchdog {
     std::int64_t SinceMs = 0;
   };
   struct tServiceState {
+    std::uint64_t SinceTick = 0;
     bool Looked = false;
     std::uint64_t LookTick = 0;
     bool Gone = false;

@@ -68,6 +68,8 @@ std::unique_ptr<MainForm::TfrmMain> MainFormTest::Start(std::vector<std::string>
   ports.Area = &area;
   ports.Dialogs = dialogsPort ? dialogsPort : &dialogs;
   ports.TrayAvailable = [this] { return trayAvailable; };
+  ports.WatchdogClock = watchdogClock;
+  ports.WatchdogIntervalMs = watchdogIntervalMs;
   ports.SetPathToEXEPath = [this] {
     std::filesystem::current_path(dir.path());
     brix32::gGlobalSettings.Path = dir.path();

@@ -53,6 +53,10 @@ class MainFormTest : public ::testing::Test {
   // The dialogs the window uses when not the scripted ones.
   platform::Dialogs* dialogsPort = nullptr;
   bool trayAvailable = true;
+  // The feed watchdog's clocks, and how often it looks by itself: by default only when a
+  // test calls timWatchdogTimer, so that tests of other things see no alarm come.
+  MainForm::tWatchdogClock watchdogClock;
+  int watchdogIntervalMs = 0;
   std::string oldCwd;
 };
 

@@ -246,13 +246,21 @@ TEST_F(FeedWatchdogTest, AHeartbeatReplacedOrRemovedKeepsTheAgeOfItsLastWrite) {
   EXPECT_EQ(changes[0].Text, "No data from the UDP feed since 11:54 (10 min).");
 }
 
-TEST_F(FeedWatchdogTest, AFeedNoLongerExpectedEndsItsAlarm) {
+TEST_F(FeedWatchdogTest, AFeedNoLongerExpectedOrWithinANewLimitEndsItsAlarm) {
   settings.SerialComms = "COM1:9600,N,8,1";
   Beat(tFeed::Serial, Aged(30));
   TFeedWatchdog watchdog = Watchdog();
   ASSERT_EQ(watchdog.Check(limits, settings).size(), 1u);
+  limits.Minutes[static_cast<std::size_t>(tFeed::Serial)] = 45;
+  std::vector<tAlarmChange> changes = watchdog.Check(limits, settings);
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_FALSE(changes[0].Raised);
+  EXPECT_EQ(changes[0].Text, "The limit for the serial receiver is now 45 min.");
+
+  limits = {};
+  ASSERT_EQ(watchdog.Check(limits, settings).size(), 1u);
   settings.SerialComms.clear();
-  const std::vector<tAlarmChange> changes = watchdog.Check(limits, settings);
+  changes = watchdog.Check(limits, settings);
   ASSERT_EQ(changes.size(), 1u);
   EXPECT_FALSE(changes[0].Raised);
   EXPECT_EQ(changes[0].Text, "No longer watching the serial receiver.");
