@@ -86,7 +86,8 @@ void TFeedWatchdog::CheckFeed(tFeed Feed, std::int32_t LimitMinutes, bool Expect
   const std::uint64_t tick = clock_.TickMs();
   const tHeartbeatStamp stamp = StatHeartbeat(folder_, Feed);
   const bool newWrite = stamp.Present && (!state.Anchored || !stamp.SameWrite(state.Stamp));
-  const std::int64_t ageBeforeMs = state.AgeAtAnchorMs + static_cast<std::int64_t>(tick - state.AnchorTick);
+  const std::int64_t ageBeforeMs =
+      state.Anchored ? state.AgeAtAnchorMs + static_cast<std::int64_t>(tick - state.AnchorTick) : 0;
   if (!state.Anchored || newWrite) {
     // A write seen for the first time is as old as its time says, and never older than
     // 0: a time ahead of ours counts from now. Without a time (or a file), from now.
@@ -108,7 +109,7 @@ void TFeedWatchdog::CheckFeed(tFeed Feed, std::int32_t LimitMinutes, bool Expect
     // The silence as the monotonic clock measured it: from the last write to this one.
     const std::string text = newWrite ? "Data from " + std::string(FeedName(Feed)) + " again at " +
                                             LocalTimeText(lastDataMs, nowMs) + " (none for " +
-                                            DurationText(ageBeforeMs - ageMs) + ")."
+                                            DurationText(std::max<std::int64_t>(ageBeforeMs - ageMs, 0)) + ")."
                                       : "The limit for " + std::string(FeedName(Feed)) + " is now " +
                                             DurationText(static_cast<std::int64_t>(LimitMinutes) * 60000) + ".";
     Changes.push_back({false, {subject, state.SinceMs}, text, kFeedBackSyslogBase + FeedNumber(Feed)});
