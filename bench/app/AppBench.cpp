@@ -156,7 +156,7 @@ void WriteToReaction(benchmark::State& state, const char* fileName, const char* 
   for (auto _ : state) {
     for (int i = 0; i < writes; ++i) {
       const std::string text = "INFO:V=2.0.1 G=" + std::to_string(i % 7) + " T=" + std::to_string(++n);
-      const QString expected = MainForm::Q(prefix + text);
+      const QString expected = platform::Q(prefix + text);
       std::optional<Clock::time_point> shown;
       const QMetaObject::Connection c =
           QObject::connect(panel.form->memTarnexConnectionHeartbeat, &QPlainTextEdit::textChanged, [&] {
@@ -204,7 +204,7 @@ void BM_AlternatingBurst(benchmark::State& state) {
   BoxObserver box(panel.form->memTarnexConnectionHeartbeat);
   const std::string vendor = folder.path + "CORVANSRVC-TARNEX-HEARTBEAT.TXT";
   const std::string udp = folder.path + "CORVANSRVC-UDPLISTEN-HEARTBEAT.TXT";
-  const QString final = MainForm::Q("UDP:PACKET " + std::to_string(kWrites - 1));
+  const QString final = platform::Q("UDP:PACKET " + std::to_string(kWrites - 1));
 
   for (auto _ : state) {
     std::atomic<bool> written{false};

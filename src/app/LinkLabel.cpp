@@ -7,6 +7,8 @@
 
 namespace MainForm {
 
+using platform::Q;
+
 QString ElideLink(const QString& Link, const QFontMetrics& Metrics, int Width) {
   if (Metrics.horizontalAdvance(Link) <= Width) return Link;
   const qsizetype slash = Link.lastIndexOf(QLatin1Char('/'));

@@ -16,6 +16,8 @@
 #include "SetupForm.h"
 
 namespace MainForm {
+
+using platform::Q;
 namespace {
 
 const QColor clRed(0xFF, 0x00, 0x00);

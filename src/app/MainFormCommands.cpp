@@ -7,7 +7,6 @@
 #include "CorvanSettings.h"
 #include "Counterparts.h"
 #include "MainForm.h"
-#include "QtText.h"
 #include "SetupAdvancedForm.h"
 #include "SetupForm.h"
 #include "VersionsReport.h"

@@ -20,6 +20,9 @@
 
 namespace MainForm {
 
+using platform::Q;
+using platform::S;
+
 using namespace Counterparts;
 
 namespace {

@@ -12,6 +12,9 @@
 
 namespace MainForm {
 
+using platform::Q;
+using platform::S;
+
 using namespace Counterparts;
 
 void TfrmMain::RefreshForms() {

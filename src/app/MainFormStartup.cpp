@@ -18,6 +18,8 @@
 
 namespace MainForm {
 
+using platform::Q;
+
 using namespace Counterparts;
 
 namespace {

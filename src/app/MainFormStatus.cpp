@@ -12,6 +12,8 @@
 
 namespace MainForm {
 
+using platform::Q;
+
 using namespace Counterparts;
 
 namespace {

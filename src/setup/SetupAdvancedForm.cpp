@@ -12,12 +12,13 @@
 #include "Diagnostics.h"
 #include "OffThread.h"
 #include "PhoneHome.h"
+#include "QtText.h"
 #include "SetupRules.h"
 
 namespace SetupAdvancedForm {
 
-using SetupWidgets::Q;
-using SetupWidgets::S;
+using platform::Q;
+using platform::S;
 
 TfrmSetupAdvanced* frmSetupAdvanced = nullptr;
 

@@ -7,14 +7,15 @@
 
 #include "CorvanSettings.h"
 #include "DefaultPrinter.h"
+#include "QtText.h"
 #include "SetupAdvancedForm.h"
 #include "SetupRules.h"
 #include "SetupWidgets.h"
 
 namespace SetupForm {
 
-using SetupWidgets::Q;
-using SetupWidgets::S;
+using platform::Q;
+using platform::S;
 
 TfrmSetup* frmSetup = nullptr;
 

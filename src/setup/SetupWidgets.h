@@ -11,12 +11,6 @@
 
 namespace SetupWidgets {
 
-// Texts are bytes: one byte per character into and out of the widgets, never converted.
-inline QString Q(std::string_view s) {
-  return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-inline std::string S(const QString& s) { return s.toLatin1().toStdString(); }
-
 // A push button that Enter never presses unless it is the dialog's default.
 QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Caption);
 

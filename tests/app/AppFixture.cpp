@@ -102,7 +102,7 @@ std::vector<platform::NOTIFYICONDATA> MainFormTest::Balloons() const {
 }
 
 std::string MainFormTest::MemoText(const MainForm::TfrmMain& form) const {
-  return MainForm::S(form.memTarnexConnectionHeartbeat->toPlainText());
+  return platform::S(form.memTarnexConnectionHeartbeat->toPlainText());
 }
 
 }  // namespace apptest

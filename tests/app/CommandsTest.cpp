@@ -25,6 +25,7 @@
 using namespace MainForm;
 using apptest::CommandsTest;
 using apptest::Reject;
+using platform::S;
 using platform::tCursor;
 using platform::tDialogKind;
 

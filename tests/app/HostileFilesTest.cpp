@@ -10,6 +10,7 @@
 using namespace MainForm;
 using apptest::MainFormTest;
 using corvantest::tPlanted;
+using platform::S;
 
 TEST_F(MainFormTest, PlantedServiceFilesNeitherBlockNorLeakNorShowWhatLiesOutside) {
   WriteSettings();

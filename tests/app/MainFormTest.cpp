@@ -30,6 +30,7 @@ using apptest::MainFormTest;
 using apptest::ServiceProcesses;
 using corvantest::ShownText;
 using corvantest::WriteFile;
+using platform::S;
 
 namespace {
 

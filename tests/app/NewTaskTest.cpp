@@ -15,6 +15,7 @@
 
 using namespace MainForm;
 using apptest::CommandsTest;
+using platform::S;
 using platform::tDialogKind;
 using platform::tModalResult;
 

@@ -7,11 +7,13 @@
 #include <QTextDocumentFragment>
 #include <string>
 
+#include "QtText.h"
+
 namespace corvantest {
 
 inline std::string ShownText(const QString& text, Qt::TextFormat format = Qt::AutoText) {
   const bool plain = format == Qt::PlainText || (format == Qt::AutoText && !Qt::mightBeRichText(text));
-  return (plain ? text : QTextDocumentFragment::fromHtml(text).toPlainText()).toLatin1().toStdString();
+  return platform::S(plain ? text : QTextDocumentFragment::fromHtml(text).toPlainText());
 }
 
 inline std::string ShownText(const QLabel* label) { return ShownText(label->text(), label->textFormat()); }

@@ -7,13 +7,14 @@
 #include <filesystem>
 
 #include "FifoProbe.h"
+#include "QtText.h"
 #include "SetupFixture.h"
 #include "SetupWidgets.h"
 #include "ShownText.h"
 
 using platform::tDialogKind;
 using platform::tModalResult;
-using SetupWidgets::S;
+using platform::S;
 using setuptest::SetupDialogsTest;
 
 namespace {

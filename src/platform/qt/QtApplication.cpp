@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "QtText.h"
+
 namespace platform {
 namespace {
 
@@ -50,15 +52,14 @@ QtApplication::~QtApplication() {
 }
 
 std::string QtApplication::Title() const {
-  return QGuiApplication::applicationDisplayName().toLatin1().toStdString();
+  return S(QGuiApplication::applicationDisplayName());
 }
 
 void QtApplication::SetTitle(const std::string& Title) {
   // Not the display name: Qt's window systems append that to every window title
   // ("Setup — Corvan Service Control."). The display name falls back to the
   // application name, which is what the notification item's title is read from.
-  QCoreApplication::setApplicationName(
-      QString::fromLatin1(Title.data(), static_cast<qsizetype>(Title.size())));
+  QCoreApplication::setApplicationName(Q(Title));
 }
 
 void QtApplication::SetOnEndRequest(std::function<void()> handler) {

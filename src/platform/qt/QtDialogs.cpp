@@ -6,12 +6,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "QtText.h"
+
 namespace platform {
 namespace {
-
-// Texts are bytes; the program never converts them, so neither do the dialogs.
-QString Q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
-std::string S(const QString& s) { return s.toLatin1().toStdString(); }
 
 // Over the dialog that asks, or else the window in front.
 QWidget* Parent() {

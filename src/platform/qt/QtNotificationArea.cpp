@@ -8,14 +8,10 @@
 #include <QSessionManager>
 
 #include "PlainText.h"
+#include "QtText.h"
 
 namespace platform {
 namespace {
-
-// Texts are 8-bit throughout the program; Latin-1 keeps every byte as one character.
-QString ToQString(const std::string& text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QIcon ToQIcon(const HICON& picture) {
   if (!picture || picture->empty()) return {};
@@ -96,10 +92,10 @@ void QtNotificationArea::Apply(Entry& entry, const NOTIFYICONDATA& data) {
   }
   // The tip carries the service's status file and messages.
   if (data.uFlags & NIF_TIP)
-    entry.Icon->setToolTip(PlainTextToolTip(ToQString(data.szTip.substr(0, TIP_MAX))));
+    entry.Icon->setToolTip(PlainTextToolTip(Q(data.szTip.substr(0, TIP_MAX))));
   if (data.uFlags & NIF_INFO)
-    entry.Icon->showMessage(ToQString(data.szInfoTitle.substr(0, INFO_TITLE_MAX)),
-                            ToQString(data.szInfo.substr(0, INFO_MAX)),
+    entry.Icon->showMessage(Q(data.szInfoTitle.substr(0, INFO_TITLE_MAX)),
+                            Q(data.szInfo.substr(0, INFO_MAX)),
                             BalloonIcon(data.dwInfoFlags), static_cast<int>(data.uTimeout));
 }
 
