@@ -10,13 +10,12 @@
 
 #include "PageParser.h"
 #include "ReportParser.h"
+#include "SamplePage.h"
 #include "VEKUnits.h"
 
 namespace {
 
-const std::string kPage =
-    "TEST PAGE INC:S9000 20/06/22 14:30 RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH "
-    "MAP:ADL 128 D15, TEST ONLY. PLEASE IGNORE EAS20";
+using corvantest::kTreeDownSamplePage;
 
 void FillLists() {
   VEKLib::gVEKUnits.clear();
@@ -47,7 +46,7 @@ void Expect(const VEKLib::tTaskRec& task, std::int32_t code, benchmark::State& s
 void BM_ParseTask_EmptyLists(benchmark::State& state) {
   EmptyLists();
   for (auto _ : state) {
-    VEKLib::tTaskRec task = VEKLib::ParseRawTextToTask(kPage, "bench:1");
+    VEKLib::tTaskRec task = VEKLib::ParseRawTextToTask(kTreeDownSamplePage, "bench:1");
     benchmark::DoNotOptimize(task);
     Expect(task, -30, state);
   }
@@ -57,7 +56,7 @@ BENCHMARK(BM_ParseTask_EmptyLists);
 void BM_ParseTask_FilledLists(benchmark::State& state) {
   FillLists();
   for (auto _ : state) {
-    VEKLib::tTaskRec task = VEKLib::ParseRawTextToTask(kPage, "bench:1");
+    VEKLib::tTaskRec task = VEKLib::ParseRawTextToTask(kTreeDownSamplePage, "bench:1");
     benchmark::DoNotOptimize(task);
     Expect(task, 0, state);
   }
@@ -67,7 +66,7 @@ BENCHMARK(BM_ParseTask_FilledLists);
 
 // The page followed by filler text up to the given size.
 std::string LongPage(std::int64_t size) {
-  std::string page = kPage + " ";
+  std::string page = kTreeDownSamplePage + " ";
   const std::string filler = "CREW 3 ATTENDING, MAP REF CHECKED, WATER ON ROAD 20 M ";
   while (page.size() < static_cast<std::size_t>(size)) page += filler;
   return page;

@@ -27,6 +27,7 @@
 #include "NewTaskFrom.h"
 #include "QtDialogs.h"
 #include "QtNotificationArea.h"
+#include "SamplePage.h"
 #include "SetupAdvancedForm.h"
 #include "SetupForm.h"
 #include "SimProcess.h"
@@ -63,9 +64,7 @@ void ShootModal(const std::string& name, const std::function<void(QWidget*)>& cl
 void Accept(QWidget* w) { static_cast<QDialog*>(w)->accept(); }
 void Reject(QWidget* w) { static_cast<QDialog*>(w)->reject(); }
 
-const char* const kPage =
-    "TEST PAGE INC:S9000 20/06/22 14:30 RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH\r\n"
-    "MAP:ADL 128 D15, TEST ONLY. PLEASE IGNORE STT20";
+const std::string kPage = corvantest::TreeDownSamplePage("STT", "\r\n");
 
 }  // namespace
 

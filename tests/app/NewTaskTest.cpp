@@ -11,6 +11,7 @@
 #include "CommandsFixture.h"
 #include "Hostile.h"
 #include "QtText.h"
+#include "SamplePage.h"
 #include "TaskFiles.h"
 
 using namespace MainForm;
@@ -22,9 +23,7 @@ using platform::tModalResult;
 namespace {
 
 // The sample page of a tree-down task, as the service writes a task file: CR LF lines.
-const std::string kPage =
-    "TEST PAGE INC:S9000 20/06/22 14:30 RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH\r\n"
-    "MAP:ADL 128 D15, TEST ONLY. PLEASE IGNORE STT20";
+const std::string kPage = corvantest::TreeDownSamplePage("STT", "\r\n");
 
 class NewTaskTest : public CommandsTest {
  protected:
@@ -104,8 +103,7 @@ TEST_F(NewTaskTest, SavedByteForByteUnderTheProposedNameAndRenderedBySheetPress)
   StartShown();
   const std::string target = dir.file("TASK-20220620-S9000.TXT");
   dialogs.SaveChosen(target).Message();
-  EXPECT_EQ(Enter(), "TEST PAGE INC:S9000 20/06/22 14:30 RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH\n"
-                     "MAP:ADL 128 D15, TEST ONLY. PLEASE IGNORE STT20");
+  EXPECT_EQ(Enter(), corvantest::TreeDownSamplePage("STT", "\n"));
 
   ASSERT_EQ(dialogs.Calls().size(), 2u);
   const platform::tSaveDialogParams& save = dialogs.Calls()[0].Save;

@@ -6,15 +6,11 @@
 
 #include "CtlFixture.h"
 #include "PeakMemory.h"
+#include "SamplePage.h"
 
 using namespace corvantest;
 
 namespace {
-
-// The sample page of a tree-down task, as the test broadcast sends it.
-const std::string kTreeDownSamplePage =
-    "TEST PAGE INC:S9000 20/06/22 14:30 RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH "
-    "MAP:ADL 128 D15, TEST ONLY. PLEASE IGNORE EAS20";
 
 class CtlPagerTest : public CtlTest {
  protected:

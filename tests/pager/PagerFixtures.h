@@ -12,6 +12,7 @@
 #include "FixedClock.h"
 #include "Hermetic.h"
 #include "PageParser.h"
+#include "SamplePage.h"
 #include "ScratchFolder.h"
 #include "VEKRecords.h"
 #include "VEKUnits.h"
@@ -38,11 +39,6 @@ inline VEKLib::ArrayOfSuburbs Suburbs(std::initializer_list<const char*> names) 
   return suburbs;
 }
 
-// The sample page of a tree-down task, as the test broadcast sends it: the unit EAS, the
-// suburb GLENELG NORTH and the task type TREE DOWN.
-inline const std::string kTreeDownSamplePage =
-    "TEST PAGE INC:S9000 20/06/22 14:30 RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH "
-    "MAP:ADL 128 D15, TEST ONLY. PLEASE IGNORE EAS20";
 
 // What the sample page parses to with all three lists filled.
 inline VEKLib::tZIRPageRec TreeDownSampleRecord() {

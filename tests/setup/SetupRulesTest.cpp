@@ -3,6 +3,7 @@
 
 #include "CorvanSettings.h"
 #include "FixedClock.h"
+#include "SamplePage.h"
 #include "SetupRules.h"
 
 using namespace SetupForm;
@@ -105,9 +106,7 @@ TEST(SetupBoxes, UDPBoxFollowsThePortTheServiceReports) {
 
 TEST(TestPageTexts, DefaultDummyPageEndsWithTheMainUnitCodeOrNothing) {
   const brix32::TDateTime now = brix32::EncodeDateTime({2022, 6, 20, 14, 30, 59});
-  EXPECT_EQ(DefaultDummyPageText(now, "EAS"),
-            "TEST PAGE INC:S9000 20/06/22 14:30 RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH "
-            "MAP:ADL 128 D15, TEST ONLY. PLEASE IGNORE EAS20");
+  EXPECT_EQ(DefaultDummyPageText(now, "EAS"), corvantest::kTreeDownSamplePage);
   struct Case {
     std::string mainUnit, ending;
   };
