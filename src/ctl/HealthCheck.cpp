@@ -1,13 +1,13 @@
 // corvanctl check: one line and an exit status as monitoring plugins give them (Nagios,
 // Icinga, Naemon, the Zabbix and Checkmk agents run such checks).
 #include <algorithm>
-#include <charconv>
 
 #include "Commands.h"
 #include "CorvanSettings.h"
 #include "CtlOutput.h"
 #include "FeedWatchdog.h"
 #include "Monitoring.h"
+#include "NumberText.h"
 
 namespace corvanctl {
 
@@ -151,10 +151,9 @@ std::optional<std::int64_t> AgeOption(const tArgs& Args, const std::string& Name
   const auto it = Args.Options.find(Name);
   if (it == Args.Options.end()) return std::nullopt;
   const std::string& text = it->second;
-  std::int64_t seconds = -1;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  const std::int32_t seconds = brix32::ReadDecimal(text).value_or(-1);
   // A year at most: the limit is a number of seconds, not a date.
-  if (ec != std::errc() || end != text.data() + text.size() || seconds < 0 || seconds > 366LL * 24 * 3600)
+  if (seconds < 0 || seconds > 366 * 24 * 3600)
     throw EUsage(Name + " takes a whole number of seconds, 0 to 31622400 ('" + EscapeValue(text) + "')");
   return seconds;
 }

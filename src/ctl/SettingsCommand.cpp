@@ -43,13 +43,13 @@ std::string Checked(const Lib::tSettingsField& Field, const std::string& Value) 
   if (name == "MainUnit") return brix32::UpperCase(Value);
   if (name == "UDPListenPort") {
     // The setup dialog has only "listen on the usual port" or "do not bind".
-    const std::optional<std::int32_t> port = VEKLib::ReadDecimal(Value);
+    const std::optional<std::int32_t> port = brix32::ReadDecimal(Value);
     if (!port || (*port != Counterparts::kTestPagePort && *port != 0))
       throw EUsage("UDPListenPort takes 15167 (listen) or 0 (do not bind), not '" + EscapeValue(Value) + "'");
     return std::to_string(*port);
   }
   if (name == "DaysOfLogFilesRetained") {
-    const std::optional<std::int32_t> days = VEKLib::ReadDecimal(Value);
+    const std::optional<std::int32_t> days = brix32::ReadDecimal(Value);
     if (!days || *days < 0)
       throw EUsage("DaysOfLogFilesRetained takes a whole number of days, not '" + EscapeValue(Value) + "'");
     return std::to_string(*days);
@@ -58,7 +58,7 @@ std::string Checked(const Lib::tSettingsField& Field, const std::string& Value) 
     case Lib::tSettingKind::Text: return Value;
     case Lib::tSettingKind::Flag: return BoolText(ReadBool(name, Value));
     case Lib::tSettingKind::Number: {
-      const std::optional<std::int32_t> number = VEKLib::ReadDecimal(Value);
+      const std::optional<std::int32_t> number = brix32::ReadDecimal(Value);
       if (!number) throw EUsage(std::string(name) + " takes a whole number, not '" + EscapeValue(Value) + "'");
       return std::to_string(*number);
     }

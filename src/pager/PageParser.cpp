@@ -376,7 +376,7 @@ std::int32_t ReadIncidentNumber(tPageWork& w) {
   if (!Contains(w.text, " INC")) return -13;
   w.incident = brix32::Between(w.text, " INC", " ");
   std::erase_if(w.incident, [](char c) { return c == 'S' || c == ':' || c == ','; });
-  w.page.MFSIncNo = ReadDecimal(w.incident).value_or(-1);
+  w.page.MFSIncNo = brix32::ReadDecimal(w.incident).value_or(-1);
   return w.page.MFSIncNo == -1 ? -14 : 0;
 }
 

@@ -13,6 +13,13 @@
 namespace VEKLib {
 namespace {
 
+using brix32::ReadDecimal;
+
+// Spaces may stand around a fraction, not around a whole number.
+std::optional<double> Fraction(std::string_view value) {
+  return brix32::ReadDecimalFraction(value, brix32::tBlanks::SpacesAround);
+}
+
 // The value of "[Key=" up to the next "]" (or the end of the text), or nothing when the
 // marker does not occur. `from` is where the text's first "[" stands: a page without one
 // is not searched again for every key.
@@ -22,7 +29,7 @@ std::optional<std::string> Attribute(const std::string& text, std::size_t from, 
 }
 
 double RequiredFraction(const std::string& value) {
-  if (const auto number = ReadDecimalFraction(value)) return *number;
+  if (const auto number = Fraction(value)) return *number;
   // The value can be the rest of a long page: the report needs only its beginning.
   constexpr std::size_t kShown = 40;
   const std::string shown = value.size() > kShown ? value.substr(0, kShown) + "..." : value;
@@ -52,9 +59,9 @@ tReportRec ParseRawTextToReport(const std::string& sRawText, const std::string& 
     op.Log.Trace = 140;
     if (auto v = Attribute(text, from, "[MFSCleared=")) report.MFSCleared = *v == "T";
     if (auto v = Attribute(text, from, "[PCode=")) report.PCode = ReadDecimal(*v).value_or(0);
-    if (auto v = Attribute(text, from, "[Temp=")) report.Temp = ReadDecimalFraction(*v).value_or(0);
+    if (auto v = Attribute(text, from, "[Temp=")) report.Temp = Fraction(*v).value_or(0);
     if (auto v = Attribute(text, from, "[WindDirection=")) report.WindDirection = std::move(*v);
-    if (auto v = Attribute(text, from, "[WindSpeed=")) report.WindSpeed = ReadDecimalFraction(*v).value_or(0);
+    if (auto v = Attribute(text, from, "[WindSpeed=")) report.WindSpeed = Fraction(*v).value_or(0);
     if (auto v = Attribute(text, from, "[WeatherDesc=")) report.WeatherDesc = std::move(*v);
     if (auto v = Attribute(text, from, "[WeatherLocation=")) report.WeatherLocation = std::move(*v);
     if (auto v = Attribute(text, from, "[ZoneName=")) report.ZoneName = std::move(*v);

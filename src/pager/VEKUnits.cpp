@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 
 #include <array>
-#include <charconv>
-#include <cmath>
 #include <stdexcept>
 
 #include "BoundedRead.h"
@@ -12,6 +10,7 @@
 #include "Diagnostics.h"
 #include "FileUtils.h"
 #include "Hooks.h"
+#include "NumberText.h"
 #include "TarnexFetch.h"
 #include "TextUtils.h"
 
@@ -29,24 +28,14 @@ std::string_view TrimBlanks(std::string_view s) {
   return s;
 }
 
-// Decimal only, the whole value (blanks around it allowed); anything else reads as 0.
+// Numbers may have blanks around them; one that cannot be read counts as 0. The decimal
+// separator is always ".", whatever locale the process runs in, so a value written with a
+// comma counts as 0.
 std::int32_t IntOrZero(std::string_view text) {
-  std::string_view s = TrimBlanks(text);
-  if (s.size() > 1 && s.front() == '+' && s[1] != '-') s.remove_prefix(1);
-  std::int32_t value = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-  return ec == std::errc() && end == s.data() + s.size() ? value : 0;
+  return brix32::ReadDecimal(text, brix32::tBlanks::AnyAround).value_or(0);
 }
-
-// The decimal separator is always ".", whatever locale the process runs in, so a value
-// written with a comma cannot be read and counts as 0.
 double FloatOrZero(std::string_view text) {
-  std::string_view s = TrimBlanks(text);
-  if (s.size() > 1 && s.front() == '+' && s[1] != '-') s.remove_prefix(1);
-  double value = 0;
-  const auto [end, ec] =
-      std::from_chars(s.data(), s.data() + s.size(), value, std::chars_format::general);
-  return ec == std::errc() && end == s.data() + s.size() && std::isfinite(value) ? value : 0;
+  return brix32::ReadDecimalFraction(text, brix32::tBlanks::AnyAround).value_or(0);
 }
 
 // What a tag line does: start the next unit, store into a field, or nothing.

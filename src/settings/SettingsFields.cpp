@@ -1,33 +1,18 @@
 #include "SettingsFields.h"
 
-#include <limits>
-
 #include "CorvanSettings.h"
 #include "Counterparts.h"
 #include "Diagnostics.h"
+#include "NumberText.h"
 #include "TextUtils.h"
 
 namespace Lib {
 
 namespace {
 
-// A decimal number with optional leading blanks and sign, the whole value, within 32 bits;
-// anything else gives `def`.
+// The file's numbers may have spaces before them; anything else about them gives `def`.
 std::int32_t StrToIntDef(std::string_view s, std::int32_t def) {
-  std::size_t i = 0;
-  while (i < s.size() && s[i] == ' ') ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
-  if (i == s.size()) return def;
-  std::int64_t value = 0;
-  for (; i < s.size(); ++i) {
-    if (s[i] < '0' || s[i] > '9') return def;
-    value = value * 10 + (s[i] - '0');
-    if (value > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) return def;
-  }
-  if (negative) value = -value;
-  if (value > std::numeric_limits<std::int32_t>::max()) return def;
-  return static_cast<std::int32_t>(value);
+  return brix32::ReadDecimal(s, brix32::tBlanks::LeadingSpaces).value_or(def);
 }
 
 std::int32_t EnablePrintingFromText(std::string_view value) {

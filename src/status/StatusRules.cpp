@@ -1,8 +1,7 @@
 #include "StatusRules.h"
 
-#include <charconv>
-
 #include "Counterparts.h"
+#include "NumberText.h"
 #include "TextUtils.h"
 
 namespace MainForm {
@@ -40,12 +39,8 @@ bool PrintingReady(const tServiceState& State) {
 std::int32_t GoingCount(std::string_view HeartbeatText) {
   if (!Contains(HeartbeatText, kGoingInfoMarker) || !Contains(HeartbeatText, kGoingCountMarker))
     return -1;
-  const std::string number = brix32::Between(HeartbeatText, kGoingCountMarker, " ");
-  std::string_view digits = number;
-  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-  std::int32_t value = 0;
-  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size()) return -1;
+  const std::int32_t value =
+      brix32::ReadDecimal(brix32::Between(HeartbeatText, kGoingCountMarker, " ")).value_or(-1);
   return value < 0 ? -1 : value;
 }
 

@@ -13,7 +13,7 @@ using namespace Counterparts;
 namespace {
 
 std::int32_t WholeNumber(const std::string& Text) {
-  const std::optional<std::int32_t> value = VEKLib::ReadDecimal(Text);
+  const std::optional<std::int32_t> value = brix32::ReadDecimal(Text);
   if (!value) throw EConvertError("'" + Text + "' is not a valid integer value");
   return *value;
 }

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <atomic>
-#include <charconv>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -15,6 +14,7 @@
 #include "ElfVersionNote.h"
 #include "FileUtils.h"
 #include "Hooks.h"
+#include "NumberText.h"
 #include "TextUtils.h"
 #include "UniqueFd.h"
 
@@ -24,15 +24,10 @@ namespace {
 constexpr std::chrono::milliseconds kDefaultTimeout{30000};
 std::atomic<std::int64_t> gTimeoutMs{kDefaultTimeout.count()};
 
-// A whole number as the published files and version texts hold it: optional leading
-// blanks, an optional sign and decimal digits up to the end; anything else reads as 0.
+// A whole number as the published files and version texts hold it, spaces before it
+// allowed; anything else reads as 0.
 std::int32_t WholeNumberOrZero(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  std::int32_t value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return 0;
-  return value;
+  return ReadDecimal(text, tBlanks::LeadingSpaces).value_or(0);
 }
 
 std::string JoinVersion(const tFileVersion& v) {

@@ -122,7 +122,7 @@ VEKLib::tZIRPageRec ReferenceParseRawTextToZIRPage(const std::string& sRawText) 
     for (const char c : incident)
       if (c != 'S' && c != ':' && c != ',') digits += c;
     incident = digits;
-    page.MFSIncNo = VEKLib::ReadDecimal(incident).value_or(-1);
+    page.MFSIncNo = brix32::ReadDecimal(incident).value_or(-1);
     if (page.MFSIncNo == -1) {
       code = -14;
       return;
