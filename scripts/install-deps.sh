@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   # program libraries
   qt6-base-dev libjpeg62-turbo-dev libcurl4-openssl-dev libcups2-dev
+  libarchive-dev  # corvanctl diag's support bundle
   # simulators only
   libcpp-httplib-dev
   # hermetic network runner

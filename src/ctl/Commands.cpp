@@ -23,9 +23,6 @@ using namespace Counterparts;
 
 namespace {
 
-// The panel's program, as the build names it.
-constexpr std::string_view kControlProgramName = "corvancontrol";
-
 // Who we are in exception reports, syslog lines and the phone-home report.
 void SetIdentity(const std::string& Folder, std::ostream& Err) {
   using brix32::gGlobalSettings;
@@ -51,6 +48,7 @@ int Dispatch(tContext& Ctx) {
   if (command == "phone-home") return PhoneHomeCommand(Ctx);
   if (command == "check") return CheckCommand(Ctx);
   if (command == "metrics") return MetricsCommand(Ctx);
+  if (command == "diag") return DiagCommand(Ctx);
   throw EUsage("unknown command '" + command + "'");
 }
 
@@ -127,6 +125,9 @@ int RunCorvanCtl(const std::vector<std::string>& Args, std::istream& In, std::os
 
 std::string UserPath(const tContext& Ctx, const std::string& Name) {
   if (Name.empty() || Name[0] == '/') return Name;
+  // Taken from the program folder instead, it would land where nobody asked for it.
+  if (Ctx.StartFolder.empty())
+    throw EFailure("the folder corvanctl was started in is gone: give " + Name + " with its whole path");
   return Ctx.StartFolder + Name;
 }
 

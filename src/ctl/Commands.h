@@ -2,11 +2,15 @@
 // corvanctl's commands over the libraries the control panel is built from.
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CtlArgs.h"
 
 namespace corvanctl {
+
+// The panel's program, as the build names it.
+inline constexpr std::string_view kControlProgramName = "corvancontrol";
 
 struct tContext {
   std::string Folder;  // the program folder, absolute, ending with "/"
@@ -32,6 +36,7 @@ int BroadcastTestCommand(tContext& Ctx);
 int PhoneHomeCommand(tContext& Ctx);
 int CheckCommand(tContext& Ctx);
 int MetricsCommand(tContext& Ctx);
+int DiagCommand(tContext& Ctx);
 
 // Loads the settings file for a command that changes nothing: a missing file is said on
 // standard error and the defaults are used, without writing anything; a file that exists
@@ -39,7 +44,8 @@ int MetricsCommand(tContext& Ctx);
 void LoadSettings(tContext& Ctx, const std::string& CallingFunction);
 
 // A file named on the command line: a relative name is taken from the folder corvanctl
-// was started in, not from the program folder it works in.
+// was started in, not from the program folder it works in; throws EFailure when that
+// folder is gone.
 std::string UserPath(const tContext& Ctx, const std::string& Name);
 
 // The control panel's program file in the folder when it is installed there, otherwise

@@ -72,6 +72,20 @@ const std::vector<tCommandSpec>& Commands() {
        "Broadcasts the test page of DummyPage.txt (created with its default text when\n"
        "missing) on UDP 15167 and 15171, as the advanced setup dialog's button does, and\n"
        "prints the same message. Does not ask first: running the command is the yes.\n"},
+      {"diag", {"--output", "--max-size"}, {"--with-tasks"},
+       "Usage: corvanctl [--folder DIR] diag [--output FILE] [--max-size MB] [--with-tasks]\n"
+       "Writes a support bundle, a .tar.gz archive, for whoever helps with the station:\n"
+       "the settings file with its GUID replaced, the event logs and exception reports of\n"
+       "the last 7 days, the status (in JSON), the versions report, a listing of the\n"
+       "program folder, the service and panel processes, the OS, kernel, libraries and\n"
+       "free space (contents.txt in it says what is in and what was left out, and why).\n"
+       "Task files, pages (U!*.TXT, the heartbeats) and PDFs hold incident details and are\n"
+       "left out unless --with-tasks is given. Links are never followed. At most MB\n"
+       "megabytes (64 unless given, 1 to 1024) of files go in before compression: a log\n"
+       "gives its last 8 MB at most, and what does not fit is left out and said. The file\n"
+       "is corvan-diag-HOST-DATE-TIME.tar.gz in the current folder unless --output names\n"
+       "another (- for standard output); it is readable by its owner only and appears only\n"
+       "when complete. Prints Bundle= (its name), Bytes=, Included= and LeftOut=.\n"},
       {"phone-home", {}, {},
        "Usage: corvanctl [--folder DIR] phone-home\n"
        "Sends the phone-home report with a test event to WWWHost on UDP 15171, as the\n"
@@ -126,6 +140,8 @@ std::string GeneralHelp() {
          "  check [--warning-age SECONDS] [--critical-age SECONDS]\n"
          "                                a monitoring-plugin check (exit 0 to 3)\n"
          "  metrics [--output FILE]       the station in the Prometheus text format\n"
+         "  diag [--output FILE] [--max-size MB] [--with-tasks]\n"
+         "                                write a support bundle (.tar.gz)\n"
          "\n"
          "Options:\n"
          "  --folder DIR   the program folder, instead of $CORVAN_FOLDER or corvanctl's own\n"

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <ctime>
 
 namespace corvanctl {
 
@@ -63,6 +64,20 @@ std::string FloatText(double Value) {
   char buffer[64];
   const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, Value);
   return ec == std::errc() ? std::string(buffer, end) : std::string();
+}
+
+std::string IsoTimeText(std::int64_t Seconds, int Milliseconds) {
+  const auto t = static_cast<time_t>(Seconds);
+  tm local{};
+  if (!::localtime_r(&t, &local)) return std::to_string(Seconds);
+  char buffer[64];
+  std::size_t n = std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%S", &local);
+  if (Milliseconds >= 0)
+    n += static_cast<std::size_t>(std::snprintf(buffer + n, sizeof buffer - n, ".%03d", Milliseconds % 1000));
+  const long offset = local.tm_gmtoff / 60;
+  const long minutes = offset < 0 ? -offset : offset;
+  std::snprintf(buffer + n, sizeof buffer - n, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+  return buffer;
 }
 
 void tRecordOutput::Text(std::string Name, std::string_view Value) {

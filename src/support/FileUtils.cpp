@@ -194,6 +194,41 @@ std::int32_t CreateTextFileExclusive(std::string_view Text, const std::string& F
   return result;
 }
 
+tReplacingFile::tReplacingFile(const std::string& FileName, mode_t Mode) : name_(FileName) {
+  UniqueFd fd = CreateLockedTemporary(FileName, temp_);
+  if (!fd) return;
+  if (::fchmod(fd.get(), Mode & 07777) != 0) {
+    const int error = errno;
+    ::unlink(temp_.c_str());
+    errno = error;
+    return;
+  }
+  fd_ = fd.release();
+}
+
+tReplacingFile::~tReplacingFile() { Abandon(); }
+
+void tReplacingFile::Abandon() {
+  if (fd_ < 0) return;
+  const int error = errno;
+  ::unlink(temp_.c_str());  // while still locked: no cleaner ever sees it unlocked
+  ::close(fd_);
+  fd_ = -1;
+  errno = error;
+}
+
+std::int32_t tReplacingFile::Commit() {
+  if (fd_ < 0) return -5;
+  if (::fsync(fd_) != 0 || ::rename(temp_.c_str(), name_.c_str()) != 0) {
+    Abandon();
+    return -5;
+  }
+  ::close(fd_);
+  fd_ = -1;
+  SyncFolder(FolderOf(name_));
+  return 0;
+}
+
 std::string ResolveNameIgnoringCase(const std::string& Folder, const std::string& Name) {
   std::string folder = Folder.empty() ? std::string(".") : Folder;
   struct stat st {};

@@ -8,6 +8,8 @@
 // follow a link, never write into anything but a regular file with one name, and give
 // the group of a set-group-ID folder the owner's access, so that every member of the
 // group can still write what we wrote.
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -51,6 +53,34 @@ std::int32_t WriteTextFileAtomic(std::string_view Text, const std::string& FileN
 // entry of that name exists and was left as it was; -1 nothing to write; -5 any other
 // error (errno says why).
 std::int32_t CreateTextFileExclusive(std::string_view Text, const std::string& FileName);
+
+// A file written piece by piece that takes its name only when complete: the pieces go to
+// a locked temporary beside FileName (FileName + "." + six letters or digits, as those of
+// WriteTextFileAtomic), which Commit syncs and renames to FileName, replacing a link of
+// that name rather than following it, and then syncs the folder. Without Commit, the
+// temporary is removed again: an interrupted or failed write leaves no part of a file.
+class tReplacingFile {
+ public:
+  // The new file gets exactly Mode (permission bits).
+  tReplacingFile(const std::string& FileName, mode_t Mode);
+  ~tReplacingFile();
+  tReplacingFile(const tReplacingFile&) = delete;
+  tReplacingFile& operator=(const tReplacingFile&) = delete;
+
+  // False (and errno says why) when the temporary could not be made.
+  explicit operator bool() const { return fd_ >= 0; }
+  int Fd() const { return fd_; }
+  const std::string& TemporaryName() const { return temp_; }
+  // 0 the file has its name; -5 it has not, and the temporary is gone (errno says why).
+  std::int32_t Commit();
+
+ private:
+  void Abandon();
+
+  std::string name_;
+  std::string temp_;
+  int fd_ = -1;
+};
 
 // The folder's entry whose name equals Name ignoring the case of a..z, exact match first;
 // Name itself when there is none. Files shared with the service keep their Windows names.

@@ -1,5 +1,6 @@
 #include "TempFolder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -42,6 +43,13 @@ std::string TempFolder::read(const std::string& name) const {
 
 bool TempFolder::exists(const std::string& name) const {
   return std::filesystem::exists(file(name));
+}
+
+std::vector<std::string> EntryNames(const std::string& Folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(Folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::string ReadTestData(const std::string& relativeName) {

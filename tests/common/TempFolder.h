@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 namespace corvantest {
 
@@ -21,6 +22,9 @@ class TempFolder {
  private:
   std::string path_;
 };
+
+// The names of a folder's entries, sorted.
+std::vector<std::string> EntryNames(const std::string& Folder);
 
 // Reads a file of the test data folder (tests/data) whole.
 std::string ReadTestData(const std::string& relativeName);

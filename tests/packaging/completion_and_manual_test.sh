@@ -80,6 +80,9 @@ expect "corvanctl status " ""
 expect "corvanctl metrics --output s" "suburbs.txt"
 expect "corvanctl check --critical-age " ""
 expect "corvanctl check --warning-age 300 -" "--critical-age --folder --help --warning-age"
+expect "corvanctl diag --output V" "VEKUnits.xml"
+expect "corvanctl diag --max-size " ""
+expect "corvanctl diag --max-size 8 -" "--folder --help --max-size --output --with-tasks"
 
 # The manual page, as man renders it without hyphenation, names each of them and the
 # environment variable corvanctl reads.

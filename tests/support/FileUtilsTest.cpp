@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "FileUtils.h"
@@ -28,12 +29,6 @@ class Umask {
   mode_t old_;
 };
 
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 }  // namespace
 
@@ -193,5 +188,34 @@ TEST(WriteTextFileAtomic, AFailedWriteLeavesTheOldFileWhole) {
   EXPECT_EQ(rc, -5);
   EXPECT_EQ(error, EFBIG);
   EXPECT_EQ(dir.read("TASK-1.TXT"), old);
-  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"TASK-1.TXT"});
+  EXPECT_EQ(corvantest::EntryNames(dir.path()), std::vector<std::string>{"TASK-1.TXT"});
+}
+
+TEST(ReplacingFile, TakesItsNameOnlyWhenCommittedAndReplacesALinkItself) {
+  TempFolder dir;
+  TempFolder outside;
+  outside.write("target", "outside");
+  const std::string name = dir.file("bundle");
+  ::symlink(outside.file("target").c_str(), name.c_str());
+  {
+    tReplacingFile unfinished(name, 0600);
+    ASSERT_TRUE(unfinished);
+    ASSERT_EQ(::write(unfinished.Fd(), "half", 4), 4);
+    EXPECT_EQ(corvantest::EntryNames(dir.path()).size(), 2u) << "the link and the temporary";
+  }
+  EXPECT_EQ(corvantest::EntryNames(dir.path()), std::vector<std::string>{"bundle"}) << "no temporary left";
+  EXPECT_EQ(outside.read("target"), "outside");
+
+  tReplacingFile whole(name, 0600);
+  ASSERT_EQ(::write(whole.Fd(), "whole", 5), 5);
+  EXPECT_EQ(whole.Commit(), 0);
+  EXPECT_EQ(dir.read("bundle"), "whole");
+  EXPECT_EQ(ModeOf(name), 0600u);
+  EXPECT_EQ(outside.read("target"), "outside");
+  EXPECT_EQ(corvantest::EntryNames(dir.path()), std::vector<std::string>{"bundle"});
+
+  tReplacingFile nowhere(dir.file("missing/bundle"), 0600);
+  EXPECT_FALSE(nowhere);
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_EQ(nowhere.Commit(), -5);
 }

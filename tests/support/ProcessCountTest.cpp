@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <ctime>
 #include <filesystem>
 
 #include "ChildProcesses.h"
@@ -64,4 +66,27 @@ TEST_F(ProcessCountTest, EndedButUnreapedProcessesDoNotCount) {
   byPath.killLeavingZombie();
   renamed.killLeavingZombie();
   EXPECT_EQ(ProcessCount(name), 0);
+}
+
+TEST_F(ProcessCountTest, ProcessesOfGivesIdUserStartAndTheWholeCommandLine) {
+  EXPECT_TRUE(ProcessesOf(name).empty());
+  const std::int64_t before = static_cast<std::int64_t>(::time(nullptr));
+  RunningProcess mine(program, {program, "300", "300"});
+  RunningProcess nobodys(program, {"renamed", "600"}, corvantest::kNobody);
+  const std::int64_t after = static_cast<std::int64_t>(::time(nullptr));
+
+  std::vector<tProcessInfo> found = ProcessesOf(UpperCase(name));
+  ASSERT_EQ(found.size(), 2u);
+  std::partition(found.begin(), found.end(), [&](const tProcessInfo& p) { return p.Pid == mine.pid(); });
+  EXPECT_EQ(found[0].Pid, mine.pid());
+  EXPECT_EQ(found[0].Uid, ::getuid());
+  EXPECT_EQ(found[0].Arguments, (std::vector<std::string>{program, "300", "300"}));
+  EXPECT_EQ(found[1].Pid, nobodys.pid());
+  EXPECT_EQ(found[1].Uid, corvantest::kNobody);
+  EXPECT_EQ(found[1].Arguments, (std::vector<std::string>{"renamed", "600"}));
+  for (const tProcessInfo& p : found) {
+    // Clock ticks since the boot, counted in whole seconds: within a second of the start.
+    EXPECT_GE(p.Started, before - 1) << p.Pid;
+    EXPECT_LE(p.Started, after + 1) << p.Pid;
+  }
 }
