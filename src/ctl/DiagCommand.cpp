@@ -22,6 +22,7 @@
 #include "DiagSystem.h"
 #include "FileUtils.h"
 #include "HostName.h"
+#include "PanelSettings.h"
 #include "SupportBundle.h"
 #include "TextUtils.h"
 #include "UniqueFd.h"
@@ -427,6 +428,8 @@ int DiagCommand(tContext& Ctx) {
     section("status.json", [&] { return CommandOutput(Ctx, plan, "status", {"--json"}, StatusCommand); });
     brix32::SetUpdateCheckTimeout(kVersionsTimeout);
     section("versions.txt", [&] { return CommandOutput(Ctx, plan, "versions", {}, VersionsCommand); });
+    section("check.txt", [&] { return CommandOutput(Ctx, plan, "check", {}, CheckCommand); });
+    section("metrics.prom", [&] { return CommandOutput(Ctx, plan, "metrics", {}, MetricsCommand); });
 
     tScanRules rules;
     rules.WantedLimit = static_cast<std::size_t>(limit / kEntryOverhead);
@@ -441,13 +444,18 @@ int DiagCommand(tContext& Ctx) {
               << " entries; only the first were looked at\n";
     section("folder.txt", [&] { return FolderListingText(scan, Ctx.Folder, rules); });
 
-    // The settings file as the programs find it, in any case of its name.
+    // The settings files whatever their age: the shared one as the programs find it, in
+    // any case of its name, and the panel's own.
     const std::string settingsName = brix32::ResolveNameIgnoringCase(Ctx.Folder, std::string(kSettingsFileName));
-    const tFolderRead settings = ReadFromFolder(folder.get(), LookAt(folder.get(), settingsName), fileLimit, false);
-    if (settings.Ok)
-      plan.Add("folder/" + settingsName, WithoutGuid(settings.Data), settings.Modified, "GUID replaced");
-    else
-      plan.LeaveOut("folder/" + settingsName, settings.Problem);
+    for (const std::string& name : {settingsName, std::string(MainForm::kPanelSettingsFileName)}) {
+      const tFolderRead read = ReadFromFolder(folder.get(), LookAt(folder.get(), name), fileLimit, false);
+      if (!read.Ok)
+        plan.LeaveOut("folder/" + name, read.Problem);
+      else if (name == settingsName)
+        plan.Add("folder/" + name, WithoutGuid(read.Data), read.Modified, "GUID replaced");
+      else
+        plan.Add("folder/" + name, read.Data, read.Modified);
+    }
 
     AddFolderFiles(plan, folder.get(), scan.Wanted, fileLimit, Ctx.Err);
 

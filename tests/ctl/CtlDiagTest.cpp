@@ -144,6 +144,7 @@ TEST_F(CtlDiagTest, TheBundleHoldsTheStationsStateAndTheRecentLogsAndReports) {
   const std::map<std::string, std::string> recent = {
       {"CORVANSRVC-EventLog-Mon.txt", "07/12/26 10:00:00.000 CorvanSrvc started\r\n"},
       {"E!CorvanSrvc-20261207100000123.XML", "<xml><Exception>recent</Exception></xml>\r\n"},
+      {"CorvanControl-Panel.ini", "[FeedWatchdog]\nVendorFeedMinutes=5\n"},
   };
   for (const auto& [name, text] : recent) dir.write(name, text);
   const std::map<std::string, std::string> incidents = {
@@ -170,10 +171,12 @@ TEST_F(CtlDiagTest, TheBundleHoldsTheStationsStateAndTheRecentLogsAndReports) {
   const Bundle b = Diag({}, &r);
   ASSERT_EQ(b.error, "");
   EXPECT_TRUE(std::regex_match(b.top, std::regex("corvan-diag-corvantest-[0-9]{8}-[0-9]{6}"))) << b.top;
-  EXPECT_EQ(Names(b), (std::vector<std::string>{"contents.txt", "folder.txt", "folder/CORVANSRVC-EventLog-Mon.txt",
+  EXPECT_EQ(Names(b), (std::vector<std::string>{"check.txt", "contents.txt", "folder.txt",
+                                                "folder/CORVANSRVC-EventLog-Mon.txt", "folder/CorvanControl-Panel.ini",
                                                 "folder/CorvanSrvc-Settings.xml",
-                                                "folder/E!CorvanSrvc-20261207100000123.XML", "os-release",
-                                                "processes.txt", "status.json", "system.txt", "versions.txt"}));
+                                                "folder/E!CorvanSrvc-20261207100000123.XML", "metrics.prom",
+                                                "os-release", "processes.txt", "status.json", "system.txt",
+                                                "versions.txt"}));
   for (const auto& [name, text] : recent) EXPECT_EQ(b.files.at("folder/" + name), text) << name;
   std::string settings = kSettings;
   settings.replace(settings.find("5E2D77AA-1C2B"), 13, "(removed)");
@@ -182,6 +185,10 @@ TEST_F(CtlDiagTest, TheBundleHoldsTheStationsStateAndTheRecentLogsAndReports) {
   // The reports are those of their own commands, run at the same time.
   EXPECT_EQ(b.files.at("status.json"), Ctl({"status", "--json"}).out);
   EXPECT_EQ(b.files.at("versions.txt"), Ctl({"versions"}).out);
+  // These two hold the feeds' ages, which change by the second.
+  EXPECT_TRUE(b.files.at("check.txt").starts_with("CORVAN ")) << b.files.at("check.txt");
+  EXPECT_NE(b.files.at("metrics.prom").find("\ncorvan_service_processes 1\n"), std::string::npos)
+      << b.files.at("metrics.prom");
   const std::string& processes = b.files.at("processes.txt");
   EXPECT_NE(processes.find("ServiceCount=1\n"), std::string::npos) << processes;
   EXPECT_NE(processes.find("Service[0].User=root\n"), std::string::npos) << processes;
@@ -222,7 +229,7 @@ TEST_F(CtlDiagTest, TheBundleHoldsTheStationsStateAndTheRecentLogsAndReports) {
   ASSERT_EQ(::stat(out.file("bundle.tar.gz").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   EXPECT_EQ(r.out, "Bundle=" + out.file("bundle.tar.gz") + "\nBytes=" + std::to_string(st.st_size) +
-                       "\nIncluded=10\nLeftOut=3\n");
+                       "\nIncluded=13\nLeftOut=3\n");
   EXPECT_EQ(r.err, "");
 
   // The incident files only when asked for.
@@ -256,7 +263,7 @@ TEST_F(CtlDiagTest, TheSizeLimitLeavesOutWhatDoesNotFitAndSaysSo) {
   EXPECT_EQ(wed.size(), 8u << 20);
   EXPECT_TRUE(wed.ends_with("LAST\r\n"));
   EXPECT_EQ(whole.files.at("folder/CORVANSRVC-EventLog-Thu.txt"), "thursday\r\n");
-  EXPECT_EQ(whole.files.size(), 7u + 1 + 2 + 40);
+  EXPECT_EQ(whole.files.size(), 9u + 1 + 2 + 40);
   EXPECT_EQ(r.err, "corvanctl: CORVANSRVC-EventLog-Wed.txt holds 2147483648 bytes: only its last 8388608 are in "
                    "the bundle\n");
   EXPECT_NE(whole.files.at("contents.txt")
