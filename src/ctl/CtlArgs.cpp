@@ -26,13 +26,17 @@ const std::vector<tCommandSpec>& Commands() {
        "count of the last TCP heartbeat, the control and service versions, the host the\n"
        "service uses and the link to the main unit's callout report. One Name=value a\n"
        "line, or one JSON object with --json (values not known are empty, or null).\n"},
-      {"watch", {}, {},
-       "Usage: corvanctl [--folder DIR] watch\n"
+      {"watch", {}, {"--json"},
+       "Usage: corvanctl [--folder DIR] watch [--json]\n"
        "Follows the program folder and prints one line per service event the control\n"
        "panel reacts to, each beginning with the date and time: the heartbeats with their\n"
        "text (Heartbeat=, then GoingCount= when a TCP heartbeat reports one), the service's\n"
        "messages with the status decided after them (Message=, StatusText=), and changes\n"
-       "of the settings file (WWWHostActive=). Runs until interrupted (Ctrl-C, SIGTERM).\n"},
+       "of the settings file (WWWHostActive=). Runs until interrupted (Ctrl-C, SIGTERM).\n"
+       "With --json, one JSON object a line for each event (JSON Lines), with Time (ISO\n"
+       "8601, milliseconds and offset) and Event: Heartbeat (Feed vendor, serial or udp,\n"
+       "Text, GoingCount or null), Message (Text, StatusText, HintText, PrintingReady,\n"
+       "Alarm), Settings (WWWHostActive) and Repeated (Count, Of, and what was repeated).\n"},
       {"settings", {}, {},
        "Usage: corvanctl [--folder DIR] settings\n"
        "       corvanctl [--folder DIR] settings set NAME VALUE [NAME VALUE...]\n"
@@ -128,7 +132,7 @@ std::string GeneralHelp() {
          "\n"
          "Commands:\n"
          "  status [--json]               service status, going count, versions, host, link\n"
-         "  watch                         print the service's events until interrupted\n"
+         "  watch [--json]                print the service's events until interrupted\n"
          "  settings                      print every setting as Name=value\n"
          "  settings set NAME VALUE...    change settings and save the settings file\n"
          "  parse [--units FILE] [--suburbs FILE] [--tasktypes FILE] TEXT | -\n"

@@ -98,20 +98,29 @@ void tRecordOutput::WriteLines(std::ostream& Out) const {
   for (const tItem& item : items_) Out << item.Name << '=' << EscapeValue(item.Value) << '\n';
 }
 
-void tRecordOutput::WriteJson(std::ostream& Out) const {
-  Out << '{';
-  const char* separator = "\n  ";
+void tRecordOutput::WriteJson(std::ostream& Out) const { WriteJson(Out, "{\n  ", ",\n  ", ": ", "\n}\n"); }
+
+void tRecordOutput::WriteJsonLine(std::ostream& Out) const { WriteJson(Out, "{", ",", ":", "}\n"); }
+
+void tRecordOutput::Append(const tRecordOutput& Other) {
+  items_.insert(items_.end(), Other.items_.begin(), Other.items_.end());
+}
+
+void tRecordOutput::WriteJson(std::ostream& Out, const char* First, const char* Next, const char* Colon,
+                              const char* End) const {
+  const char* separator = First;
   for (const tItem& item : items_) {
-    Out << separator << JsonString(item.Name) << ": ";
+    Out << separator << JsonString(item.Name) << Colon;
     switch (item.Kind) {
       case tKind::Text: Out << JsonString(item.Value); break;
       case tKind::Number: Out << item.Value; break;
       case tKind::Null: Out << "null"; break;
       case tKind::Flag: Out << (item.Value == "True" ? "true" : "false"); break;
     }
-    separator = ",\n  ";
+    separator = Next;
   }
-  Out << "\n}\n";
+  if (items_.empty()) Out << '{';
+  Out << End;
 }
 
 }  // namespace corvanctl

@@ -35,6 +35,10 @@ class tRecordOutput {
 
   void WriteLines(std::ostream& Out) const;
   void WriteJson(std::ostream& Out) const;
+  // One JSON object on one line, as in JSON Lines.
+  void WriteJsonLine(std::ostream& Out) const;
+  // The pairs of Other after these.
+  void Append(const tRecordOutput& Other);
 
  private:
   enum class tKind { Text, Number, Null, Flag };
@@ -43,6 +47,8 @@ class tRecordOutput {
     std::string Value;
     tKind Kind;
   };
+  void WriteJson(std::ostream& Out, const char* First, const char* Next, const char* Colon, const char* End) const;
+
   std::vector<tItem> items_;
 };
 

@@ -15,6 +15,7 @@
 
 #include "Commands.h"
 #include "CtlOutput.h"
+#include "FeedHeartbeats.h"
 #include "RepeatFolding.h"
 #include "ServiceWatcher.h"
 
@@ -30,11 +31,12 @@ extern "C" void OnStopSignal(int) {
   [[maybe_unused]] const ssize_t n = ::write(gStopPipe[1], &byte, 1);
 }
 
-// The watcher's events as lines "time Name=value"; a line that repeats the one before it
-// is folded (RepeatFolding.h) and the folded writes are said when their time comes.
+// The watcher's events as lines "time Name=value", or with --json as JSON Lines, one
+// object an event with its time in ISO 8601. A line that repeats the one before it is
+// folded (RepeatFolding.h) and the folded writes are said when their time comes.
 class tWatchLines : public MainForm::TServiceSink {
  public:
-  explicit tWatchLines(tContext& Ctx) : ctx_(Ctx) {
+  tWatchLines(tContext& Ctx, bool Json) : ctx_(Ctx), json_(Json) {
     folded_.setSingleShot(true);
     QObject::connect(&folded_, &QTimer::timeout, [this] {
       SayFolded(false);
@@ -44,21 +46,59 @@ class tWatchLines : public MainForm::TServiceSink {
 
   void OnHeartbeat(const MainForm::tHeartbeat& Event) override {
     Reporting([&] {
-      if (Show(static_cast<int>(Event.Feed), Event.Stamp, "Heartbeat", MainForm::ShownText(Event)) &&
-          Event.GoingCount >= 0)
-        Line("GoingCount", std::to_string(Event.GoingCount));
+      tRecordOutput what;
+      what.Text("Feed", MainForm::FeedLabel(Event.Feed));
+      what.Text("Text", Event.Text);
+      if (!Show(static_cast<int>(Event.Feed), Event.Stamp, "Heartbeat", "Heartbeat", MainForm::ShownText(Event), what))
+        return;
+      if (json_) {
+        tRecordOutput record = Record("Heartbeat");
+        record.Append(what);
+        if (Event.GoingCount >= 0)
+          record.Number("GoingCount", Event.GoingCount);
+        else
+          record.Null("GoingCount");
+        record.WriteJsonLine(ctx_.Out);
+        ctx_.Out.flush();
+      } else {
+        Line("Heartbeat", MainForm::ShownText(Event));
+        if (Event.GoingCount >= 0) Line("GoingCount", std::to_string(Event.GoingCount));
+      }
     });
   }
 
   void OnMessage(const MainForm::tServiceMessage& Event) override {
     Reporting([&] {
-      Line("Message", Event.Text);
-      Line("StatusText", Event.Status.StatusText);
+      if (!json_) {
+        Line("Message", Event.Text);
+        Line("StatusText", Event.Status.StatusText);
+        return;
+      }
+      tRecordOutput record = Record("Message");
+      record.Text("Text", Event.Text);
+      record.Text("StatusText", Event.Status.StatusText);
+      record.Text("HintText", Event.Status.HintText);
+      record.Flag("PrintingReady", Event.PrintingReady);
+      record.Flag("Alarm", Event.Alarm);
+      record.WriteJsonLine(ctx_.Out);
+      ctx_.Out.flush();
     });
   }
 
   void OnSettingsChanged(const MainForm::tSettingsChange& Event) override {
-    Reporting([&] { Show(kSettingsLine, Event.Stamp, "WWWHostActive", Event.WWWHostActive); });
+    Reporting([&] {
+      tRecordOutput what;
+      what.Text("WWWHostActive", Event.WWWHostActive);
+      if (!Show(kSettingsLine, Event.Stamp, "Settings", "WWWHostActive", Event.WWWHostActive, what)) return;
+      if (json_) {
+        tRecordOutput record = Record("Settings");
+        record.Append(what);
+        record.WriteJsonLine(ctx_.Out);
+        ctx_.Out.flush();
+      } else {
+        Line("WWWHostActive", Event.WWWHostActive);
+      }
+    });
   }
 
   // The settings line says it already.
@@ -78,8 +118,10 @@ class tWatchLines : public MainForm::TServiceSink {
 
   struct tShown {
     tRepeatFolding Folding;
+    const char* Event = "";  // of the last object shown
     const char* Name = "";
-    std::string Text;  // of the last line shown
+    std::string Text;     // of the last line shown
+    tRecordOutput What;   // of the last object shown: what tells it from others of its kind
   };
 
   // As in the panel, one failed reaction does not end the watch.
@@ -93,25 +135,48 @@ class tWatchLines : public MainForm::TServiceSink {
     SayFoldedLater();
   }
 
-  // The line Name=Text unless it repeats the one before; false when folded.
-  bool Show(int Key, MainForm::tWriteStamp Stamp, const char* Name, const std::string& Text) {
+  // Whether to show the line Name=Text (or the object of Event, What) unless it repeats
+  // the one before; false when folded.
+  bool Show(int Key, MainForm::tWriteStamp Stamp, const char* Event, const char* Name, const std::string& Text,
+            const tRecordOutput& What) {
     tShown& shown = shown_[Key];
     const tRepeatFolding::tVerdict verdict = shown.Folding.Seen(Text, Stamp, tRepeatFolding::tClock::now());
     if (verdict.Folded > 0) Folded(verdict.Folded, shown);
     if (!verdict.Show) return false;
+    shown.Event = Event;
     shown.Name = Name;
     shown.Text = Text;
-    Line(Name, Text);
+    shown.What = What;
     return true;
   }
 
-  // "Repeated=N Name=Text": the line shown last was written N more times.
+  // "Repeated=N Name=Text", or an object "Repeated" with the count and what was repeated:
+  // the one shown last was written N more times.
   void Folded(std::int32_t Count, const tShown& Shown) {
-    Line("Repeated", std::to_string(Count) + " " + Shown.Name + "=" + Shown.Text);
+    if (!json_) {
+      Line("Repeated", std::to_string(Count) + " " + Shown.Name + "=" + Shown.Text);
+      return;
+    }
+    tRecordOutput record = Record("Repeated");
+    record.Number("Count", Count);
+    record.Text("Of", Shown.Event);
+    record.Append(Shown.What);
+    record.WriteJsonLine(ctx_.Out);
+    ctx_.Out.flush();
   }
 
   void Line(const char* Name, const std::string& Value) {
     ctx_.Out << DateTimeText(brix32::Now()) << ' ' << Name << '=' << EscapeValue(Value) << std::endl;
+  }
+
+  // An object's time and kind.
+  static tRecordOutput Record(const char* Event) {
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+    tRecordOutput record;
+    record.Text("Time", IsoTimeText(ms / 1000, static_cast<int>(ms % 1000)));
+    record.Text("Event", Event);
+    return record;
   }
 
   // Folded repeats are said when their time comes, even when no further write follows.
@@ -125,6 +190,7 @@ class tWatchLines : public MainForm::TServiceSink {
   }
 
   tContext& ctx_;
+  const bool json_;
   std::map<int, tShown> shown_;
   QTimer folded_;
 };
@@ -149,7 +215,7 @@ int WatchCommand(tContext& Ctx) {
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);
 
-  tWatchLines lines(Ctx);
+  tWatchLines lines(Ctx, Ctx.Args.Flags.count("--json") > 0);
   MainForm::tWatchOptions options;
   // As it is now; a file the service removed is not created again from here.
   options.SettingsCaller = std::string("corvanctl.Watch:") + "100";

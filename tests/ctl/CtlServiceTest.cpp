@@ -1,4 +1,7 @@
 // status and watch beside the simulated service.
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -157,4 +160,48 @@ TEST_F(CtlServiceTest, WatchSaysHowManyRepeatsOfAHeartbeatItFolded) {
   // busy machine may read two writes as one).
   EXPECT_LE(shown + folded, writes) << watch.out();
   EXPECT_GE(shown + folded, writes / 2) << watch.out();
+}
+
+TEST_F(CtlServiceTest, WatchJsonGivesTheSameEventsAsJsonLines) {
+  std::filesystem::copy_file(kServiceSim, dir.file("corvansrvc.exe"));
+  SimProcess watch(kCorvanCtl, {"--folder", dir.path(), "watch", "--json"});
+  for (int i = 0; i < 200 && watch.err().find("watching") == std::string::npos; ++i)
+    watch.waitForOutput("\n", ms(25));
+  ASSERT_NE(watch.err().find("watching"), std::string::npos) << watch.err();
+
+  auto service = StartService({"0 going 3", "200 serial PAGE\r\nTWO", "400 msg CorvanSrvc: Disconnected from x",
+                               "600 host 10.99.0.1", "800 udp PACKET"});
+  ASSERT_TRUE(watch.waitForOutput("\"Text\":\"PACKET\"")) << watch.out();
+  // The same text again within a second is folded, and the count said a little later.
+  dir.write("CORVANSRVC-UDPLISTEN-HEARTBEAT.TXT", "PACKET");
+  ASSERT_TRUE(watch.waitForOutput("\"Event\":\"Repeated\"")) << watch.out();
+  EXPECT_EQ(watch.stop(), 0);
+
+  // Each line one object whose first member is the time, then the event's members.
+  std::vector<std::string> events;
+  std::istringstream lines(watch.out());
+  const QRegularExpression iso("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$");
+  for (std::string line; std::getline(lines, line);) {
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << line;
+    ASSERT_TRUE(doc.isObject()) << line;
+    QJsonObject object = doc.object();
+    EXPECT_TRUE(iso.match(object.take("Time").toString()).hasMatch()) << line;
+    events.push_back(QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString());
+    EXPECT_TRUE(line.starts_with("{\"Time\":\"")) << line;
+  }
+  // (Qt writes the members back sorted by name.)
+  const std::vector<std::string> expected = {
+      R"({"Event":"Settings","WWWHostActive":"127.0.0.1"})",
+      R"({"Event":"Heartbeat","Feed":"vendor","GoingCount":3,"Text":"INFO:V=3.1.0.12 G=3 "})",
+      R"({"Event":"Heartbeat","Feed":"serial","GoingCount":null,"Text":"PAGE\r\nTWO"})",
+      R"({"Alarm":true,"Event":"Message","HintText":"The Corvan service cannot connect to the Tarnex server. )"
+      R"(Check that you can PING:- \"127.0.0.1\"","PrintingReady":false,"StatusText":"Disconnected from 127.0.0.1",)"
+      R"("Text":"CorvanSrvc: Disconnected from x"})",
+      R"({"Event":"Settings","WWWHostActive":"10.99.0.1"})",
+      R"({"Event":"Heartbeat","Feed":"udp","GoingCount":null,"Text":"PACKET"})",
+      R"({"Count":1,"Event":"Repeated","Feed":"udp","Of":"Heartbeat","Text":"PACKET"})",
+  };
+  EXPECT_EQ(events, expected) << watch.out();
 }
