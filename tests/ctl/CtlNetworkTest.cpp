@@ -117,6 +117,18 @@ TEST_F(CtlNetworkTest, BroadcastTestSendsTheDummyPageOnBothPorts) {
   EXPECT_TRUE(edited.front().bytes.ends_with(" MY PAGE INC:S12 20/06/22 14:30 TEST ")) << edited.front().bytes;
 }
 
+TEST_F(CtlNetworkTest, TheDemosDummyPageIsAnIncidentOfTheDemosUnit) {
+  // scripts/demo puts these two files beside a panel whose main unit is STT.
+  dir.write("VEKUnits.xml", ReadTestData("tools/VEKUnits.xml"));
+  dir.write("DummyPage.txt", ReadTestData("tools/DummyPage.txt"));
+  EditSettings([] { Lib::gCorvanSettings.MainUnit = "STT"; });
+  UdpListener pages(15167);
+  const CtlResult r = Ctl({"broadcast-test"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out.starts_with("Incident 9123 for STT was broadcast on 255.255.255.255.\n")) << r.out;
+  EXPECT_EQ(pages.receive(1, ms(2000)).size(), 1u);
+}
+
 TEST_F(CtlNetworkTest, BroadcastTestWithoutADummyPageSendsNothing) {
   UdpListener pages(15167);
   // A folder in the file's place: it can neither be read nor created.
