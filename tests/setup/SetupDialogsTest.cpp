@@ -424,3 +424,22 @@ TEST_F(SetupDialogs, AFolderFromTheSettingsIsShownAsWritten) {
   EXPECT_EQ(Text(advanced->lblPDWLogPathCaption), "PDW log path: " + folder);  // a field shows text as written
   EXPECT_FALSE(fifo.Opened()) << "a picture named in the folder was loaded";
 }
+
+TEST_F(SetupDialogs, ALongPDWFolderScrollsInItsFieldInsteadOfWideningTheDialog) {
+  WriteSettings([] { Lib::gCorvanSettings.PDWLogPath = "/var/pdw"; });
+  advanced->RefreshAdvancedSetupForm();
+  advanced->show();
+  QCoreApplication::processEvents();
+  const QSize usual = advanced->size();
+
+  const std::string folder = "/srv/pager-decoders/pdw-flex-receiver-north-eastern-hills/logs/" + std::string(28, 'x');
+  ASSERT_EQ(folder.size(), 91u);
+  WriteSettings([&] { Lib::gCorvanSettings.PDWLogPath = folder; });
+  advanced->RefreshAdvancedSetupForm();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(advanced->size(), usual);
+  // The field shows the caption first and keeps the whole folder for scrolling.
+  EXPECT_EQ(advanced->lblPDWLogPathCaption->cursorPosition(), 0);
+  EXPECT_EQ(Text(advanced->lblPDWLogPathCaption), "PDW log path: " + folder);
+  advanced->hide();
+}
