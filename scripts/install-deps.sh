@@ -29,6 +29,9 @@ packages=(
   xdg-utils
   # promtool checks corvanctl metrics; Debian ships it only inside the server's package
   prometheus
+  # the desktop tests: a window manager and the X tools that read windows back, a private
+  # session bus for the StatusNotifierItem host, a headless Wayland compositor
+  openbox x11-utils dbus weston qt6-wayland
 )
 
 missing=()

@@ -16,8 +16,8 @@
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
 #include "FifoProbe.h"
-#include "FixedClock.h"
 #include "Hermetic.h"
+#include "SiteSettings.h"
 #include "TempFolder.h"
 #include "UdpListener.h"
 
@@ -32,15 +32,7 @@ class ProgramTest : public ::testing::Test {
   void SetUp() override {
     CORVAN_REQUIRE_HERMETIC_NETWORK();
     std::filesystem::copy_file(CORVANCONTROL_PROGRAM, dir.file("corvancontrol"));
-    // A settings file, so that no fresh-install question waits for an answer.
-    corvantest::ResetGlobalSettings();
-    Lib::gCorvanSettings = {};
-    Lib::gVEKSettings = {};
-    Lib::gCorvanSettings.CorvanSrvcSettingsFilePath = dir.file("CorvanSrvc-Settings.xml");
-    Lib::GetCorvanSettings("test");
-    Lib::gVEKSettings.WWWHost = "127.0.0.1";
-    Lib::gCorvanSettings.MainUnit = "STT";
-    Lib::SaveCorvanSettings();
+    corvantest::WriteSiteSettings(dir.file("CorvanSrvc-Settings.xml"));
   }
 
   void TearDown() override {

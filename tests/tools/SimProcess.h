@@ -26,6 +26,7 @@ class SimProcess {
   // SIGTERM, then the exit code as waitForExit gives it.
   int stop(ms timeout = ms(10000));
 
+  pid_t pid() const { return pid_; }
   const std::string& out() const { return out_; }
   const std::string& err() const { return err_; }
 
