@@ -12,6 +12,7 @@
 #include "NumberText.h"
 #include "SettingsFields.h"
 #include "SetupRules.h"
+#include "StorableSettings.h"
 #include "TextUtils.h"
 
 namespace corvanctl {
@@ -99,20 +100,6 @@ const tSetting& FindSetting(const std::string& Name) {
   throw EUsage("unknown setting '" + EscapeValue(Name) + "'");
 }
 
-struct tRecords {
-  Lib::tCorvanSettings Corvan;
-  Lib::tVEKSettings VEK;
-  brix32::tLog Log;
-};
-
-tRecords Snapshot() { return {gCorvanSettings, gVEKSettings, brix32::gGlobalSettings.Log}; }
-
-void Restore(const tRecords& Records) {
-  gCorvanSettings = Records.Corvan;
-  gVEKSettings = Records.VEK;
-  brix32::gGlobalSettings.Log = Records.Log;
-}
-
 // Every setting's value, in the order of Settings().
 std::vector<std::string> Values() {
   std::vector<std::string> values;
@@ -166,26 +153,20 @@ std::vector<std::string> Apply(const tChanges& Changes) {
   return notes;
 }
 
-// The file is read back by searching lines for tags, without escapes: a value that would
-// not read back as it was given (a line end, a tag, an empty address) is refused.
+// A value the file would not give back as it was given (a line end, a tag, an empty
+// address) is refused; the settings named on the command line are blamed first.
 void RequireStorable(const tChanges& Changes) {
-  const tRecords wanted = Snapshot();
-  const std::vector<std::string> wantedValues = Values();
-  const std::string text = Lib::BuildCorvanSettingsText();
-  // From empty records, so that a setting whose line another value took over shows.
-  Restore({});
-  Lib::ReadCorvanSettingsText(text);
-  const std::vector<std::string> readBack = Values();
-  Restore(wanted);
-  // The settings named on the command line first: theirs is the value to blame.
-  std::vector<std::size_t> order;
-  for (const auto& change : Changes) order.push_back(static_cast<std::size_t>(change.first - Settings().data()));
-  for (std::size_t i = 0; i < Settings().size(); ++i) order.push_back(i);
-  for (const std::size_t i : order)
-    if (Settings()[i].Set && readBack[i] != wantedValues[i])
-      throw EUsage(std::string(Settings()[i].Name) + ": '" + EscapeValue(wantedValues[i]) +
-                   "' cannot be stored in the settings file (it would read back as '" +
-                   EscapeValue(readBack[i]) + "')");
+  const std::vector<Lib::tUnstorableSetting> unstorable = Lib::UnstorableSettings();
+  std::vector<const Lib::tUnstorableSetting*> blamed;
+  for (const auto& change : Changes)
+    for (const Lib::tUnstorableSetting& u : unstorable)
+      if (u.Name == change.first->Name) blamed.push_back(&u);
+  for (const Lib::tUnstorableSetting& u : unstorable)
+    if (FindSetting(u.Name).Set) blamed.push_back(&u);
+  if (blamed.empty()) return;
+  const Lib::tUnstorableSetting& u = *blamed.front();
+  throw EUsage(u.Name + ": '" + EscapeValue(u.Value) + "' cannot be stored in the settings file (it would read back as '" +
+               EscapeValue(u.ReadBack) + "')");
 }
 
 int Set(tContext& Ctx) {

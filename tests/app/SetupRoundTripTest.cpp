@@ -3,12 +3,12 @@
 // notification-area icon or shown on a desktop without one.
 #include <QWidget>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "CommandsFixture.h"
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
+#include "StorableSettings.h"
 
 using apptest::CommandsTest;
 
@@ -25,45 +25,10 @@ void PrintTo(const tRoundTrip& c, std::ostream* os) {
   *os << (c.Tray ? "with a tray, " : "without a tray, ") << static_cast<int>(c.Close);
 }
 
-using tSettingValues = std::vector<std::pair<std::string, std::string>>;
-
-std::string TrueFalse(bool b) { return b ? "True" : "False"; }
+using tSettingValues = std::vector<Lib::tSettingText>;
 
 // Every setting of the file's text, by name, as the settings library reads it back.
-tSettingValues FileSettings(const std::string& text) {
-  const Lib::tCorvanSettings corvan = Lib::gCorvanSettings;
-  const Lib::tVEKSettings vek = Lib::gVEKSettings;
-  const brix32::tLog log = brix32::gGlobalSettings.Log;
-  Lib::gCorvanSettings = {};
-  Lib::gVEKSettings = {};
-  brix32::gGlobalSettings.Log = {};
-  Lib::ReadCorvanSettingsText(text);
-  const Lib::tCorvanSettings& c = Lib::gCorvanSettings;
-  const Lib::tVEKSettings& v = Lib::gVEKSettings;
-  const brix32::tLog& l = brix32::gGlobalSettings.Log;
-  tSettingValues values = {
-      {"SerialComms", c.SerialComms},
-      {"ProcessTarnexTCPFeed", TrueFalse(c.ProcessTarnexTCPFeed)},
-      {"WWWHost", v.WWWHost},
-      {"WWWHostAlt", v.WWWHostAlt},
-      {"WWWHostActive", v.WWWHostActive},
-      {"URI", v.URI},
-      {"ProcessVEKUnits", c.ProcessVEKUnits},
-      {"UDPAddr", c.UDPAddr},
-      {"UDPListenPort", std::to_string(c.UDPListenPort)},
-      {"PrintTestPageAtStartup", TrueFalse(c.PrintTestPageAtStartup)},
-      {"EnablePrinting", std::to_string(c.EnablePrinting)},
-      {"PrintCFSTasks", TrueFalse(c.PrintCFSTasks)},
-      {"MainUnit", c.MainUnit},
-      {"DaysOfLogFilesRetained", std::to_string(l.DaysOfLogFilesRetained)},
-      {"PDWLogPath", c.PDWLogPath},
-      {"SyslogServer", l.SyslogServer},
-  };
-  Lib::gCorvanSettings = corvan;
-  Lib::gVEKSettings = vek;
-  brix32::gGlobalSettings.Log = log;
-  return values;
-}
+tSettingValues FileSettings(const std::string& text) { return Lib::ReadSettingTexts(text); }
 
 // A value short enough to read in a failure message.
 std::string Shown(const std::string& value) {
@@ -121,8 +86,8 @@ class SetupRoundTrip : public CommandsTest, public ::testing::WithParamInterface
     const tSettingValues now = FileSettings(dir.read("CorvanSrvc-Settings.xml"));
     ASSERT_EQ(now.size(), stored.size());
     for (std::size_t i = 0; i < now.size(); ++i)
-      EXPECT_TRUE(now[i].second == stored[i].second)
-          << now[i].first << " was " << Shown(stored[i].second) << ", is " << Shown(now[i].second);
+      EXPECT_TRUE(now[i].Value == stored[i].Value)
+          << now[i].Name << " was " << Shown(stored[i].Value) << ", is " << Shown(now[i].Value);
   }
 
   std::unique_ptr<MainForm::TfrmMain> form;

@@ -1,11 +1,13 @@
 // The line rules of the settings reader and the texts of the writer, on text in memory.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "SettingsTestSupport.h"
+#include "StorableSettings.h"
 #include "TempFolder.h"
 
 using settingstest::Field;
@@ -231,6 +233,40 @@ TEST_F(SettingsRulesTest, WrittenValueTexts) {
   EXPECT_NE(
       Lib::BuildCorvanSettingsText().find("\r\n  <UDPListenPort>-2147483648</UDPListenPort>\r\n"),
       std::string::npos);
+}
+
+TEST_F(SettingsRulesTest, ValuesTheFileCannotGiveBackAreNamedWithWhatItWouldGive) {
+  struct Case {
+    const char* name;
+    std::function<void()> set;
+    std::vector<std::string> unstorable;  // name=value>read back
+  } cases[] = {
+      {"every field set", [] {}, {}},
+      {"markup and comment ends are text", [] { Lib::gVEKSettings.WWWHost = "<b>h</b> --> <!--"; }, {}},
+      {"another setting's tag takes the line",
+       [] { Lib::gVEKSettings.WWWHost = "a<UDPAddr>b"; },
+       {"WWWHost=a<UDPAddr>b>"}},
+      {"its own closing tag", [] { Lib::gCorvanSettings.MainUnit = "A</MainUnit>B"; }, {"MainUnit=A</MainUnit>B>A"}},
+      {"a line end", [] { Lib::gCorvanSettings.SerialComms = "COM1\r\nX"; }, {"SerialComms=COM1\r\nX>COM1"}},
+      {"an empty URI reads as the default", [] { Lib::gVEKSettings.URI.clear(); }, {"URI=>/vek/rezedozo.dll"}},
+      {"two at once, in the file's order",
+       [] {
+         Lib::gCorvanSettings.PDWLogPath = "\n";
+         Lib::gVEKSettings.WWWHostAlt = "<MainUnit>";
+       },
+       {"WWWHostAlt=<MainUnit>>", "PDWLogPath=\n>"}},
+  };
+  for (const Case& c : cases) {
+    settingstest::ResetRecords();
+    settingstest::SetAllFields();
+    c.set();
+    const std::string before = settingstest::Snapshot();
+    std::vector<std::string> found;
+    for (const Lib::tUnstorableSetting& u : Lib::UnstorableSettings())
+      found.push_back(u.Name + "=" + u.Value + ">" + u.ReadBack);
+    EXPECT_EQ(found, c.unstorable) << c.name;
+    EXPECT_EQ(settingstest::Snapshot(), before) << c.name << ": the records changed";
+  }
 }
 
 TEST_F(SettingsRulesTest, ServiceVersionIsTheWholeFileFoundIgnoringCase) {
