@@ -203,7 +203,7 @@ TfrmSetupAdvanced::TfrmSetupAdvanced(platform::Dialogs& Dialogs) : QDialog(nullp
 
   SetupWidgets::LayOutDialog(this, rows, cmdPhoneHome, cmdCancel, cmdOK);
 
-  connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOKClick(); });
   connect(cmdCancel, &QPushButton::clicked, this, &TfrmSetupAdvanced::reject);
   connect(cmdBrowsePDWLogPath, &QPushButton::clicked, this, [this] { cmdBrowsePDWLogPathClick(); });
   connect(chkProcessTarnexTCPFeed, &QCheckBox::toggled, this, [this] { chkProcessTarnexTCPFeedClick(); });
@@ -286,6 +286,28 @@ void TfrmSetupAdvanced::txtSerialCommsChange() {
   } else {
     chkProcessTarnexTCPFeed->setEnabled(true);
   }
+}
+
+void TfrmSetupAdvanced::PutControlValues(SetupForm::tSetupControlValues& Values) const {
+  Values.WWWHost = S(txtWWWHost->text());
+  Values.SerialComms = S(txtSerialComms->text());
+  Values.ProcessTarnexTCPFeed = chkProcessTarnexTCPFeed->isChecked();
+  Values.ProcessUDPBroadcastPackets = chkProcessUDPBroadcastPackets->isChecked();
+  Values.PDWLogPath = S(lblPDWLogPath->text());
+  Values.BroadcastAddr = S(txtBroadcastAddr->text());
+  Values.PrintCFSTasks = chkPrintCFStasks->isChecked();
+  Values.ProcessVEKUnits = S(txtProcessVEKUnits->text());
+}
+
+void TfrmSetupAdvanced::cmdOKClick() {
+  // The setup dialog's own fields are judged by its OK, which saves both dialogs' fields.
+  SetupForm::tSetupControlValues values;
+  PutControlValues(values);
+  if (const std::optional<std::string> refused = SetupForm::UnstorableSetupValue(values, true)) {
+    dialogs_.ShowMessage(*refused);
+    return;
+  }
+  accept();
 }
 
 void TfrmSetupAdvanced::reject() {

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "Dialogs.h"
+#include "SetupRules.h"
 #include "SetupWidgets.h"
 
 namespace SetupAdvancedForm {
@@ -59,6 +60,8 @@ class TfrmSetupAdvanced : public QDialog {
   void RefreshAdvancedSetupForm();
   // Checked while the service listens; greyed when it reported that it could not bind.
   void SetUDPBox(std::int32_t UDPListenPort);
+  // What this dialog's controls hold now, into their fields of Values.
+  void PutControlValues(SetupForm::tSetupControlValues& Values) const;
 
   // ---- handlers ----
   void cmdBrowsePDWLogPathClick();
@@ -69,6 +72,9 @@ class TfrmSetupAdvanced : public QDialog {
   void Button4Click();
   // Sends the phone-home report with a test event and says whether it left.
   void cmdPhoneHomeClick();
+  // OK: a value of this dialog that the settings file could not give back as it is keeps
+  // the dialog open, and a message names its field.
+  void cmdOKClick();
   // Cancel (also Escape): the stored PDW log folder comes back before the dialog closes.
   void reject() override;
 

@@ -80,7 +80,7 @@ TfrmSetup::TfrmSetup(platform::Dialogs& Dialogs) : QDialog(nullptr), dialogs_(Di
   SetupWidgets::LayOutDialog(this, rows, cmdAdvanced, cmdCancel, cmdOK);
   SetupWidgets::ShowLabelsAsPlainText(this);
 
-  connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOKClick(); });
   connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(cmdAdvanced, &QPushButton::clicked, this, [this] { cmdAdvancedClick(); });
   connect(chkEnablePrinting, &QCheckBox::toggled, this, [this] { chkEnablePrintingClick(); });
@@ -135,23 +135,27 @@ void TfrmSetup::RefreshSetupForm() {
   });
 }
 
-void TfrmSetup::ApplySetupControls() {
-  const SetupAdvancedForm::TfrmSetupAdvanced& advanced = Advanced();
+tSetupControlValues TfrmSetup::ControlValues() const {
   tSetupControlValues values;
   values.MainUnit = S(txtMainUnit->text());
-  values.WWWHost = S(advanced.txtWWWHost->text());
-  values.SerialComms = S(advanced.txtSerialComms->text());
-  values.ProcessTarnexTCPFeed = advanced.chkProcessTarnexTCPFeed->isChecked();
-  values.ProcessUDPBroadcastPackets = advanced.chkProcessUDPBroadcastPackets->isChecked();
   values.PrintTestPageAtStartup = chkPrintTestPageAtStartup->isChecked();
   values.EnablePrintingEnabled = chkEnablePrinting->isEnabledTo(this);
   values.EnablePrintingChecked = chkEnablePrinting->isChecked();
-  values.PDWLogPath = S(advanced.lblPDWLogPath->text());
-  values.BroadcastAddr = S(advanced.txtBroadcastAddr->text());
-  values.PrintCFSTasks = advanced.chkPrintCFStasks->isChecked();
-  values.ProcessVEKUnits = S(advanced.txtProcessVEKUnits->text());
-  ApplySetupValues(values);
+  Advanced().PutControlValues(values);
+  return values;
+}
+
+void TfrmSetup::ApplySetupControls() {
+  ApplySetupValues(ControlValues());
   Lib::SaveCorvanSettings();
+}
+
+void TfrmSetup::cmdOKClick() {
+  if (const std::optional<std::string> refused = UnstorableSetupValue(ControlValues(), false)) {
+    dialogs_.ShowMessage(*refused);
+    return;
+  }
+  accept();
 }
 
 void TfrmSetup::cmdAdvancedClick() {

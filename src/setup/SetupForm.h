@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "Dialogs.h"
+#include "SetupRules.h"
 #include "SetupWidgets.h"
 
 namespace SetupAdvancedForm {
@@ -44,8 +45,13 @@ class TfrmSetup : public QDialog {
   // Ends the open dialog as cancelled: at once when it shows, or as soon as the advanced
   // dialog it hides behind has closed (a hidden dialog's loop cannot be ended).
   void Cancel();
+  // What the controls of both dialogs hold now, as OK would save it.
+  tSetupControlValues ControlValues() const;
 
   // ---- handlers ----
+  // OK: a value the settings file could not give back as it is keeps the dialog open,
+  // and a message names its field.
+  void cmdOKClick();
   void cmdAdvancedClick();
   // Any change of the printing box's state, by the user or by FillSetupControls.
   void chkEnablePrintingClick();

@@ -2,13 +2,16 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "CorvanSettings.h"
 #include "Counterparts.h"
 #include "FileUtils.h"
 #include "ReportParser.h"
 #include "ServiceFileRead.h"
+#include "StorableSettings.h"
 #include "Syslog.h"
 #include "TextUtils.h"
 
@@ -29,6 +32,52 @@ void ApplySetupValues(const tSetupControlValues& Values) {
   s.PrintCFSTasks = Values.PrintCFSTasks;
   // Without a filter the service prints for the unit typed above, as typed.
   s.ProcessVEKUnits = Values.ProcessVEKUnits.empty() ? Values.MainUnit : Values.ProcessVEKUnits;
+}
+
+namespace {
+
+// The dialogs' fields that take text, in the order the operator meets them.
+struct tTextField {
+  const char* Setting;
+  const char* Caption;
+  bool Advanced;
+};
+constexpr tTextField kTextFields[] = {
+    {"MainUnit", "Main unit", false},
+    {"WWWHost", "Tarnex server", true},
+    {"PDWLogPath", "PDW log file path", true},
+    {"UDPAddr", "UDP broadcast address", true},
+    {"ProcessVEKUnits", "Process Unit", true},
+    {"SerialComms", "Corvan300 serial port settings", true},
+};
+
+// Whether the value of Setting came from Field: an empty unit filter takes the main unit
+// as typed, so the main unit's field is the one to change.
+bool CameFrom(const tTextField& Field, std::string_view Setting, const tSetupControlValues& Values) {
+  if (Setting == "ProcessVEKUnits" && Values.ProcessVEKUnits.empty()) Setting = "MainUnit";
+  return Setting == Field.Setting;
+}
+
+// A value short enough for a message box.
+std::string Shown(const std::string& Value) {
+  constexpr std::size_t kShown = 60;
+  return Value.size() <= kShown ? Value : Value.substr(0, kShown) + "...";
+}
+
+}  // namespace
+
+std::optional<std::string> UnstorableSetupValue(const tSetupControlValues& Values, bool AdvancedFieldsOnly) {
+  const std::vector<Lib::tUnstorableSetting> unstorable =
+      Lib::UnstorableSettings([&] { ApplySetupValues(Values); });
+  for (const tTextField& field : kTextFields) {
+    if (AdvancedFieldsOnly && !field.Advanced) continue;
+    for (const Lib::tUnstorableSetting& u : unstorable)
+      if (CameFrom(field, u.Name, Values))
+        return std::string(field.Caption) + ": '" + Shown(u.Value) +
+               "' cannot be stored in the settings file (it would read back as '" + Shown(u.ReadBack) +
+               "'). Change it, or cancel to keep the stored settings.";
+  }
+  return std::nullopt;
 }
 
 std::int32_t EnablePrintingFromBox(bool Enabled, bool Checked) {

@@ -2,6 +2,7 @@
 // What the two setup dialogs do with values, kept apart from the widgets: how the controls
 // map onto the settings, and the texts of the two network tests.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "DateTime.h"
@@ -27,6 +28,14 @@ struct tSetupControlValues {
 
 // Copies the values into gCorvanSettings and gVEKSettings (the file is not written).
 void ApplySetupValues(const tSetupControlValues& Values);
+
+// The settings file holds each value on one line and finds it by its tag: a value it would
+// give back otherwise (one holding another setting's tag, say) would change settings the
+// operator never touched. The message refusing the first field whose value OK would save
+// so, naming the field (the main unit's for an empty unit filter, which takes it); nothing
+// when the file can hold them all. With AdvancedFieldsOnly only the fields of the
+// advanced dialog are looked at. The records are left as they are.
+std::optional<std::string> UnstorableSetupValue(const tSetupControlValues& Values, bool AdvancedFieldsOnly);
 
 // 2 while the box is greyed (the service has no default printer), else 1 or 0.
 std::int32_t EnablePrintingFromBox(bool Enabled, bool Checked);

@@ -443,3 +443,75 @@ TEST_F(SetupDialogs, ALongPDWFolderScrollsInItsFieldInsteadOfWideningTheDialog) 
   EXPECT_EQ(Text(advanced->lblPDWLogPathCaption), "PDW log path: " + folder);
   advanced->hide();
 }
+
+TEST_F(SetupDialogs, AValueTheFileCannotGiveBackKeepsTheDialogOpenNamingItsField) {
+  WriteSettings([] {
+    Lib::gCorvanSettings.MainUnit = "STT";
+    Lib::gCorvanSettings.ProcessVEKUnits = "STT";
+    Lib::gVEKSettings.WWWHost = "127.0.0.1";
+  });
+  const std::string stored = dir.read("CorvanSrvc-Settings.xml");
+  // Each text field holding a closing tag: the file would give back what precedes it.
+  struct Case {
+    const char* caption;
+    std::function<void(const QString&)> type;
+    const char* element;  // whose closing tag the value holds
+    bool advancedField;
+  };
+  const Case cases[] = {
+      // The main unit is upper-cased, so its own tag cannot be typed; an empty unit filter
+      // takes it as typed.
+      {"Main unit",
+       [&](const QString& v) {
+         setup->txtMainUnit->setText(v);
+         advanced->txtProcessVEKUnits->setText("");
+       },
+       "ProcessVEKUnits", false},
+      {"Tarnex server", [&](const QString& v) { advanced->txtWWWHost->setText(v); }, "WWWHost", true},
+      {"PDW log file path", [&](const QString& v) { advanced->lblPDWLogPath->setText(v); }, "PDWLogPath", true},
+      {"UDP broadcast address", [&](const QString& v) { advanced->txtBroadcastAddr->SetValue(v); }, "UDPAddr",
+       true},
+      {"Process Unit", [&](const QString& v) { advanced->txtProcessVEKUnits->setText(v); }, "ProcessVEKUnits",
+       true},
+      {"Corvan300 serial port settings", [&](const QString& v) { advanced->txtSerialComms->setText(v); },
+       "SerialComms", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.caption);
+    const std::string value = std::string("a</") + c.element + ">b";
+    const std::string refusal = std::string(c.caption) + ": '" + value +
+                                "' cannot be stored in the settings file (it would read back as 'a'). Change "
+                                "it, or cancel to keep the stored settings.";
+    // The dialog the field is on refuses its OK, and so does the setup dialog's, which
+    // saves the fields of both.
+    std::vector<std::pair<QDialog*, QPushButton*>> oks = {{setup.get(), setup->cmdOK}};
+    if (c.advancedField) oks.push_back({advanced.get(), advanced->cmdOK});
+    for (const auto& [dialog, ok] : oks) {
+      setup->FillSetupControls();
+      c.type(platform::Q(value));
+      dialogs.ClearCalls();
+      dialogs.Message();
+      bool stillOpen = false;
+      WhenModal([&, dialog = dialog, ok = ok] {
+        ok->click();
+        stillOpen = dialog->isVisible();
+        dialog->reject();
+      });
+      EXPECT_EQ(dialog->exec(), QDialog::Rejected);
+      EXPECT_TRUE(stillOpen);
+      ASSERT_EQ(dialogs.Calls().size(), 1u);
+      EXPECT_EQ(dialogs.Calls()[0].Text, refusal);
+      EXPECT_EQ(dir.read("CorvanSrvc-Settings.xml"), stored);
+    }
+  }
+
+  // What the file gives back as it is goes through, markup and comment ends included.
+  setup->FillSetupControls();
+  advanced->txtWWWHost->setText("<b>10.99.0.1</b> --> <!--");
+  dialogs.ClearCalls();
+  WhenModal([&] { setup->cmdOK->click(); });
+  EXPECT_EQ(setup->exec(), QDialog::Accepted);
+  EXPECT_TRUE(dialogs.Calls().empty());
+  setup->ApplySetupControls();
+  EXPECT_EQ(Stored().VEK.WWWHost, "<b>10.99.0.1</b> --> <!--");
+}
