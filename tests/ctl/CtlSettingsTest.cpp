@@ -251,6 +251,18 @@ TEST_F(CtlSettingsTest, AFileThatCannotBeReadIsNeverReplaced) {
   EXPECT_EQ(read.status, 1);
   EXPECT_EQ(read.err, "corvanctl: \"" + file + "\" is not a regular file\n");
 
+  // A file larger than the reader takes (sparse: nothing reaches the disk).
+  std::filesystem::remove(file);
+  dir.write("CorvanSrvc-Settings.xml", serviceFile);
+  const std::uintmax_t tooLarge = 64 * 1024 * 1024 + 1;
+  std::filesystem::resize_file(file, tooLarge);
+  const CtlResult large = Ctl({"settings", "set", "UDPListenPort", "0"});
+  EXPECT_EQ(large.status, 1);
+  EXPECT_EQ(large.out, "");
+  EXPECT_EQ(large.err, "corvanctl: \"" + file + "\" is larger than 64 MB; nothing was changed\n");
+  EXPECT_EQ(std::filesystem::file_size(file), tooLarge);
+  std::filesystem::remove(file);
+
   // Another account's file this one may not read, in a folder both may write: run as
   // "nobody" where the test can start a process under another account.
   if (RunResult("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "true"}).status != 0)

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "FileUtils.h"
 #include "Hermetic.h"
 #include "ScopedMount.h"
 #include "SettingsTestSupport.h"
@@ -267,6 +268,13 @@ TEST_F(SettingsFileTest, AFileThatCannotBeReadIsReportedAndNeverReplaced) {
        },
        -1, "\"" + path + "\" cannot be read: Permission denied"},
       {"FIFO", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); }, -1, "\"" + path + "\" is not a regular file"},
+      // Beyond what the reader takes (sparse, so nothing is written to the disk).
+      {"larger than the limit",
+       [&] {
+         data.write(kSettingsName, serviceFile);
+         std::filesystem::resize_file(path, brix32::kFileToBinLimit + 1);
+       },
+       -1, "\"" + path + "\" is larger than 64 MB"},
       // Counts as missing, and cannot be created: the defaults stay in memory.
       {"link to nothing", [&] { std::filesystem::create_symlink(program.file("gone"), path); }, 1, ""},
   };
@@ -298,7 +306,8 @@ TEST_F(SettingsFileTest, AFileThatCannotBeReadIsReportedAndNeverReplaced) {
     ASSERT_EQ(::lstat(path.c_str(), &after), 0) << c.name;
     EXPECT_EQ(after.st_ino, planted.st_ino) << c.name;
     EXPECT_EQ(after.st_mode, planted.st_mode) << c.name;
-    if (S_ISREG(after.st_mode)) {
+    EXPECT_EQ(after.st_size, planted.st_size) << c.name;
+    if (S_ISREG(after.st_mode) && after.st_size < 4096) {
       EXPECT_EQ(data.read(kSettingsName), serviceFile) << c.name;
     }
     EXPECT_FALSE(program.exists("gone")) << c.name;
