@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -361,10 +362,14 @@ TEST_F(CommandsTest, ALinkOrTaskSheetThatCannotBeOpenedIsReported) {
 
 class VersionsReportTest : public CommandsTest {
  protected:
+  // What the simulated host says comes in milliseconds; a loaded machine running
+  // sanitized builds may take seconds.
+  static constexpr std::chrono::seconds kHostLimit{60};
+
   void StartHost(std::vector<std::string> args) {
     args.insert(args.end(), {"--phonehome-log", runtime.file("phonehome.log")});
     host = std::make_unique<corvantest::SimProcess>(CORVAN_HOSTSIM_EXE, args);
-    ASSERT_TRUE(host->waitForOutput("ready")) << host->err();
+    ASSERT_TRUE(host->waitForOutput("ready", kHostLimit)) << host->err();
   }
   // Clicks About with the host on loopback; the report's text.
   std::string About() {
@@ -410,7 +415,7 @@ TEST_F(VersionsReportTest, AllAtTheirLatestVersionHasNoFooter) {
             " - SheetPress.EXE version: 2.0.0.7  - At latest version\n"
             "\n");
   // One after the other, in this order.
-  EXPECT_TRUE(host->waitForOutput("/downloads/SheetPress.xml -> 200")) << host->out();
+  EXPECT_TRUE(host->waitForOutput("/downloads/SheetPress.xml -> 200", kHostLimit)) << host->out();
   const std::string& log = host->out();
   const std::size_t control = log.find("/downloads/corvancontrol.xml -> 200");
   const std::size_t service = log.find("/downloads/corvansrvc.xml -> 200");
