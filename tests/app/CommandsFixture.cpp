@@ -21,12 +21,7 @@ void CommandsTest::SetUp() {
 }
 
 void CommandsTest::TearDown() {
-  SetupForm::frmSetup = nullptr;
-  SetupAdvancedForm::frmSetupAdvanced = nullptr;
-  NewTaskFrom::frmNewTask = nullptr;
-  newTask.reset();
-  advanced.reset();
-  setup.reset();
+  EndDialogs();
   ::setenv("PATH", oldPath_.c_str(), 1);
   MainFormTest::TearDown();
 }
@@ -41,6 +36,15 @@ std::unique_ptr<MainForm::TfrmMain> CommandsTest::StartWithDialogs() {
   newTask = std::make_unique<NewTaskFrom::TfrmNewTask>();
   NewTaskFrom::frmNewTask = newTask.get();
   return form;
+}
+
+void CommandsTest::EndDialogs() {
+  SetupForm::frmSetup = nullptr;
+  SetupAdvancedForm::frmSetupAdvanced = nullptr;
+  NewTaskFrom::frmNewTask = nullptr;
+  newTask.reset();
+  advanced.reset();
+  setup.reset();
 }
 
 void CommandsTest::ShowForm(MainForm::TfrmMain& form) {

@@ -19,8 +19,11 @@ class CommandsTest : public MainFormTest {
   void SetUp() override;
   void TearDown() override;
 
-  // Start() and then the setup dialogs and the task dialog, in the program's order.
+  // Start() and then the setup dialogs and the task dialog, in the program's order, all
+  // with the same dialogs port.
   std::unique_ptr<MainForm::TfrmMain> StartWithDialogs();
+  // The three dialogs gone, as at the program's end.
+  void EndDialogs();
   // The window as a click on the notification-area icon leaves it: shown.
   void ShowForm(MainForm::TfrmMain& form);
 

@@ -72,15 +72,19 @@ bool SimProcess::pump(ms wait) {
 
 bool SimProcess::reap() {
   if (exited_) return true;
-  if (::waitpid(pid_, &status_, WNOHANG) == pid_) exited_ = true;
+  if (::wait4(pid_, &status_, WNOHANG, &usage_) == pid_) exited_ = true;
   return exited_;
 }
 
-bool SimProcess::waitForOutput(const std::string& text, ms timeout) {
+bool SimProcess::waitForOutput(const std::string& text, ms timeout) { return waitFor(out_, text, timeout); }
+
+bool SimProcess::waitForError(const std::string& text, ms timeout) { return waitFor(err_, text, timeout); }
+
+bool SimProcess::waitFor(const std::string& stream, const std::string& text, ms timeout) {
   const auto deadline = Clock::now() + timeout;
-  while (out_.find(text) == std::string::npos) {
+  while (stream.find(text) == std::string::npos) {
     if (Clock::now() >= deadline) return false;
-    if (!pump(ms(50)) && reap()) return out_.find(text) != std::string::npos;
+    if (!pump(ms(50)) && reap()) return stream.find(text) != std::string::npos;
   }
   return true;
 }
