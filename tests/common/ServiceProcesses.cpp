@@ -4,12 +4,34 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
 namespace corvantest {
+namespace {
+
+// posix_spawn returns once the child has left our memory, before the kernel has given it
+// its new command line and name: until then the process list does not show it as the
+// service, and a status decided meanwhile says "not running".
+void WaitUntilListed(pid_t pid, const std::string& exe) {
+  const std::string cmdline = "/proc/" + std::to_string(pid) + "/cmdline";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  for (;;) {
+    std::ifstream in(cmdline, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (text.compare(0, exe.size() + 1, exe + '\0') == 0) return;
+    if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error(exe + " never showed in the process list");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+}  // namespace
 
 ServiceProcesses::~ServiceProcesses() {
   while (!pids_.empty()) StopOne();
@@ -24,6 +46,7 @@ void ServiceProcesses::Start(int count) {
     if (::posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, environ) != 0)
       throw std::runtime_error("cannot start " + exe);
     pids_.push_back(pid);
+    WaitUntilListed(pid, exe);
   }
 }
 
