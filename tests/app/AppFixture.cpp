@@ -14,7 +14,6 @@
 #include "Diagnostics.h"
 #include "Hermetic.h"
 #include "QtText.h"
-#include "VEKUnits.h"
 
 namespace apptest {
 
@@ -32,10 +31,6 @@ MainFormTest::MainFormTest() {
 
 void MainFormTest::SetUp() {
   CORVAN_REQUIRE_HERMETIC_NETWORK();
-  corvantest::ResetGlobalSettings();
-  Lib::gCorvanSettings = {};
-  Lib::gVEKSettings = {};
-  VEKLib::gVEKUnits.clear();
   ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
   ::setenv("XDG_CONFIG_DIRS", config.path().c_str(), 1);
   ::setenv("HOME", runtime.path().c_str(), 1);
@@ -45,7 +40,6 @@ void MainFormTest::SetUp() {
 void MainFormTest::TearDown() {
   std::error_code ec;
   std::filesystem::current_path(oldCwd, ec);
-  corvantest::ResetGlobalSettings();
 }
 
 void MainFormTest::WriteSettings(const std::function<void()>& edit) {

@@ -13,6 +13,7 @@
 #include "FakeNotificationArea.h"
 #include "FixedClock.h"
 #include "MainForm.h"
+#include "ProcessState.h"
 #include "ScriptedDialogs.h"
 #include "ServiceProcesses.h"
 #include "TempFolder.h"
@@ -44,6 +45,7 @@ class MainFormTest : public ::testing::Test {
   std::vector<platform::NOTIFYICONDATA> Balloons() const;
   std::string MemoText(const MainForm::TfrmMain& form) const;
 
+  corvantest::ProcessStateGuard processState;
   corvantest::TempFolder dir;  // the program folder
   corvantest::TempFolder runtime;
   corvantest::TempFolder config;

@@ -17,6 +17,7 @@
 #include "Diagnostics.h"
 #include "FifoProbe.h"
 #include "Hermetic.h"
+#include "ProcessState.h"
 #include "SiteSettings.h"
 #include "TempFolder.h"
 #include "UdpListener.h"
@@ -125,6 +126,7 @@ class ProgramTest : public ::testing::Test {
     return 0;
   }
 
+  corvantest::ProcessStateGuard processState;
   corvantest::TempFolder dir;
   corvantest::TempFolder runtime;
   corvantest::TempFolder config;

@@ -1,7 +1,5 @@
 #include "FixedClock.h"
 
-#include "Diagnostics.h"
-
 namespace corvantest {
 
 FixedClock::FixedClock(brix32::TDateTime now, std::uint64_t ticks) : now_(now), ticks_(ticks) {
@@ -16,7 +14,5 @@ FixedClock::~FixedClock() {
   brix32::SetNowSource(nullptr);
   brix32::SetTickSource(nullptr);
 }
-
-void ResetGlobalSettings() { brix32::gGlobalSettings = brix32::tGlobalSettings{}; }
 
 }  // namespace corvantest

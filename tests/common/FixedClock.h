@@ -25,7 +25,4 @@ class FixedClock {
   std::uint64_t ticks_;
 };
 
-// Puts gGlobalSettings back to its start-of-process state.
-void ResetGlobalSettings();
-
 }  // namespace corvantest

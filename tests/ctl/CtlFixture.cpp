@@ -5,7 +5,6 @@
 
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
-#include "FixedClock.h"
 #include "Hermetic.h"
 
 namespace corvantest {
@@ -13,9 +12,6 @@ namespace corvantest {
 void CtlTest::SetUp() {
   // Anything corvanctl runs may write an exception report, which broadcasts a syslog line.
   CORVAN_REQUIRE_HERMETIC_NETWORK();
-  ResetGlobalSettings();
-  Lib::gCorvanSettings = {};
-  Lib::gVEKSettings = {};
 }
 
 CtlResult RunResult(const std::string& Program, const std::vector<std::string>& Args) {

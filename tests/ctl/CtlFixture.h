@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ProcessState.h"
 #include "SimProcess.h"
 #include "TempFolder.h"
 
@@ -40,6 +41,7 @@ class CtlTest : public ::testing::Test {
   // started with the scenario Steps; returns once it says it is ready.
   std::unique_ptr<SimProcess> StartService(const std::vector<std::string>& Steps) const;
 
+  ProcessStateGuard processState;
   TempFolder dir;
 };
 

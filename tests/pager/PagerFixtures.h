@@ -12,6 +12,7 @@
 #include "FixedClock.h"
 #include "Hermetic.h"
 #include "PageParser.h"
+#include "ProcessState.h"
 #include "SamplePage.h"
 #include "ScratchFolder.h"
 #include "VEKRecords.h"
@@ -68,18 +69,12 @@ class PagerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CORVAN_REQUIRE_HERMETIC_NETWORK();
-    ResetGlobalSettings();
     VEKLib::gVEKUnits = Units({"EAS"});
     VEKLib::gSuburbs = Suburbs({"GLENELG NORTH"});
     VEKLib::gTaskTypes = {"TREE DOWN"};
   }
-  void TearDown() override {
-    VEKLib::gVEKUnits.clear();
-    VEKLib::gSuburbs.clear();
-    VEKLib::gTaskTypes.clear();
-    ResetGlobalSettings();
-  }
 
+  ProcessStateGuard processState;
   FixedClock clock{2024, 1, 21, 15, 36, 7};
   InScratchFolder scratch{"a/b"};
 };

@@ -18,6 +18,7 @@
 #include "FixedClock.h"
 #include "Hermetic.h"
 #include "Hooks.h"
+#include "ProcessState.h"
 #include "ScratchFolder.h"
 #include "TcpListen.h"
 #include "UdpListener.h"
@@ -125,21 +126,10 @@ class Fetch : public ::testing::Test {
  protected:
   void SetUp() override {
     CORVAN_REQUIRE_HERMETIC_NETWORK();
-    corvantest::ResetGlobalSettings();
     brix32::gGlobalSettings.SelfName = "CorvanControl";
     brix32::gGlobalSettings.HostName = "PC01";
     brix32::gGlobalSettings.Path = scratch.folder().path();
     Lib::gVEKSettings.WWWHost = "127.0.0.1";
-    gVEKUnits.clear();
-  }
-  void TearDown() override {
-    SetTarnexFetchIdleLimit(30s);
-    SetTarnexFetchTimeLimit(60s);
-    SetTarnexFetchAnswerLimit(64u << 20);
-    brix32::SetProcessMessagesHandler(nullptr);
-    Lib::gVEKSettings = Lib::tVEKSettings{};
-    gVEKUnits.clear();
-    corvantest::ResetGlobalSettings();
   }
 
   std::vector<std::string> syslog(std::size_t count) {
@@ -148,6 +138,7 @@ class Fetch : public ::testing::Test {
     return lines;
   }
 
+  corvantest::ProcessStateGuard processState;
   corvantest::InScratchFolder scratch;
   corvantest::UdpListener listener{514};
 };

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "CorvanSettings.h"
+#include "ProcessState.h"
 #include "ScratchFolder.h"
 #include "VEKRecords.h"
 
@@ -268,11 +269,10 @@ TEST(TaskFileName, Cases) {
 
 class FileCounters : public ::testing::Test {
  protected:
-  void SetUp() override { Lib::gVEKSettings = Lib::tVEKSettings{}; }
-  void TearDown() override { Lib::gVEKSettings = Lib::tVEKSettings{}; }
   void touch(const std::string& name) { scratch.folder().write(name, "x"); }
   void mkdir(const std::string& name) { std::filesystem::create_directory(scratch.folder().file(name)); }
 
+  corvantest::ProcessStateGuard processState;
   corvantest::InScratchFolder scratch;
 };
 

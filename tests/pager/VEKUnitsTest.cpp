@@ -6,11 +6,11 @@
 
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
-#include "FixedClock.h"
 #include "Hooks.h"
 #include "Hostile.h"
 #include "PeakMemory.h"
 #include "ScratchFolder.h"
+#include "ProcessState.h"
 #include "TempFolder.h"
 
 using namespace VEKLib;
@@ -31,17 +31,7 @@ namespace {
 
 class UnitsFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    corvantest::ResetGlobalSettings();
-    brix32::gGlobalSettings.Path = folder.path();
-    Lib::gVEKSettings.WWWHost.clear();  // a missing file must not reach out anywhere here
-    gVEKUnits.clear();
-  }
-  void TearDown() override {
-    gVEKUnits.clear();
-    brix32::SetProcessMessagesHandler(nullptr);
-    corvantest::ResetGlobalSettings();
-  }
+  void SetUp() override { brix32::gGlobalSettings.Path = folder.path(); }
 
   // Loads `text` from a file of its own and returns the units.
   ArrayOfVEKUnits Load(const std::string& text, tRC* rc = nullptr) {
@@ -51,6 +41,8 @@ class UnitsFile : public ::testing::Test {
     return gVEKUnits;
   }
 
+  // No WWWHost either: a missing file must not reach out anywhere here.
+  corvantest::ProcessStateGuard processState;
   TempFolder folder;
 };
 

@@ -10,6 +10,7 @@
 #include "FixedClock.h"
 #include "Hermetic.h"
 #include "PhoneHome.h"
+#include "ProcessState.h"
 #include "TempFolder.h"
 #include "UdpListener.h"
 
@@ -34,14 +35,12 @@ class ReportsTest : public ::testing::Test {
   void SetUp() override {
     CORVAN_REQUIRE_HERMETIC_NETWORK();
     ASSERT_EQ(::chdir(dir.path().c_str()), 0);
-    corvantest::ResetGlobalSettings();
     gGlobalSettings.SelfName = "CorvanControl";
     gGlobalSettings.Version = "1.2.3.4";
     gGlobalSettings.HostName = "PC01";
     gGlobalSettings.ExceptionFileName = "E!{selfname}-{timestamp}.XML";
     gGlobalSettings.Path = dir.path();
     gGlobalSettings.Log.DaysOfLogFilesRetained = 7;
-    gCorvanSettings = tCorvanSettings{};
     gCorvanSettings.SerialComms = "COM1,57600,N,8,1";
     gCorvanSettings.ProcessVEKUnits = "ABC,DEF";
     gCorvanSettings.UDPAddr = "255.255.255.255";
@@ -52,19 +51,14 @@ class ReportsTest : public ::testing::Test {
     gCorvanSettings.MainUnit = "abc";
     gCorvanSettings.PDWLogPath = "/srv/pdw logs/";
     gCorvanSettings.CorvanSrvcSettingsFilePath = dir.path() + "CorvanSrvc-Settings.xml";
-    gVEKSettings = tVEKSettings{};
     gVEKSettings.WWWHost = "127.0.0.1/vek";
     gVEKSettings.WWWHostAlt = "alt.tarnex.example";
     gVEKSettings.WWWHostActive = "active.tarnex.example";  // not part of the report
     gVEKSettings.URI = "/vek/rezedozo.dll";
   }
-  void TearDown() override {
-    ::chdir(home.c_str());
-    corvantest::ResetGlobalSettings();
-    gCorvanSettings = tCorvanSettings{};
-    gVEKSettings = tVEKSettings{};
-  }
+  void TearDown() override { ::chdir(home.c_str()); }
 
+  corvantest::ProcessStateGuard processState;
   std::string home = std::filesystem::current_path().string();
   TempFolder dir;
   FixedClock clock{2024, 1, 21, 15, 36, 7, 123};  // a Sunday

@@ -22,7 +22,9 @@
 #include <vector>
 
 #include "FileUtils.h"
+#include "FixedClock.h"
 #include "Hermetic.h"
+#include "ProcessState.h"
 #include "ScopedMount.h"
 #include "SettingsTestSupport.h"
 #include "TempFolder.h"
@@ -43,13 +45,11 @@ class SettingsFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CORVAN_REQUIRE_HERMETIC_NETWORK();
-    settingstest::ResetRecords();
     settingstest::SetIdentity(program.path());
     brix32::gGlobalSettings.SelfName = "CorvanControl";
     brix32::gGlobalSettings.ExceptionFileName = "E!{selfname}-{timestamp}.XML";
     Lib::gCorvanSettings.CorvanSrvcSettingsFilePath = data.file(kSettingsName);
   }
-  void TearDown() override { settingstest::ResetRecords(); }
 
   // Names of the exception reports in the program folder.
   std::vector<std::string> Reports() const {
@@ -70,6 +70,7 @@ class SettingsFileTest : public ::testing::Test {
     return Lib::GetCorvanSettings("SettingsFileTest:100");
   }
 
+  corvantest::ProcessStateGuard processState;
   TempFolder program;  // program folder: version file and exception reports
   TempFolder data;     // settings folder
   corvantest::FixedClock clock{2024, 1, 21, 15, 36, 7, 123};
@@ -280,7 +281,7 @@ TEST_F(SettingsFileTest, AFileThatCannotBeReadIsReportedAndNeverReplaced) {
   };
   for (const Case& c : cases) {
     std::filesystem::remove(path);
-    settingstest::ResetRecords();
+    corvantest::ProcessStateGuard::Reset();
     settingstest::SetIdentity(program.path());
     brix32::gGlobalSettings.SelfName = "CorvanControl";
     brix32::gGlobalSettings.ExceptionFileName = "E!{selfname}-{timestamp}.XML";
@@ -349,7 +350,7 @@ TEST_F(SettingsFileTest, TheDefaultsNeverReplaceAFileThatAppearsMeanwhile) {
   int freshInstalls = 0;
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
   while ((freshInstalls < 50 || serviceWrites < 50) && std::chrono::steady_clock::now() < end) {
-    settingstest::ResetRecords();
+    corvantest::ProcessStateGuard::Reset();
     Lib::gCorvanSettings.CorvanSrvcSettingsFilePath = path;
     const std::int32_t result = Lib::GetCorvanSettings("TfrmMain.RefreshForms:100");
     if (result == 1) ++freshInstalls;

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "ProcessState.h"
 #include "SettingsTestSupport.h"
 #include "StorableSettings.h"
 #include "TempFolder.h"
@@ -16,8 +17,7 @@ namespace {
 
 class SettingsRulesTest : public ::testing::Test {
  protected:
-  void SetUp() override { settingstest::ResetRecords(); }
-  void TearDown() override { settingstest::ResetRecords(); }
+  corvantest::ProcessStateGuard processState;
 };
 
 std::string Lines(std::initializer_list<const char*> lines) {
@@ -171,7 +171,7 @@ TEST_F(SettingsRulesTest, ReadingRules) {
        {{"GUID", "{1-2}"}, {"SyslogServer", "10.0.0.5"}, {"PDWLogPath", "/pdw/"}}},
   };
   for (const Case& c : cases) {
-    settingstest::ResetRecords();
+    corvantest::ProcessStateGuard::Reset();
     Lib::ReadCorvanSettingsText(c.text);
     EXPECT_EQ(Field("Loaded"), "True") << c.name;
     for (const auto& [field, value] : c.expected)
@@ -192,7 +192,7 @@ TEST_F(SettingsRulesTest, ALineGivesOnlyTheFirstOfItsElementsInTheServicesOrder)
   // "Yes" changes every kind of field from its state at program start: a flag reads True,
   // a number that is none its default, EnablePrinting 1.
   const auto loaded = [](const std::string& line) {
-    settingstest::ResetRecords();
+    corvantest::ProcessStateGuard::Reset();
     Lib::ReadCorvanSettingsText(line);
     return settingstest::Snapshot();
   };
@@ -280,6 +280,7 @@ TEST_F(SettingsRulesTest, ServiceVersionIsTheWholeFileFoundIgnoringCase) {
 }
 
 TEST(MainUnitCode, ExactlyThreeCharactersUpperCased) {
+  const corvantest::ProcessStateGuard processState;
   const struct {
     const char *mainUnit, *code;
   } cases[] = {{"eas", "EAS"}, {"MtB", "MTB"}, {"", ""}, {"EA", ""}, {"EASX", ""}, {" ea", " EA"}};
@@ -287,5 +288,4 @@ TEST(MainUnitCode, ExactlyThreeCharactersUpperCased) {
     Lib::gCorvanSettings.MainUnit = c.mainUnit;
     EXPECT_EQ(Lib::MainUnitCode(), c.code) << '"' << c.mainUnit << '"';
   }
-  Lib::gCorvanSettings = Lib::tCorvanSettings{};
 }

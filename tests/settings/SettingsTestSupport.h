@@ -7,18 +7,9 @@
 
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
-#include "FixedClock.h"
 #include "SettingsFields.h"
 
 namespace settingstest {
-
-// The three records as at program start, and the normal file reader.
-inline void ResetRecords() {
-  Lib::gCorvanSettings = Lib::tCorvanSettings{};
-  Lib::gVEKSettings = Lib::tVEKSettings{};
-  corvantest::ResetGlobalSettings();
-  Lib::SetSettingsFileReader(nullptr);
-}
 
 // A field by the name of its element (or "Loaded"), as the record holds it: flags
 // "True"/"False", numbers in decimal (EnablePrinting too).

@@ -5,14 +5,10 @@
 
 #include "Diagnostics.h"
 #include "FileUtils.h"
-#include "FixedClock.h"
 
 namespace setuptest {
 
 SetupDialogsTest::SetupDialogsTest() {
-  corvantest::ResetGlobalSettings();
-  Lib::gCorvanSettings = {};
-  Lib::gVEKSettings = {};
   brix32::gGlobalSettings.Path = dir.path();
   Lib::gCorvanSettings.CorvanSrvcSettingsFilePath = SettingsFile();
   // The print client reads the user's printer choices from HOME.
@@ -30,7 +26,6 @@ SetupDialogsTest::~SetupDialogsTest() {
   SetupForm::frmSetup = nullptr;
   advanced.reset();
   setup.reset();
-  corvantest::ResetGlobalSettings();
 }
 
 void SetupDialogsTest::WriteSettings(const std::function<void()>& edit) {

@@ -9,6 +9,7 @@
 
 #include "CorvanSettings.h"
 #include "FakeCupsServer.h"
+#include "ProcessState.h"
 #include "ScriptedDialogs.h"
 #include "SetupAdvancedForm.h"
 #include "SetupForm.h"
@@ -36,6 +37,7 @@ class SetupDialogsTest : public ::testing::Test {
 
   static constexpr const char* kPrinter = "Front Office Laser";
 
+  corvantest::ProcessStateGuard processState;
   corvantest::TempFolder dir;  // the program folder
   corvantest::TempFolder home;
   corvantest::FakeCupsServer printers{{.Printers = {"Other", kPrinter}, .Default = kPrinter}};

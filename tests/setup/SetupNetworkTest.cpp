@@ -40,10 +40,7 @@ class NetworkTests : public SetupDialogsTest {
     // The phone-home counters look at the working folder, the program folder when running.
     ASSERT_EQ(::chdir(dir.path().c_str()), 0);
   }
-  void TearDown() override {
-    VEKLib::gVEKUnits.clear();
-    std::filesystem::current_path(oldCwd);
-  }
+  void TearDown() override { std::filesystem::current_path(oldCwd); }
 
   // Answers Yes to the question and expects `outcome` next, then clicks the button.
   void Broadcast(const std::function<void()>& outcome) {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "CorvanSettings.h"
-#include "FixedClock.h"
+#include "ProcessState.h"
 #include "SamplePage.h"
 #include "SetupRules.h"
 
@@ -13,10 +13,7 @@ namespace {
 
 class ApplySetupValuesTest : public ::testing::Test {
  protected:
-  ApplySetupValuesTest() {
-    Lib::gCorvanSettings = {};
-    Lib::gVEKSettings = {};
-  }
+  corvantest::ProcessStateGuard processState;
 };
 
 }  // namespace
@@ -105,6 +102,7 @@ TEST(SetupBoxes, UDPBoxFollowsThePortTheServiceReports) {
 }
 
 TEST(TestPageTexts, DefaultDummyPageEndsWithTheMainUnitCodeOrNothing) {
+  const corvantest::ProcessStateGuard processState;
   const brix32::TDateTime now = brix32::EncodeDateTime({2022, 6, 20, 14, 30, 59});
   EXPECT_EQ(DefaultDummyPageText(now, "EAS"), corvantest::kTreeDownSamplePage);
   struct Case {
@@ -117,7 +115,6 @@ TEST(TestPageTexts, DefaultDummyPageEndsWithTheMainUnitCodeOrNothing) {
     const std::string text = DefaultDummyPageText(now, Lib::MainUnitCode());
     EXPECT_TRUE(text.ends_with(" " + c.ending)) << text;
   }
-  Lib::gCorvanSettings = {};
 }
 
 TEST(TestPageTexts, OnlyALeadingTestPageIsReplacedAndABlankIsAdded) {

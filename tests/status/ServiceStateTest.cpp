@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "CorvanSettings.h"
-#include "FixedClock.h"
+#include "ProcessState.h"
 #include "ServiceState.h"
 #include "TempFolder.h"
 
@@ -13,11 +13,7 @@ namespace {
 
 class ServiceStateTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    corvantest::ResetGlobalSettings();
-    Lib::gCorvanSettings = {};
-    Lib::gVEKSettings = {};
-  }
+  corvantest::ProcessStateGuard processState;
   corvantest::TempFolder dir;
 };
 

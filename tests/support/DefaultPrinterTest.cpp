@@ -6,6 +6,7 @@
 #include "DefaultPrinter.h"
 #include "FakeCupsServer.h"
 #include "Hooks.h"
+#include "ProcessState.h"
 
 using namespace brix32;
 using corvantest::FakeCupsScript;
@@ -24,11 +25,9 @@ class GetDefaultPrinterNameTest : public ::testing::Test {
     ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/corvan-no-bus", 1);
     SetMessageBoxHandler([this](const std::string& text) { messages.push_back(text); });
   }
-  void TearDown() override {
-    SetMessageBoxHandler(nullptr);
-    corvantest::UseCupsServer("");
-  }
+  void TearDown() override { corvantest::UseCupsServer(""); }
 
+  corvantest::ProcessStateGuard processState;
   std::vector<std::string> messages;
 };
 

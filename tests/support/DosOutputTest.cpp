@@ -8,6 +8,7 @@
 #include "DosOutput.h"
 #include "Hooks.h"
 #include "PeakMemory.h"
+#include "ProcessState.h"
 #include "TempFolder.h"
 
 using namespace brix32;
@@ -19,7 +20,6 @@ namespace {
 class GetDosOutputTest : public ::testing::Test {
  protected:
   void SetUp() override { SetProcessMessagesHandler([this] { ++pumped; }); }
-  void TearDown() override { SetProcessMessagesHandler(nullptr); }
 
   static std::chrono::steady_clock::duration Timed(const std::function<void()>& f) {
     const auto start = std::chrono::steady_clock::now();
@@ -27,6 +27,7 @@ class GetDosOutputTest : public ::testing::Test {
     return std::chrono::steady_clock::now() - start;
   }
 
+  corvantest::ProcessStateGuard processState;
   TempFolder dir;
   int pumped = 0;
 };

@@ -8,6 +8,7 @@
 #include "FixedClock.h"
 #include "Hermetic.h"
 #include "Hooks.h"
+#include "ProcessState.h"
 #include "TempFolder.h"
 #include "TextUtils.h"
 #include "UdpListener.h"
@@ -22,7 +23,6 @@ class ExceptionReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CORVAN_REQUIRE_HERMETIC_NETWORK();
-    corvantest::ResetGlobalSettings();
     gGlobalSettings.SelfName = "CorvanControl";
     gGlobalSettings.Version = "1.2.3.4";
     gGlobalSettings.HostName = "PC01";
@@ -30,11 +30,8 @@ class ExceptionReportTest : public ::testing::Test {
     gGlobalSettings.Path = dir.path();
     SetBeepHandler([this](int hz, int ms) { beeps.push_back({hz, ms}); });
   }
-  void TearDown() override {
-    SetBeepHandler(nullptr);
-    corvantest::ResetGlobalSettings();
-  }
 
+  corvantest::ProcessStateGuard processState;
   TempFolder dir;
   FixedClock clock{2024, 1, 21, 15, 36, 7, 123};
   corvantest::UdpListener syslog{514};

@@ -8,8 +8,8 @@
 #include "ChildProcesses.h"
 #include "Diagnostics.h"
 #include "ExePath.h"
-#include "FixedClock.h"
 #include "HostName.h"
+#include "ProcessState.h"
 #include "TempFolder.h"
 
 using namespace brix32;
@@ -43,7 +43,7 @@ TEST(GetEXEPath, IsTheFolderOfTheRunningProgramWithTrailingSlash) {
 }
 
 TEST(SetPathToEXEPath, EntersTheProgramFolderAndRecordsIt) {
-  corvantest::ResetGlobalSettings();
+  const corvantest::ProcessStateGuard processState;
   const fs::path before = fs::current_path();
   ::chdir("/");
   const std::string folder = SetPathToEXEPath();
@@ -51,7 +51,6 @@ TEST(SetPathToEXEPath, EntersTheProgramFolderAndRecordsIt) {
   EXPECT_EQ(gGlobalSettings.Path, folder);
   EXPECT_EQ(fs::current_path().string() + "/", folder);
   fs::current_path(before);
-  corvantest::ResetGlobalSettings();
 }
 
 TEST(SetPathToEXEPath, ThroughALinkAndAfterTheFolderWasRemoved) {
@@ -70,10 +69,9 @@ TEST(SetPathToEXEPath, ThroughALinkAndAfterTheFolderWasRemoved) {
 }
 
 TEST(GetHostName, ReportsAndRecordsTheHostName) {
-  corvantest::ResetGlobalSettings();
+  const corvantest::ProcessStateGuard processState;
   utsname u{};
   ASSERT_EQ(::uname(&u), 0);
   EXPECT_EQ(GetHostName(), u.nodename);
   EXPECT_EQ(gGlobalSettings.HostName, u.nodename);
-  corvantest::ResetGlobalSettings();
 }

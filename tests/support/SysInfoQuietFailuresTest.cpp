@@ -16,6 +16,7 @@
 #include "Hermetic.h"
 #include "Hooks.h"
 #include "ProcessCount.h"
+#include "ProcessState.h"
 #include "TempFolder.h"
 #include "UdpListener.h"
 
@@ -33,17 +34,11 @@ class QuietFailuresTest : public ::testing::Test {
     // Printer discovery goes through avahi on the system bus and would browse the real
     // network: without a bus CUPS asks only the server it is given.
     ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/corvan-no-bus", 1);
-    corvantest::ResetGlobalSettings();
     gGlobalSettings.SelfName = "CorvanControl";
     gGlobalSettings.ExceptionFileName = "E!{selfname}-{timestamp}.XML";
     gGlobalSettings.Path = reports.path();
     SetBeepHandler([this](int, int) { ++beeps; });
     SetMessageBoxHandler([this](const std::string&) { ++messages; });
-  }
-  void TearDown() override {
-    SetBeepHandler(nullptr);
-    SetMessageBoxHandler(nullptr);
-    corvantest::ResetGlobalSettings();
   }
   std::size_t reportFiles() const {
     std::size_t n = 0;
@@ -51,6 +46,7 @@ class QuietFailuresTest : public ::testing::Test {
     return n;
   }
 
+  corvantest::ProcessStateGuard processState;
   corvantest::TempFolder reports;
   corvantest::TempFolder scratch;
   corvantest::UdpListener syslog{514};

@@ -2,8 +2,8 @@
 #include <unistd.h>
 
 #include "Diagnostics.h"
-#include "FixedClock.h"
 #include "Hermetic.h"
+#include "ProcessState.h"
 #include "Syslog.h"
 #include "UdpListener.h"
 
@@ -16,21 +16,19 @@ class SyslogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CORVAN_REQUIRE_HERMETIC_NETWORK();
-    corvantest::ResetGlobalSettings();
     gGlobalSettings.SelfName = "CorvanControl";
     gGlobalSettings.HostName = "PC01";
     ::sethostname("corvantest", 10);
   }
-  void TearDown() override {
-    ::sethostname("corvantest", 10);
-    corvantest::ResetGlobalSettings();
-  }
+  void TearDown() override { ::sethostname("corvantest", 10); }
+
+  corvantest::ProcessStateGuard processState;
 };
 
 }  // namespace
 
 TEST(SyslogLine, Format) {
-  corvantest::ResetGlobalSettings();
+  const corvantest::ProcessStateGuard processState;
   gGlobalSettings.SelfName = "CorvanControl";
   gGlobalSettings.HostName = "PC01";
   struct Case {
@@ -49,7 +47,6 @@ TEST(SyslogLine, Format) {
   for (const auto& c : cases) EXPECT_EQ(FormatSyslogLine({c.id, c.msg}, c.seq), c.expected);
   gGlobalSettings.HostName.clear();
   EXPECT_EQ(FormatSyslogLine({1090, "u"}, 3), "<0>CorvanControl:00003 u H=\"\" (ID=01090)");
-  corvantest::ResetGlobalSettings();
 }
 
 TEST_F(SyslogTest, PostBroadcastsOnPort514WithRisingSequence) {

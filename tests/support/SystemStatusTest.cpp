@@ -5,6 +5,7 @@
 #include "FixedClock.h"
 #include "Hermetic.h"
 #include "Hooks.h"
+#include "ProcessState.h"
 #include "SystemStatus.h"
 #include "TempFolder.h"
 
@@ -47,8 +48,8 @@ TEST(GetMemoryStatus, FillsConsistentFigures) {
 
 TEST(SetGlobalExceptionAndDebugFileCount, CountsReportFilesOnly) {
   CORVAN_REQUIRE_HERMETIC_NETWORK();
+  const corvantest::ProcessStateGuard processState;
   corvantest::TempFolder dir;
-  corvantest::ResetGlobalSettings();
   gGlobalSettings.Path = dir.path();
   for (const char* name : {"E!a.xml", "E!b.xml", "D!x.txt", "Ex.txt", "U!1.TXT", "X!other"})
     dir.write(name, "x");
@@ -64,5 +65,4 @@ TEST(SetGlobalExceptionAndDebugFileCount, CountsReportFilesOnly) {
   gGlobalSettings.Path = dir.file("gone/");  // failure keeps the previous count
   SetGlobalExceptionAndDebugFileCount();
   EXPECT_EQ(gGlobalSettings.ExceptionFileCount, 5);
-  corvantest::ResetGlobalSettings();
 }

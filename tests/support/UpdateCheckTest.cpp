@@ -12,6 +12,7 @@
 #include "FixedClock.h"
 #include "Hermetic.h"
 #include "Hooks.h"
+#include "ProcessState.h"
 #include "TempFolder.h"
 #include "UpdateCheck.h"
 
@@ -129,15 +130,10 @@ class UpdateCheckTest : public ::testing::Test {
   void SetUp() override {
     // Reports of failed checks post a syslog broadcast.
     CORVAN_REQUIRE_HERMETIC_NETWORK();
-    corvantest::ResetGlobalSettings();
     gGlobalSettings.SelfName = "CorvanControl";
     gGlobalSettings.Version = "1.0.0.1";
     gGlobalSettings.ExceptionFileName = "E!{selfname}-{timestamp}.XML";
     gGlobalSettings.Path = dir.path();
-  }
-  void TearDown() override {
-    SetUpdateCheckTimeout(std::chrono::milliseconds(0));
-    corvantest::ResetGlobalSettings();
   }
 
   std::vector<std::string> Reports() const {
@@ -148,6 +144,7 @@ class UpdateCheckTest : public ::testing::Test {
     return texts;
   }
 
+  corvantest::ProcessStateGuard processState;
   TempFolder dir;
   corvantest::FixedClock clock{2024, 3, 4, 10, 0, 0};
 };
@@ -178,7 +175,7 @@ TEST(FileUpdateRequired, ComparesNumberByNumberAsSignedIntegers) {
 }
 
 TEST(GetExeVersion, ReadsTheVersionNote) {
-  corvantest::ResetGlobalSettings();
+  const corvantest::ProcessStateGuard processState;
   gGlobalSettings.Version = "9.9.9.9";  // the note wins over the version text
   int messageRounds = 0;
   SetProcessMessagesHandler([&] { ++messageRounds; });
@@ -194,11 +191,10 @@ TEST(GetExeVersion, ReadsTheVersionNote) {
   TempFolder dir;
   std::filesystem::copy_file("/proc/self/exe", dir.file("CorvanControl"));
   EXPECT_EQ(GetExeVersion(dir.file("corvancontrol")).VersionStr, CORVAN_PROJECT_VERSION);
-  corvantest::ResetGlobalSettings();
 }
 
 TEST(GetExeVersion, FileWithoutNoteTakesTheVersionText) {
-  corvantest::ResetGlobalSettings();
+  const corvantest::ProcessStateGuard processState;
   TempFolder dir;
   dir.write("script.sh", "#!/bin/sh\nexit 0\n");
   struct Case {
@@ -221,7 +217,6 @@ TEST(GetExeVersion, FileWithoutNoteTakesTheVersionText) {
   const tFileVersion missing = GetExeVersion(dir.file("nothing.exe"));
   EXPECT_EQ(missing.VersionStr, "0.0.0.0");
   EXPECT_EQ(missing.Major + missing.Minor + missing.Release + missing.Build, 0);
-  corvantest::ResetGlobalSettings();
 }
 
 TEST_F(UpdateCheckTest, ReadsPublishedVersionsAndDecides) {

@@ -12,6 +12,7 @@
 #include "FixedClock.h"
 #include "Hermetic.h"
 #include "PhoneHome.h"
+#include "ProcessState.h"
 #include "SimProcess.h"
 #include "TarnexFetch.h"
 #include "TempFolder.h"
@@ -78,7 +79,6 @@ class HostSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CORVAN_REQUIRE_HERMETIC_NETWORK();
-    ResetRecords();
     ASSERT_EQ(::mkdir(temp.file("files").c_str(), 0777), 0);
     temp.write("files/VEKUnits.xml", corvantest::ReadTestData("tools/VEKUnits.xml"));
     // LF, CR LF and no line end at all on the last line.
@@ -95,15 +95,9 @@ class HostSimTest : public ::testing::Test {
       EXPECT_EQ(host->stop(), 0) << host->err();
       EXPECT_NE(host->out().find("stopped"), std::string::npos);
     }
-    ResetRecords();
-  }
-  static void ResetRecords() {
-    corvantest::ResetGlobalSettings();
-    Lib::gCorvanSettings = {};
-    Lib::gVEKSettings = {};
-    VEKLib::gVEKUnits.clear();
   }
 
+  corvantest::ProcessStateGuard processState;
   TempFolder temp;
   std::unique_ptr<SimProcess> host;
 };

@@ -15,8 +15,8 @@
 #include "CorvanSettings.h"
 #include "DateTime.h"
 #include "Diagnostics.h"
-#include "FixedClock.h"
 #include "Hermetic.h"
+#include "ProcessState.h"
 #include "SimProcess.h"
 #include "Syslog.h"
 #include "TempFolder.h"
@@ -95,18 +95,9 @@ class ServiceSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CORVAN_REQUIRE_HERMETIC_NETWORK();
-    corvantest::ResetGlobalSettings();
-    Lib::gCorvanSettings = {};
-    Lib::gVEKSettings = {};
     brix32::gGlobalSettings.Path = folder.path();
     Lib::gCorvanSettings.CorvanSrvcSettingsFilePath = folder.file("CorvanSrvc-Settings.xml");
   }
-  void TearDown() override {
-    corvantest::ResetGlobalSettings();
-    Lib::gCorvanSettings = {};
-    Lib::gVEKSettings = {};
-  }
-
   std::vector<std::string> Args(std::vector<std::string> more) const {
     more.insert(more.begin(), {"--folder", folder.path()});
     return more;
@@ -124,6 +115,7 @@ class ServiceSimTest : public ::testing::Test {
     ASSERT_EQ(Lib::GetCorvanSettings("ServiceSimTest:100"), 0);
   }
 
+  corvantest::ProcessStateGuard processState;
   TempFolder folder;
 };
 

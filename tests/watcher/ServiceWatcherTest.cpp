@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "CorvanSettings.h"
-#include "FixedClock.h"
 #include "MonitorTesting.h"
+#include "ProcessState.h"
 #include "ServiceProcesses.h"
 #include "ServiceWatcher.h"
 #include "TempFolder.h"
@@ -81,15 +81,11 @@ class ServiceWatcherTest : public ::testing::Test {
  protected:
   void SetUp() override {
     corvantest::EnsureCoreApplication();
-    corvantest::ResetGlobalSettings();
-    Lib::gCorvanSettings = {};
-    Lib::gVEKSettings = {};
     Lib::gCorvanSettings.CorvanSrvcSettingsFilePath = dir.file("CorvanSrvc-Settings.xml");
     Lib::gCorvanSettings.EnablePrinting = 1;
     Lib::gVEKSettings.WWWHost = "corvantest";
     service.Start();
   }
-  void TearDown() override { corvantest::ResetGlobalSettings(); }
 
   // The watcher on the fake clock, on the folder (its monitor's own notifications are
   // never handed over: no event loop runs).
@@ -139,6 +135,7 @@ class ServiceWatcherTest : public ::testing::Test {
   }
   void Notify(TAction action, const std::string& name) { watcher->DirMonitorChange(nullptr, action, name); }
 
+  corvantest::ProcessStateGuard processState;
   corvantest::TempFolder dir;
   corvantest::ServiceProcesses service{dir.path()};
   Recorder recorder;

@@ -1,0 +1,43 @@
+#include "ProcessState.h"
+
+#include "CorvanSettings.h"
+#include "Diagnostics.h"
+#include "Hooks.h"
+#include "PageParser.h"
+#include "TarnexFetch.h"
+#include "UpdateCheck.h"
+#include "VEKUnits.h"
+
+namespace corvantest {
+
+ProcessStateGuard::ProcessStateGuard() {
+  StartLimits();
+  Reset();
+}
+
+ProcessStateGuard::~ProcessStateGuard() { Reset(); }
+
+const ProcessStateGuard::tLimits& ProcessStateGuard::StartLimits() {
+  static const tLimits limits{VEKLib::TarnexFetchIdleLimit(), VEKLib::TarnexFetchTimeLimit(),
+                              VEKLib::TarnexFetchAnswerLimit()};
+  return limits;
+}
+
+void ProcessStateGuard::Reset() {
+  brix32::gGlobalSettings = {};
+  Lib::gCorvanSettings = {};
+  Lib::gVEKSettings = {};
+  VEKLib::gVEKUnits.clear();
+  VEKLib::gSuburbs.clear();
+  VEKLib::gTaskTypes.clear();
+  brix32::SetBeepHandler(nullptr);
+  brix32::SetMessageBoxHandler(nullptr);
+  brix32::SetProcessMessagesHandler(nullptr);
+  Lib::SetSettingsFileReader(nullptr);
+  VEKLib::SetTarnexFetchIdleLimit(StartLimits().FetchIdle);
+  VEKLib::SetTarnexFetchTimeLimit(StartLimits().FetchTime);
+  VEKLib::SetTarnexFetchAnswerLimit(StartLimits().FetchAnswer);
+  brix32::SetUpdateCheckTimeout(std::chrono::milliseconds(0));  // the default
+}
+
+}  // namespace corvantest
