@@ -13,6 +13,8 @@
 
 #include "DirMonitor.h"
 
+using namespace components;
+
 namespace {
 
 void EnsureCoreApplication() {

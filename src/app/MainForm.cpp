@@ -245,10 +245,10 @@ void TfrmMain::CreateComponents() {
     Dialogs().MessageDlg(Problem, platform::tMsgDlgType::mtWarning, {platform::tMsgDlgBtn::mbOK});
   });
 
-  TrayIcon = std::make_unique<TTrayIcon>(*ports_.Area, *application_);
+  TrayIcon = std::make_unique<components::TTrayIcon>(*ports_.Area, *application_);
   TrayIcon->AlwaysShowMenu = false;
   TrayIcon->HideMainForm = false;
-  TrayIcon->OnClick = [this](TTrayIcon* Sender) { TrayIconClick(Sender); };
+  TrayIcon->OnClick = [this](components::TTrayIcon* Sender) { TrayIconClick(Sender); };
   hintBase_ = TrayIcon->Hint();
 
   tWatchOptions options;

@@ -109,7 +109,7 @@ class TfrmMain : public QWidget, public TServiceSink {
   QTimer* Timer1 = nullptr;
   QTimer* timClock = nullptr;
   QTimer* timWatchdog = nullptr;
-  std::unique_ptr<TTrayIcon> TrayIcon;
+  std::unique_ptr<components::TTrayIcon> TrayIcon;
   // Watches the program folder (its directory monitor) and hands the service's files on
   // to the On... handlers below.
   std::unique_ptr<TServiceWatcher> ServiceWatcher;
@@ -146,7 +146,7 @@ class TfrmMain : public QWidget, public TServiceSink {
   // ---- commands ----
   // A left click on the notification-area icon: the setup dialogs refilled, the status,
   // every open dialog ended as cancelled, then the window in front.
-  void TrayIconClick(TTrayIcon* Sender);
+  void TrayIconClick(components::TTrayIcon* Sender);
   // The commands below may throw; their buttons show the error in the application's box.
   void cmdSetupClick();
   void lblURLClick();

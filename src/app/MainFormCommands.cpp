@@ -38,7 +38,7 @@ void TfrmMain::RunCommand(void (TfrmMain::*Command)()) {
   }
 }
 
-void TfrmMain::TrayIconClick(TTrayIcon* /*Sender*/) {
+void TfrmMain::TrayIconClick(components::TTrayIcon* /*Sender*/) {
   DropErrors([&] {
     FillSetupDialogs();
     tGetStatus status;

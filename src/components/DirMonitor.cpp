@@ -16,6 +16,8 @@
 #include "InotifyMapping.h"
 #include "ProcessMonitor.h"
 
+namespace components {
+
 namespace {
 
 const char kNotFound[] = "No se ha encontrado el directorio";
@@ -247,3 +249,5 @@ void TDirMonitor::UnwatchFolderTree(const std::string& RelativeFolder) {
     }
   }
 }
+
+}  // namespace components

@@ -15,6 +15,9 @@
 #include <string>
 
 class QSocketNotifier;
+
+namespace components {
+
 class TProcessMonitor;
 
 // A small set of enumeration members, written like the sets of the property tables:
@@ -141,3 +144,5 @@ class TDirMonitor {
   std::uint32_t mask_ = 0;
   bool* destroyedFlag_ = nullptr;  // set while a batch is being walked
 };
+
+}  // namespace components

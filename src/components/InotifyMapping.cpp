@@ -2,6 +2,8 @@
 
 #include <sys/inotify.h>
 
+namespace components {
+
 namespace {
 
 constexpr std::uint32_t kNameEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
@@ -45,3 +47,5 @@ std::optional<TAction> MapInotifyEvent(std::uint32_t Mask, TFilter Filter) {
     return faMODIFIED;
   return std::nullopt;
 }
+
+}  // namespace components

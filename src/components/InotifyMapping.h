@@ -6,6 +6,8 @@
 
 #include "DirMonitor.h"
 
+namespace components {
+
 // The events to ask inotify for; 0 for an empty filter.
 std::uint32_t InotifyMask(TFilter Filter);
 
@@ -13,3 +15,5 @@ std::uint32_t InotifyMask(TFilter Filter);
 // created/deleted/moved names need nfFILE_NAME (files) or nfDIR_NAME (folders); with
 // nfFILE_NAME but not nfDIR_NAME, no folder event is reported at all.
 std::optional<TAction> MapInotifyEvent(std::uint32_t Mask, TFilter Filter);
+
+}  // namespace components

@@ -10,6 +10,8 @@
 
 #include "DirMonitor.h"
 
+namespace components {
+
 TProcessMonitor::TProcessMonitor(TDirMonitor& Owner) : owner_(Owner), thread_([this] { Execute(); }) {}
 
 TProcessMonitor::~TProcessMonitor() {
@@ -74,3 +76,5 @@ void TProcessMonitor::Execute() {
     }
   }
 }
+
+}  // namespace components

@@ -5,6 +5,8 @@
 // component is inactive it waits on the wake-up descriptor alone.
 #include <thread>
 
+namespace components {
+
 class TDirMonitor;
 
 class TProcessMonitor {
@@ -21,3 +23,5 @@ class TProcessMonitor {
   TDirMonitor& owner_;
   std::thread thread_;
 };
+
+}  // namespace components

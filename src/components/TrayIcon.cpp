@@ -1,5 +1,7 @@
 #include "TrayIcon.h"
 
+namespace components {
+
 using namespace platform;
 
 TTrayIcon::TTrayIcon(NotificationArea& Area, Application& App) : area_(Area), app_(App) {
@@ -192,3 +194,5 @@ void TTrayIcon::DoRestore() {
   app_.BringToForeground();
   if (auto handler = OnRestore) handler(this);
 }
+
+}  // namespace components

@@ -10,6 +10,8 @@
 #include "Application.h"
 #include "NotificationArea.h"
 
+namespace components {
+
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 
 // A set of ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble.
@@ -93,3 +95,5 @@ class TTrayIcon {
   // component stops before touching it again.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
+
+}  // namespace components

@@ -28,10 +28,14 @@ TServiceWatcher::TServiceWatcher(TServiceSink& Sink, tWatchOptions Options, std:
       timers_(Timers ? std::move(Timers) : std::make_unique<TQtWatchTimers>(kSlots)) {
   timers_->OnDue = [this](std::size_t Slot) { Due(Slot); };
   // Files created, removed, renamed and written; folders do not count.
-  monitor_.FilterNotification = TFilter{nfFILE_NAME, nfLAST_WRITE, nfCREATION};
-  monitor_.FilterAction = TActionFilter{faADDED, faREMOVED, faMODIFIED, faRENAMED_OLD_NAME, faRENAMED_NEW_NAME};
+  using enum components::TNotifyFilter;
+  using enum components::TAction;
+  monitor_.FilterNotification = components::TFilter{nfFILE_NAME, nfLAST_WRITE, nfCREATION};
+  monitor_.FilterAction =
+      components::TActionFilter{faADDED, faREMOVED, faMODIFIED, faRENAMED_OLD_NAME, faRENAMED_NEW_NAME};
   monitor_.WatchSubtree = false;
-  monitor_.OnChange = [this](TDirMonitor* Sender, TAction Action, const std::string& FileName) {
+  monitor_.OnChange = [this](components::TDirMonitor* Sender, components::TAction Action,
+                             const std::string& FileName) {
     DirMonitorChange(Sender, Action, FileName);
   };
 }
@@ -66,7 +70,8 @@ bool TServiceWatcher::Idle() const {
   return !waiting_.Waiting;
 }
 
-void TServiceWatcher::DirMonitorChange(TDirMonitor* /*Sender*/, TAction Action, const std::string& FileName) {
+void TServiceWatcher::DirMonitorChange(components::TDirMonitor* /*Sender*/, components::TAction Action,
+                                       const std::string& FileName) {
   // An error here drops this notification only; nothing may reach the monitor's loop.
   try {
     Notified(Action, FileName);
@@ -74,8 +79,8 @@ void TServiceWatcher::DirMonitorChange(TDirMonitor* /*Sender*/, TAction Action, 
   }
 }
 
-void TServiceWatcher::Notified(TAction Action, const std::string& FileName) {
-  const tServiceFile file = ServiceFileOf(FileName, Action == faADDED);
+void TServiceWatcher::Notified(components::TAction Action, const std::string& FileName) {
+  const tServiceFile file = ServiceFileOf(FileName, Action == components::faADDED);
   if (file == tServiceFile::None) return;
   const tSlot slot = file == tServiceFile::TarnexHeartbeat      ? kTarnex
                      : file == tServiceFile::SerialHeartbeat    ? kSerial

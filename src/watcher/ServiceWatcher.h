@@ -46,7 +46,8 @@ class TServiceWatcher {
   const std::string& Folder() const { return folder_; }
 
   // The directory monitor's change handler: one notification, as the monitor reports it.
-  void DirMonitorChange(TDirMonitor* Sender, TAction Action, const std::string& FileName);
+  void DirMonitorChange(components::TDirMonitor* Sender, components::TAction Action,
+                        const std::string& FileName);
 
   // Nothing is waiting: no read pending, no message waiting for its status.
   bool Idle() const;
@@ -68,7 +69,7 @@ class TServiceWatcher {
     TWatchTimers::tTime Due{};
   };
 
-  void Notified(TAction Action, const std::string& FileName);
+  void Notified(components::TAction Action, const std::string& FileName);
   void Due(std::size_t Slot);
   void ReadHeartbeat(tSlot Slot);
   void ReadMessage();
@@ -88,7 +89,7 @@ class TServiceWatcher {
   std::uint64_t lastHeartbeatNotification_ = 0;
   // Last, so that they go first: no timer or notification reaches a half-destroyed watcher.
   std::unique_ptr<TWatchTimers> timers_;
-  TDirMonitor monitor_;
+  components::TDirMonitor monitor_;
 };
 
 }  // namespace MainForm

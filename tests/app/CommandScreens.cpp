@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
   NewTaskFrom::frmNewTask = &newTask;
   form->TrayIconClick(nullptr);
   // Show what a heartbeat would have put into the data-packet box.
-  form->ServiceWatcher->DirMonitorChange(nullptr, faMODIFIED, "CORVANSRVC-TARNEX-HEARTBEAT.TXT");
+  form->ServiceWatcher->DirMonitorChange(nullptr, components::faMODIFIED, "CORVANSRVC-TARNEX-HEARTBEAT.TXT");
 
   MainForm::TfrmMain& f = *form;
   const auto dblClick = [](QWidget* w) { QTest::mouseDClick(w, Qt::LeftButton, {}, QPoint(2, 2)); };

@@ -33,7 +33,7 @@ TEST_F(MainFormTest, PlantedServiceFilesNeitherBlockNorLeakNorShowWhatLiesOutsid
     {
       const corvantest::AddressSpaceBound bound;
       corvantest::FifoRescue rescue(fifos);
-      for (const char* name : events) form->ServiceWatcher->DirMonitorChange(nullptr, faADDED, name);
+      for (const char* name : events) form->ServiceWatcher->DirMonitorChange(nullptr, components::faADDED, name);
       ASSERT_TRUE(WaitFor([&] { return form->ServiceWatcher->Idle(); }, 30000));
       form->RefreshForms();
       EXPECT_FALSE(rescue.Needed()) << "a " << PlantedName(kind) << " blocked the window";

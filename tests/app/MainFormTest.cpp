@@ -608,9 +608,9 @@ TEST_F(MainFormTest, ClickOnTheIconShowsTheWindowWithAFreshStatus) {
   ASSERT_FALSE(form->isVisible());
   dir.write("corvansrvc.exe", "");  // the program is there now, but does not run
   const platform::HWND icon = area.Calls.back().Data.hWnd;
-  area.Send(icon, TTrayIcon::WM_TRAYICON, 0, platform::WM_LBUTTONDOWN);
+  area.Send(icon, components::TTrayIcon::WM_TRAYICON, 0, platform::WM_LBUTTONDOWN);
   EXPECT_FALSE(form->isVisible());
-  area.Send(icon, TTrayIcon::WM_TRAYICON, 0, platform::WM_LBUTTONUP);
+  area.Send(icon, components::TTrayIcon::WM_TRAYICON, 0, platform::WM_LBUTTONUP);
   EXPECT_TRUE(form->isVisible());
   EXPECT_EQ(Text(form->lblStatus), "Corvan service is not running.");
   EXPECT_EQ(Tip(form->lblStatus), "Start the CorvanSrvc Service.");

@@ -16,6 +16,7 @@
 #include "MonitorTesting.h"
 #include "TempFolder.h"
 
+using namespace components;
 using namespace corvantest;
 using namespace std::chrono_literals;
 

@@ -3,6 +3,8 @@
 
 #include "InotifyMapping.h"
 
+using namespace components;
+
 namespace {
 
 // Decisions the real-folder tests cannot reach: events inotify sends because sub-folders

@@ -11,7 +11,7 @@
 namespace corvantest {
 
 struct Change {
-  TAction Action;
+  components::TAction Action;
   std::string Name;
   bool operator==(const Change&) const = default;
 };

@@ -5,6 +5,7 @@
 #include "FakeNotificationArea.h"
 #include "TrayIcon.h"
 
+using namespace components;
 using namespace platform;
 
 namespace {

@@ -11,6 +11,9 @@
 #include "TestApplication.h"
 #include "TrayIcon.h"
 
+using components::TMouseButton;
+using components::TShiftState;
+using components::TTrayIcon;
 using namespace platform;
 using platformtest::EnsureApplication;
 

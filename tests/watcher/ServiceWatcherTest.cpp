@@ -116,24 +116,24 @@ class ServiceWatcherTest : public ::testing::Test {
     switch (step[0]) {
       case 'M':
         std::filesystem::remove(dir.file("CORVANSRVC-MSG.TXT"));
-        Notify(faREMOVED, "CORVANSRVC-MSG.TXT");
+        Notify(components::faREMOVED, "CORVANSRVC-MSG.TXT");
         dir.write("CORVANSRVC-MSG.TXT", text);
-        Notify(faADDED, "CORVANSRVC-MSG.TXT");
+        Notify(components::faADDED, "CORVANSRVC-MSG.TXT");
         return;
       case 'm':
         dir.write("CORVANSRVC-MSG.TXT", text);
-        Notify(faMODIFIED, "CORVANSRVC-MSG.TXT");
+        Notify(components::faMODIFIED, "CORVANSRVC-MSG.TXT");
         return;
       case 'H':
         dir.write("CorvanSrvc-Settings.xml", "<xml>\r\n  <WWWHostActive>" + text + "</WWWHostActive>\r\n</xml>\r\n");
-        Notify(faMODIFIED, "CorvanSrvc-Settings.xml");
+        Notify(components::faMODIFIED, "CorvanSrvc-Settings.xml");
         return;
       default:
         dir.write(heartbeats.at(step[0]), text);
-        Notify(faMODIFIED, heartbeats.at(step[0]));
+        Notify(components::faMODIFIED, heartbeats.at(step[0]));
     }
   }
-  void Notify(TAction action, const std::string& name) { watcher->DirMonitorChange(nullptr, action, name); }
+  void Notify(components::TAction action, const std::string& name) { watcher->DirMonitorChange(nullptr, action, name); }
 
   corvantest::ProcessStateGuard processState;
   corvantest::TempFolder dir;
