@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "Controls.h"
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
 #include "FakeNotificationArea.h"
@@ -40,6 +41,8 @@
 #endif
 
 extern char** environ;
+
+using corvantest::Control;
 
 namespace {
 
@@ -149,7 +152,7 @@ void WriteToReaction(benchmark::State& state, const char* fileName, const char* 
   WriteSettings(folder.path);
   Panel panel(folder.path);
   RunUntil([] { return false; }, std::chrono::milliseconds(300));  // start-up settles
-  BoxObserver box(panel.form->memTarnexConnectionHeartbeat);
+  BoxObserver box(Control<QPlainTextEdit>(*panel.form, "memTarnexConnectionHeartbeat"));
   const std::string file = folder.path + fileName;
   std::vector<double> ms;
   int n = 0;
@@ -159,7 +162,7 @@ void WriteToReaction(benchmark::State& state, const char* fileName, const char* 
       const QString expected = platform::Q(prefix + text);
       std::optional<Clock::time_point> shown;
       const QMetaObject::Connection c =
-          QObject::connect(panel.form->memTarnexConnectionHeartbeat, &QPlainTextEdit::textChanged, [&] {
+          QObject::connect(Control<QPlainTextEdit>(*panel.form, "memTarnexConnectionHeartbeat"), &QPlainTextEdit::textChanged, [&] {
             if (!shown && box.Text() == expected) shown = Clock::now();
           });
       const auto closed = WriteLikeTheService(file, text);
@@ -201,7 +204,7 @@ void BM_AlternatingBurst(benchmark::State& state) {
   panel.form->show();
   panel.form->imgLogoDblClick();  // the data-packet box in view
   RunUntil([] { return false; }, std::chrono::milliseconds(500));  // start-up settles
-  BoxObserver box(panel.form->memTarnexConnectionHeartbeat);
+  BoxObserver box(Control<QPlainTextEdit>(*panel.form, "memTarnexConnectionHeartbeat"));
   const std::string vendor = folder.path + "CORVANSRVC-TARNEX-HEARTBEAT.TXT";
   const std::string udp = folder.path + "CORVANSRVC-UDPLISTEN-HEARTBEAT.TXT";
   const QString final = platform::Q("UDP:PACKET " + std::to_string(kWrites - 1));
@@ -416,7 +419,7 @@ void BM_HeartbeatOfThreeMillionLines(benchmark::State& state) {
   double ms = 0;
   long growthKb = 0;
   for (auto _ : state) {
-    const QString before = panel.form->memTarnexConnectionHeartbeat->toPlainText();
+    const QString before = Control<QPlainTextEdit>(*panel.form, "memTarnexConnectionHeartbeat")->toPlainText();
     std::ofstream("/proc/self/clear_refs") << "5";
     long rssKb = 0;
     std::ifstream status("/proc/self/status");
@@ -426,7 +429,7 @@ void BM_HeartbeatOfThreeMillionLines(benchmark::State& state) {
     std::ofstream(folder.path + "heartbeat.part", std::ios::binary) << text;
     const auto written = Clock::now();
     std::filesystem::rename(folder.path + "heartbeat.part", file);
-    if (!RunUntil([&] { return panel.form->memTarnexConnectionHeartbeat->toPlainText() != before; },
+    if (!RunUntil([&] { return Control<QPlainTextEdit>(*panel.form, "memTarnexConnectionHeartbeat")->toPlainText() != before; },
                   std::chrono::seconds(120)))
       state.SkipWithError("the data-packet box never changed");
     ms = std::chrono::duration<double, std::milli>(Clock::now() - written).count();
@@ -436,7 +439,7 @@ void BM_HeartbeatOfThreeMillionLines(benchmark::State& state) {
   }
   state.counters["busy_ms"] = ms;
   state.counters["peak_growth_MB"] = static_cast<double>(growthKb) * 1024 / 1e6;
-  state.counters["lines_shown"] = panel.form->memTarnexConnectionHeartbeat->blockCount();
+  state.counters["lines_shown"] = Control<QPlainTextEdit>(*panel.form, "memTarnexConnectionHeartbeat")->blockCount();
 }
 BENCHMARK(BM_HeartbeatOfThreeMillionLines)->Iterations(1)->Unit(benchmark::kMillisecond);
 

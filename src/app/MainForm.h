@@ -81,34 +81,7 @@ class TfrmMain : public QWidget, public TServiceSink {
   TfrmMain(const TfrmMain&) = delete;
   TfrmMain& operator=(const TfrmMain&) = delete;
 
-  // ---- controls, named and placed as the form lays them out ----
-  QLabel* Label2 = nullptr;
-  QFrame* pnlLogo = nullptr;
-  QLabel* imgLogo = nullptr;
-  QPlainTextEdit* memTarnexConnectionHeartbeat = nullptr;
-  QLabel* pnlClock = nullptr;
-  QFrame* pnlGoingGraph = nullptr;
-  QLabel* imgGoingGraph = nullptr;
-  QLabel* lblStatus = nullptr;
-  QLabel* imgDataSource = nullptr;
-  QLabel* lblControlVersion = nullptr;
-  QLabel* lblServiceVersion = nullptr;
-  QLabel* lblConnectedTo = nullptr;
-  QLabel* lblGoingRFAs = nullptr;
-  QLabel* lblGoingRFAsTitle = nullptr;
-  TLinkLabel* lblURL = nullptr;
-  TIconImage* imgPrint = nullptr;
-  TIconImage* imgNoPrint = nullptr;
-  TIconImage* imgAlarm = nullptr;  // the icon while a feed is silent or the service gone
-  QPushButton* Button3 = nullptr;  // About
-  QPushButton* Button1 = nullptr;  // Task Sheets
-  QPushButton* Button4 = nullptr;  // Enter
-  QPushButton* cmdSetup = nullptr;
-  QPushButton* cmdOK = nullptr;
-  QPushButton* Button2 = nullptr;  // Cancel, hidden
-  QTimer* Timer1 = nullptr;
-  QTimer* timClock = nullptr;
-  QTimer* timWatchdog = nullptr;
+  // ---- components ----
   std::unique_ptr<components::TTrayIcon> TrayIcon;
   // Watches the program folder (its directory monitor) and hands the service's files on
   // to the On... handlers below.
@@ -181,6 +154,36 @@ class TfrmMain : public QWidget, public TServiceSink {
   void showEvent(QShowEvent* Event) override;
 
  private:
+  // The controls, named and placed as the form lays them out. Tests find them by those
+  // names (their object names), as a user's tools do.
+  QLabel* Label2 = nullptr;
+  QFrame* pnlLogo = nullptr;
+  QLabel* imgLogo = nullptr;
+  QPlainTextEdit* memTarnexConnectionHeartbeat = nullptr;
+  QLabel* pnlClock = nullptr;
+  QFrame* pnlGoingGraph = nullptr;
+  QLabel* imgGoingGraph = nullptr;
+  QLabel* lblStatus = nullptr;
+  QLabel* imgDataSource = nullptr;
+  QLabel* lblControlVersion = nullptr;
+  QLabel* lblServiceVersion = nullptr;
+  QLabel* lblConnectedTo = nullptr;
+  QLabel* lblGoingRFAs = nullptr;
+  QLabel* lblGoingRFAsTitle = nullptr;
+  TLinkLabel* lblURL = nullptr;
+  TIconImage* imgPrint = nullptr;
+  TIconImage* imgNoPrint = nullptr;
+  TIconImage* imgAlarm = nullptr;  // the icon while a feed is silent or the service gone
+  QPushButton* Button3 = nullptr;  // About
+  QPushButton* Button1 = nullptr;  // Task Sheets
+  QPushButton* Button4 = nullptr;  // Enter
+  QPushButton* cmdSetup = nullptr;
+  QPushButton* cmdOK = nullptr;
+  QPushButton* Button2 = nullptr;  // Cancel, hidden
+  QTimer* Timer1 = nullptr;
+  QTimer* timClock = nullptr;
+  QTimer* timWatchdog = nullptr;
+
   void CreateControls();
   void CreateComponents();
   // Every dialog of the panel that is open ends as cancelled (the icon's click).

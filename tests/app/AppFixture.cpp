@@ -10,10 +10,13 @@
 #include <filesystem>
 #include <thread>
 
+#include "Controls.h"
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
 #include "Hermetic.h"
 #include "QtText.h"
+
+using corvantest::Control;
 
 namespace apptest {
 
@@ -96,7 +99,7 @@ std::vector<platform::NOTIFYICONDATA> MainFormTest::Balloons() const {
 }
 
 std::string MainFormTest::MemoText(const MainForm::TfrmMain& form) const {
-  return platform::S(form.memTarnexConnectionHeartbeat->toPlainText());
+  return platform::S(Control<QPlainTextEdit>(form, "memTarnexConnectionHeartbeat")->toPlainText());
 }
 
 }  // namespace apptest

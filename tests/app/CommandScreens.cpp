@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+#include "Controls.h"
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
 #include "MainForm.h"
@@ -32,6 +33,8 @@
 #include "SetupForm.h"
 #include "SimProcess.h"
 #include "TempFolder.h"
+
+using corvantest::Control;
 
 namespace {
 
@@ -137,16 +140,16 @@ int main(int argc, char** argv) {
 
   Later([&] {
     Shoot(&f, "main-logo.png");
-    dblClick(f.imgLogo);
+    dblClick(Control<QLabel>(f, "imgLogo"));
     Later([&] {
       Shoot(&f, "main-packets.png");
-      dblClick(f.memTarnexConnectionHeartbeat->viewport());
+      dblClick(Control<QPlainTextEdit>(f, "memTarnexConnectionHeartbeat")->viewport());
       Later([&] {
         Shoot(&f, "main-graph.png");
-        dblClick(f.imgGoingGraph);
+        dblClick(Control<QLabel>(f, "imgGoingGraph"));
         Later([&] {
           Shoot(&f, "main-clock.png");
-          dblClick(f.pnlClock);
+          dblClick(Control<QLabel>(f, "pnlClock"));
           // Enter: the task dialog, then the save dialog, then "Saved to".
           Later([&] {
             ShootModal("task-dialog.png", [&](QWidget* w) {
@@ -159,15 +162,15 @@ int main(int argc, char** argv) {
               static_cast<NewTaskFrom::TfrmNewTask*>(w)->Button1->click();
             });
           });
-          f.Button4->click();
+          Control<QPushButton>(f, "Button4")->click();
 
           // About, Setup, Task Sheets.
           Later([&] { ShootModal("about-report.png", Accept); });
-          f.Button3->click();
+          Control<QPushButton>(f, "Button3")->click();
           Later([&] { ShootModal("setup-dialog.png", Reject); });
-          f.cmdSetup->click();
+          Control<QPushButton>(f, "cmdSetup")->click();
           Later([&] { ShootModal("task-sheets-chooser.png", Reject); });
-          f.Button1->click();
+          Control<QPushButton>(f, "Button1")->click();
           Later([&] { Shoot(&f, "main-after.png"); QApplication::quit(); });
         });
       });

@@ -16,6 +16,7 @@
 
 #include "CommandsFixture.h"
 #include "ControlEvents.h"
+#include "Controls.h"
 #include "CorvanSettings.h"
 #include "FifoProbe.h"
 #include "QtDialogs.h"
@@ -26,6 +27,7 @@
 using namespace MainForm;
 using apptest::CommandsTest;
 using apptest::Reject;
+using corvantest::Control;
 using platform::S;
 using platform::tCursor;
 using platform::tDialogKind;
@@ -38,10 +40,10 @@ const std::string kVersion = CORVAN_PROJECT_VERSION;
 // (What would show with the window, also while it is hidden.)
 std::string VisiblePanels(const TfrmMain& form) {
   std::string shown;
-  if (form.pnlLogo->isVisibleTo(&form)) shown += "logo ";
-  if (form.memTarnexConnectionHeartbeat->isVisibleTo(&form)) shown += "packets ";
-  if (form.pnlGoingGraph->isVisibleTo(&form)) shown += "graph ";
-  if (form.pnlClock->isVisibleTo(&form)) shown += "clock ";
+  if (Control<QFrame>(form, "pnlLogo")->isVisibleTo(&form)) shown += "logo ";
+  if (Control<QPlainTextEdit>(form, "memTarnexConnectionHeartbeat")->isVisibleTo(&form)) shown += "packets ";
+  if (Control<QFrame>(form, "pnlGoingGraph")->isVisibleTo(&form)) shown += "graph ";
+  if (Control<QLabel>(form, "pnlClock")->isVisibleTo(&form)) shown += "clock ";
   return shown;
 }
 
@@ -56,8 +58,8 @@ TEST_F(CommandsTest, TrayClickWhileSetupIsOpenRefillsAndCancelsIt) {
   });
   auto form = StartWithDialogs();
   ShowForm(*form);
-  form->pnlClock->setVisible(true);  // the cycle had reached the clock
-  form->pnlLogo->setVisible(false);
+  Control<QLabel>(*form, "pnlClock")->setVisible(true);  // the cycle had reached the clock
+  Control<QFrame>(*form, "pnlLogo")->setVisible(false);
   const std::string stored = dir.read("CorvanSrvc-Settings.xml");
 
   // The icon in the notification area is a window of this application: the click must
@@ -80,7 +82,7 @@ TEST_F(CommandsTest, TrayClickWhileSetupIsOpenRefillsAndCancelsIt) {
     // Had it been blocked, nothing else would end the dialog.
     if (setup->isVisible()) Reject(setup.get());
   });
-  form->cmdSetup->click();
+  Control<QPushButton>(*form, "cmdSetup")->click();
 
   EXPECT_TRUE(hiddenWhileOpen);
   EXPECT_EQ(logoWhileOpen, "logo ");
@@ -109,7 +111,7 @@ TEST_F(CommandsTest, TrayClickWhileTheAdvancedDialogIsOpenCancelsItAndTheSetupBe
     });
     setup->cmdAdvanced->click();
   });
-  form->cmdSetup->click();
+  Control<QPushButton>(*form, "cmdSetup")->click();
 
   EXPECT_EQ(setup->result(), QDialog::Rejected);
   // The advanced dialog shows the setup dialog again on its way out; it must not stay.
@@ -138,7 +140,7 @@ TEST_F(CommandsTest, TrayClickGetsThroughEveryDialogAndCancelsWhateverIsOpen) {
   });
   trayWindow.show();
 
-  const auto setupButton = [&] { form->cmdSetup->click(); };
+  const auto setupButton = [&] { Control<QPushButton>(*form, "cmdSetup")->click(); };
   const auto advancedButton = [&] { setup->cmdAdvanced->click(); };
   struct Case {
     const char* name;
@@ -149,8 +151,8 @@ TEST_F(CommandsTest, TrayClickGetsThroughEveryDialogAndCancelsWhateverIsOpen) {
        {advancedButton, [&] { advanced->cmdHelpTarnexServer->click(); }}},
       {"a folder chooser over the advanced dialog", setupButton,
        {advancedButton, [&] { advanced->cmdBrowsePDWLogPath->click(); }}},
-      {"the task dialog", [&] { form->Button4->click(); }, {}},
-      {"a file chooser", [&] { form->Button1->click(); }, {}},
+      {"the task dialog", [&] { Control<QPushButton>(*form, "Button4")->click(); }, {}},
+      {"a file chooser", [&] { Control<QPushButton>(*form, "Button1")->click(); }, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -194,18 +196,18 @@ TEST_F(CommandsTest, SetupConfirmedSavesAndRefreshesTheWindow) {
   });
   auto form = StartWithDialogs();
   ShowForm(*form);
-  EXPECT_EQ(form->lblURL->Link(), "");
+  EXPECT_EQ(Control<TLinkLabel>(*form, "lblURL")->Link(), "");
 
   WhenModal([&](QWidget*) {
     setup->txtMainUnit->setText("eas");
     setup->cmdOK->click();
   });
-  form->cmdSetup->click();
+  Control<QPushButton>(*form, "cmdSetup")->click();
 
   EXPECT_EQ(setup->result(), QDialog::Accepted);
   EXPECT_NE(dir.read("CorvanSrvc-Settings.xml").find("<MainUnit>EAS</MainUnit>"), std::string::npos);
   // RefreshForms ran on the saved settings.
-  EXPECT_EQ(form->lblURL->Link(), "https://corvantest/vek/CalloutReport-EAS-7Day.html");
+  EXPECT_EQ(Control<TLinkLabel>(*form, "lblURL")->Link(), "https://corvantest/vek/CalloutReport-EAS-7Day.html");
   EXPECT_TRUE(form->isVisible());
   EXPECT_EQ(VisiblePanels(*form), "logo ");
 }
@@ -217,8 +219,8 @@ TEST_F(CommandsTest, SetupAndEnterDoNothingWhileTheWindowIsHidden) {
   ASSERT_FALSE(form->isVisible());  // start-up hides it behind the icon
   const std::string stored = dir.read("CorvanSrvc-Settings.xml");
 
-  EXPECT_FALSE(OpensModal([&] { form->cmdSetup->click(); }));
-  EXPECT_FALSE(OpensModal([&] { form->Button4->click(); }));
+  EXPECT_FALSE(OpensModal([&] { Control<QPushButton>(*form, "cmdSetup")->click(); }));
+  EXPECT_FALSE(OpensModal([&] { Control<QPushButton>(*form, "Button4")->click(); }));
   EXPECT_FALSE(form->isVisible());
   EXPECT_EQ(dir.read("CorvanSrvc-Settings.xml"), stored);
   EXPECT_TRUE(dialogs.Calls().empty());
@@ -234,14 +236,14 @@ TEST_F(CommandsTest, FourDoubleClicksGoRoundTheDisplayCycle) {
     QWidget* target;
     const char* shows;
   } rounds[][4] = {
-      {{form->imgLogo, "packets "},
-       {form->memTarnexConnectionHeartbeat->viewport(), "graph "},
-       {form->imgGoingGraph, "clock "},
-       {form->pnlClock, "logo "}},
-      {{form->pnlLogo, "packets "},
-       {form->memTarnexConnectionHeartbeat->viewport(), "graph "},
-       {form->pnlGoingGraph, "clock "},
-       {form->pnlClock, "logo "}},
+      {{Control<QLabel>(*form, "imgLogo"), "packets "},
+       {Control<QPlainTextEdit>(*form, "memTarnexConnectionHeartbeat")->viewport(), "graph "},
+       {Control<QLabel>(*form, "imgGoingGraph"), "clock "},
+       {Control<QLabel>(*form, "pnlClock"), "logo "}},
+      {{Control<QFrame>(*form, "pnlLogo"), "packets "},
+       {Control<QPlainTextEdit>(*form, "memTarnexConnectionHeartbeat")->viewport(), "graph "},
+       {Control<QFrame>(*form, "pnlGoingGraph"), "clock "},
+       {Control<QLabel>(*form, "pnlClock"), "logo "}},
   };
   for (const auto& round : rounds) {
     for (const auto& step : round) {
@@ -250,8 +252,8 @@ TEST_F(CommandsTest, FourDoubleClicksGoRoundTheDisplayCycle) {
     }
   }
   // A single click or another button switches nothing.
-  QTest::mouseClick(form->imgLogo, Qt::LeftButton);
-  QTest::mouseDClick(form->imgLogo, Qt::RightButton);
+  QTest::mouseClick(Control<QLabel>(*form, "imgLogo"), Qt::LeftButton);
+  QTest::mouseDClick(Control<QLabel>(*form, "imgLogo"), Qt::RightButton);
   EXPECT_EQ(VisiblePanels(*form), "logo ");
 }
 
@@ -264,7 +266,7 @@ TEST_F(CommandsTest, TheLinkAndTheTaskSheetOpenWithoutAShell) {
   auto form = StartWithDialogs();
   ShowForm(*form);
 
-  QTest::mouseClick(form->lblURL, Qt::LeftButton);
+  QTest::mouseClick(Control<TLinkLabel>(*form, "lblURL"), Qt::LeftButton);
   ASSERT_TRUE(WaitForFakeLog("xdg-open"));
   EXPECT_EQ(FakeLog("xdg-open"), "https://corvantest/vek/CalloutReport-STT-7Day.html\n");
 
@@ -272,7 +274,7 @@ TEST_F(CommandsTest, TheLinkAndTheTaskSheetOpenWithoutAShell) {
   const std::string sheet = dir.file("TASK-20220620-S9000 it's $(x).PDF");
   fakeBin.write("xdg-open.log", "");
   dialogs.OpenChosen({sheet, dir.file("TASK-20220621-S9001.PDF")});
-  form->Button1->click();
+  Control<QPushButton>(*form, "Button1")->click();
   ASSERT_TRUE(WaitForFakeLog("xdg-open"));
   EXPECT_EQ(FakeLog("xdg-open"), sheet + "\n");
   ASSERT_EQ(dialogs.Calls().size(), 1u);
@@ -284,9 +286,9 @@ TEST_F(CommandsTest, TheLinkAndTheTaskSheetOpenWithoutAShell) {
   // Cancelled, or no link: nothing is started.
   fakeBin.write("xdg-open.log", "");
   dialogs.Cancelled(tDialogKind::OpenFiles);
-  form->Button1->click();
-  form->lblURL->SetLink("");
-  QTest::mouseClick(form->lblURL, Qt::LeftButton);
+  Control<QPushButton>(*form, "Button1")->click();
+  Control<TLinkLabel>(*form, "lblURL")->SetLink("");
+  QTest::mouseClick(Control<TLinkLabel>(*form, "lblURL"), Qt::LeftButton);
   Settle(300);
   EXPECT_EQ(FakeLog("xdg-open"), "");
 }
@@ -297,15 +299,15 @@ TEST_F(CommandsTest, ALongLinkKeepsItsStartAndItsUnitAndOpensWhole) {
   auto form = StartWithDialogs();
   ShowForm(*form);
   const std::string link = "https://www.tarnex.example/vek/CalloutReport-STT-7Day.html";
-  ASSERT_EQ(form->lblURL->Link(), link);
-  const QString shown = form->lblURL->text();
-  EXPECT_LE(form->lblURL->fontMetrics().horizontalAdvance(shown), 275) << S(shown);
+  ASSERT_EQ(Control<TLinkLabel>(*form, "lblURL")->Link(), link);
+  const QString shown = Control<TLinkLabel>(*form, "lblURL")->text();
+  EXPECT_LE(Control<TLinkLabel>(*form, "lblURL")->fontMetrics().horizontalAdvance(shown), 275) << S(shown);
   EXPECT_TRUE(shown.startsWith("https://www.")) << S(shown);
   EXPECT_TRUE(shown.endsWith("/CalloutReport-STT-7Day.html")) << S(shown);
   EXPECT_TRUE(shown.contains(QChar(0x2026))) << S(shown);
-  EXPECT_EQ(S(form->lblURL->toolTip()), link);
+  EXPECT_EQ(S(Control<TLinkLabel>(*form, "lblURL")->toolTip()), link);
 
-  QTest::mouseClick(form->lblURL, Qt::LeftButton);
+  QTest::mouseClick(Control<TLinkLabel>(*form, "lblURL"), Qt::LeftButton);
   ASSERT_TRUE(WaitForFakeLog("xdg-open"));
   EXPECT_EQ(FakeLog("xdg-open"), link + "\n");
 }
@@ -344,10 +346,10 @@ TEST_F(CommandsTest, ALinkOrTaskSheetThatCannotBeOpenedIsReported) {
     dialogs.ClearCalls();
     if (c.link) {
       dialogs.Button(platform::tModalResult::mrOk);
-      QTest::mouseClick(form->lblURL, Qt::LeftButton);
+      QTest::mouseClick(Control<TLinkLabel>(*form, "lblURL"), Qt::LeftButton);
     } else {
       dialogs.OpenChosen({sheet}).Button(platform::tModalResult::mrOk);
-      form->Button1->click();
+      Control<QPushButton>(*form, "Button1")->click();
     }
     ::setenv("PATH", oldPath.c_str(), 1);
     ASSERT_TRUE(WaitFor([&] { return dialogs.Pending() == 0; })) << "nothing was said";
@@ -378,7 +380,7 @@ class VersionsReportTest : public CommandsTest {
     ShowForm(*form);
     dialogs.ClearCalls();
     dialogs.Button(platform::tModalResult::mrOk);
-    form->Button3->click();
+    Control<QPushButton>(*form, "Button3")->click();
     EXPECT_EQ(dialogs.Cursors(), (std::vector<tCursor>{tCursor::crHourGlass, tCursor::crArrow}));
     if (dialogs.Calls().size() != 1) return "(no report)";
     const platform::tDialogCall& call = dialogs.Calls()[0];
@@ -447,7 +449,7 @@ TEST_F(VersionsReportTest, AVersionFileWithTextAfterTheBuildEndsTheCommandInTheE
   ShowForm(*form);
   dialogs.ClearCalls();
   dialogs.ExceptionShown();
-  form->Button3->click();
+  Control<QPushButton>(*form, "Button3")->click();
   ASSERT_EQ(dialogs.Calls().size(), 1u);
   EXPECT_EQ(dialogs.Calls()[0].Kind, tDialogKind::Exception);
   EXPECT_EQ(dialogs.Calls()[0].Text, "'12 beta' is not a valid integer value");
@@ -475,7 +477,7 @@ TEST_F(VersionsReportTest, TheErrorBoxShowsTheVersionFileAsWritten) {
       Reject(modal);
     }
   });
-  form->Button3->click();
+  Control<QPushButton>(*form, "Button3")->click();
   EXPECT_EQ(shown, "'" + major + "' is not a valid integer value");
   EXPECT_FALSE(fifo.Opened()) << "a picture named in the version file was loaded";
 }

@@ -4,11 +4,13 @@
 #include <filesystem>
 
 #include "AppFixture.h"
+#include "Controls.h"
 #include "Hostile.h"
 #include "QtText.h"
 
 using namespace MainForm;
 using apptest::MainFormTest;
+using corvantest::Control;
 using corvantest::tPlanted;
 using platform::S;
 
@@ -38,7 +40,7 @@ TEST_F(MainFormTest, PlantedServiceFilesNeitherBlockNorLeakNorShowWhatLiesOutsid
       form->RefreshForms();
       EXPECT_FALSE(rescue.Needed()) << "a " << PlantedName(kind) << " blocked the window";
     }
-    const std::string shown = MemoText(*form) + form->TrayIcon->Hint() + S(form->lblServiceVersion->text());
+    const std::string shown = MemoText(*form) + form->TrayIcon->Hint() + S(Control<QLabel>(*form, "lblServiceVersion")->text());
     EXPECT_EQ(shown.find("SECRET"), std::string::npos) << PlantedName(kind) << ": " << shown;
     EXPECT_LT(shown.size(), 1000u) << PlantedName(kind);
 

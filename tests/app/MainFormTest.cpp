@@ -13,6 +13,7 @@
 #include <fstream>
 
 #include "AppFixture.h"
+#include "Controls.h"
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
 #include "FifoProbe.h"
@@ -28,6 +29,7 @@
 using namespace MainForm;
 using apptest::MainFormTest;
 using apptest::ServiceProcesses;
+using corvantest::Control;
 using corvantest::ShownText;
 using corvantest::WriteFile;
 using platform::S;
@@ -69,24 +71,24 @@ TEST_F(MainFormTest, ControlsSitWhereTheFormPutsThem) {
     QRect geometry;
     const char* caption;
   } cases[] = {
-      {form->Label2, {4, 4, 285, 13}, "Corvan Service "},
-      {form->lblStatus, {8, 116, 277, 13}, nullptr},
-      {form->imgDataSource, {8, 136, 277, 9}, nullptr},
-      {form->lblGoingRFAs, {184, 148, 77, 29}, "0"},
-      {form->lblURL, {6, 196, 275, 17}, nullptr},
-      {form->imgPrint, {128, 156, 32, 32}, nullptr},
-      {form->imgNoPrint, {84, 156, 32, 32}, nullptr},
-      {form->Button3, {8, 216, 41, 21}, "About"},
-      {form->Button1, {56, 216, 73, 21}, "Task Sheets"},
-      {form->Button4, {136, 216, 49, 21}, "Enter"},
-      {form->cmdSetup, {192, 216, 41, 21}, "Setup"},
-      {form->cmdOK, {240, 216, 41, 21}, "OK"},
-      {form->Button2, {96, 164, 53, 21}, "Cancel"},
+      {Control<QLabel>(*form, "Label2"), {4, 4, 285, 13}, "Corvan Service "},
+      {Control<QLabel>(*form, "lblStatus"), {8, 116, 277, 13}, nullptr},
+      {Control<QLabel>(*form, "imgDataSource"), {8, 136, 277, 9}, nullptr},
+      {Control<QLabel>(*form, "lblGoingRFAs"), {184, 148, 77, 29}, "0"},
+      {Control<TLinkLabel>(*form, "lblURL"), {6, 196, 275, 17}, nullptr},
+      {Control<TIconImage>(*form, "imgPrint"), {128, 156, 32, 32}, nullptr},
+      {Control<TIconImage>(*form, "imgNoPrint"), {84, 156, 32, 32}, nullptr},
+      {Control<QPushButton>(*form, "Button3"), {8, 216, 41, 21}, "About"},
+      {Control<QPushButton>(*form, "Button1"), {56, 216, 73, 21}, "Task Sheets"},
+      {Control<QPushButton>(*form, "Button4"), {136, 216, 49, 21}, "Enter"},
+      {Control<QPushButton>(*form, "cmdSetup"), {192, 216, 41, 21}, "Setup"},
+      {Control<QPushButton>(*form, "cmdOK"), {240, 216, 41, 21}, "OK"},
+      {Control<QPushButton>(*form, "Button2"), {96, 164, 53, 21}, "Cancel"},
       // The four display panels share one place after start-up.
-      {form->pnlLogo, {56, 24, 177, 85}, nullptr},
-      {form->memTarnexConnectionHeartbeat, {56, 24, 181, 85}, nullptr},
-      {form->pnlClock, {56, 24, 181, 85}, nullptr},
-      {form->pnlGoingGraph, {56, 24, 177, 85}, nullptr},
+      {Control<QFrame>(*form, "pnlLogo"), {56, 24, 177, 85}, nullptr},
+      {Control<QPlainTextEdit>(*form, "memTarnexConnectionHeartbeat"), {56, 24, 181, 85}, nullptr},
+      {Control<QLabel>(*form, "pnlClock"), {56, 24, 181, 85}, nullptr},
+      {Control<QFrame>(*form, "pnlGoingGraph"), {56, 24, 177, 85}, nullptr},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.control->geometry(), c.geometry) << S(c.control->objectName());
@@ -97,17 +99,17 @@ TEST_F(MainFormTest, ControlsSitWhereTheFormPutsThem) {
       EXPECT_EQ(Text(label), c.caption);
     }
   }
-  for (const auto* label : {form->lblControlVersion, form->lblServiceVersion, form->lblConnectedTo})
+  for (const auto* label : {Control<QLabel>(*form, "lblControlVersion"), Control<QLabel>(*form, "lblServiceVersion"), Control<QLabel>(*form, "lblConnectedTo")})
     EXPECT_EQ(label->x(), 8);
-  EXPECT_EQ(form->lblControlVersion->y(), 148);
-  EXPECT_EQ(form->lblServiceVersion->y(), 164);
-  EXPECT_EQ(form->lblConnectedTo->y(), 180);
-  EXPECT_EQ(form->lblGoingRFAsTitle->pos(), QPoint(216, 180));
-  EXPECT_EQ(Tip(form->pnlLogo), "Logo. Double click to show data packets");
-  EXPECT_EQ(Tip(form->memTarnexConnectionHeartbeat), "Data packets. Double click to show the time.");
-  EXPECT_EQ(Tip(form->pnlClock), "Time. Double click to show logo.");
-  EXPECT_EQ(Tip(form->lblGoingRFAs), "Current going RFAs");
-  EXPECT_EQ(Tip(form->imgDataSource),
+  EXPECT_EQ(Control<QLabel>(*form, "lblControlVersion")->y(), 148);
+  EXPECT_EQ(Control<QLabel>(*form, "lblServiceVersion")->y(), 164);
+  EXPECT_EQ(Control<QLabel>(*form, "lblConnectedTo")->y(), 180);
+  EXPECT_EQ(Control<QLabel>(*form, "lblGoingRFAsTitle")->pos(), QPoint(216, 180));
+  EXPECT_EQ(Tip(Control<QFrame>(*form, "pnlLogo")), "Logo. Double click to show data packets");
+  EXPECT_EQ(Tip(Control<QPlainTextEdit>(*form, "memTarnexConnectionHeartbeat")), "Data packets. Double click to show the time.");
+  EXPECT_EQ(Tip(Control<QLabel>(*form, "pnlClock")), "Time. Double click to show logo.");
+  EXPECT_EQ(Tip(Control<QLabel>(*form, "lblGoingRFAs")), "Current going RFAs");
+  EXPECT_EQ(Tip(Control<QLabel>(*form, "imgDataSource")),
             "Data feed: Green=COM, Orange=TCP, Blue=UDP, Yellow=UDP/TCP, Red=No data, Teal=Corvan Log");
   EXPECT_EQ(form->frameGeometry().size(), QSize(295, 270));
   EXPECT_EQ(S(form->windowTitle()), "Corvan service settings");
@@ -119,13 +121,13 @@ TEST_F(MainFormTest, ControlsSitWhereTheFormPutsThem) {
   EXPECT_FALSE(form->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
   EXPECT_EQ(form->minimumSize(), QSize(295, 270));
   EXPECT_EQ(form->maximumSize(), QSize(295, 270));
-  EXPECT_EQ(Colour(form->lblGoingRFAs), QColor(Qt::red));
-  EXPECT_EQ(form->pnlClock->palette().color(QPalette::Window), QColor(Qt::black));
-  EXPECT_EQ(form->pnlClock->palette().color(QPalette::WindowText), QColor(0, 255, 0));
-  EXPECT_FALSE(form->imgPrint->isVisibleTo(form.get()));
-  EXPECT_FALSE(form->imgNoPrint->isEnabled());
-  ASSERT_TRUE(form->imgPrint->Icon() && form->imgNoPrint->Icon());
-  EXPECT_NE(*form->imgPrint->Icon(), *form->imgNoPrint->Icon());
+  EXPECT_EQ(Colour(Control<QLabel>(*form, "lblGoingRFAs")), QColor(Qt::red));
+  EXPECT_EQ(Control<QLabel>(*form, "pnlClock")->palette().color(QPalette::Window), QColor(Qt::black));
+  EXPECT_EQ(Control<QLabel>(*form, "pnlClock")->palette().color(QPalette::WindowText), QColor(0, 255, 0));
+  EXPECT_FALSE(Control<TIconImage>(*form, "imgPrint")->isVisibleTo(form.get()));
+  EXPECT_FALSE(Control<TIconImage>(*form, "imgNoPrint")->isEnabled());
+  ASSERT_TRUE(Control<TIconImage>(*form, "imgPrint")->Icon() && Control<TIconImage>(*form, "imgNoPrint")->Icon());
+  EXPECT_NE(*Control<TIconImage>(*form, "imgPrint")->Icon(), *Control<TIconImage>(*form, "imgNoPrint")->Icon());
 }
 
 TEST_F(MainFormTest, StartUpLeavesTheLogoAHiddenWindowAndTheFeedLine) {
@@ -137,12 +139,12 @@ TEST_F(MainFormTest, StartUpLeavesTheLogoAHiddenWindowAndTheFeedLine) {
   form->ShowOnStart();
   EXPECT_FALSE(form->isVisible());
 
-  EXPECT_TRUE(form->pnlLogo->isVisibleTo(form.get()));
-  EXPECT_FALSE(form->memTarnexConnectionHeartbeat->isVisibleTo(form.get()));
-  EXPECT_FALSE(form->pnlClock->isVisibleTo(form.get()));
-  EXPECT_FALSE(form->pnlGoingGraph->isVisibleTo(form.get()));
+  EXPECT_TRUE(Control<QFrame>(*form, "pnlLogo")->isVisibleTo(form.get()));
+  EXPECT_FALSE(Control<QPlainTextEdit>(*form, "memTarnexConnectionHeartbeat")->isVisibleTo(form.get()));
+  EXPECT_FALSE(Control<QLabel>(*form, "pnlClock")->isVisibleTo(form.get()));
+  EXPECT_FALSE(Control<QFrame>(*form, "pnlGoingGraph")->isVisibleTo(form.get()));
   EXPECT_EQ(MemoText(*form), "ProcessTarnexTCPFeed:=False");
-  EXPECT_EQ(Text(form->pnlClock), "14:05");
+  EXPECT_EQ(Text(Control<QLabel>(*form, "pnlClock")), "14:05");
 
   const auto& g = brix32::gGlobalSettings;
   EXPECT_EQ(g.Path, dir.path());
@@ -152,19 +154,19 @@ TEST_F(MainFormTest, StartUpLeavesTheLogoAHiddenWindowAndTheFeedLine) {
   EXPECT_EQ(g.HostName, "corvantest");
   EXPECT_EQ(g.ExceptionFileName, "E!{selfname}-{timestamp}.XML");
   EXPECT_EQ(form->TrayIcon->Hint(), kTitle + " v" + kVersion);
-  EXPECT_EQ(form->TrayIcon->Icon(), form->imgNoPrint->Icon());
+  EXPECT_EQ(form->TrayIcon->Icon(), Control<TIconImage>(*form, "imgNoPrint")->Icon());
   EXPECT_TRUE(form->ServiceWatcher->Active());
   EXPECT_EQ(form->ServiceWatcher->Folder(), dir.path());
 
   // The first refresh has run.
-  EXPECT_EQ(Text(form->lblStatus), "CorvanSrvc.exe is missing.");
-  EXPECT_EQ(Tip(form->lblStatus),
+  EXPECT_EQ(Text(Control<QLabel>(*form, "lblStatus")), "CorvanSrvc.exe is missing.");
+  EXPECT_EQ(Tip(Control<QLabel>(*form, "lblStatus")),
             "The CorvanSrvc.exe is missing. You can download a copy from https://www.tarnex.example/downloads.");
-  EXPECT_EQ(Colour(form->lblStatus), QColor(Qt::red));
-  EXPECT_EQ(Text(form->lblControlVersion), "Control Version: " + kVersion);
-  EXPECT_EQ(Text(form->lblServiceVersion), "Service Version: missing CorvanSrvc-Version.txt");
-  EXPECT_EQ(Text(form->lblConnectedTo), "Connected to::15167");
-  EXPECT_EQ(form->lblURL->Link(), "");
+  EXPECT_EQ(Colour(Control<QLabel>(*form, "lblStatus")), QColor(Qt::red));
+  EXPECT_EQ(Text(Control<QLabel>(*form, "lblControlVersion")), "Control Version: " + kVersion);
+  EXPECT_EQ(Text(Control<QLabel>(*form, "lblServiceVersion")), "Service Version: missing CorvanSrvc-Version.txt");
+  EXPECT_EQ(Text(Control<QLabel>(*form, "lblConnectedTo")), "Connected to::15167");
+  EXPECT_EQ(Control<TLinkLabel>(*form, "lblURL")->Link(), "");
 
   EXPECT_EQ(dir.read("CORVANSRVC-EventLog-Thu.txt"),
             "03/10/13 14:05:09.000 CorvanControl Program started. v" + kVersion +
@@ -172,7 +174,7 @@ TEST_F(MainFormTest, StartUpLeavesTheLogoAHiddenWindowAndTheFeedLine) {
 
   // The clock follows the time of day by itself.
   clock.set(brix32::EncodeDateTime({2013, 10, 3, 9, 7, 0, 0}));
-  EXPECT_TRUE(WaitFor([&] { return Text(form->pnlClock) == "09:07"; }, 3000));
+  EXPECT_TRUE(WaitFor([&] { return Text(Control<QLabel>(*form, "pnlClock")) == "09:07"; }, 3000));
 }
 
 TEST_F(MainFormTest, StartIsAnnouncedBySyslogAndPhoneHomeByteForByte) {
@@ -210,7 +212,7 @@ TEST_F(MainFormTest, StartIsAnnouncedBySyslogAndPhoneHomeByteForByte) {
             "<TaskPDFFileCount>0</TaskPDFFileCount><UDPAddr>255.255.255.255</UDPAddr>"
             "<URI>/vek/rezedozo.dll</URI><UserName></UserName><Version>" + kVersion + "</Version>"
             "<WWWHost>127.0.0.1</WWWHost><WWWHostAlt></WWWHostAlt></PhoneHome>");
-  EXPECT_EQ(form->lblURL->Link(), "https://127.0.0.1/vek/CalloutReport-STT-7Day.html");
+  EXPECT_EQ(Control<TLinkLabel>(*form, "lblURL")->Link(), "https://127.0.0.1/vek/CalloutReport-STT-7Day.html");
 }
 
 TEST_F(MainFormTest, FolderThatCannotBeWatchedEndsTheStartUpWithAReport) {
@@ -234,7 +236,7 @@ TEST_F(MainFormTest, FolderThatCannotBeWatchedEndsTheStartUpWithAReport) {
   EXPECT_FALSE(form->ServiceWatcher->Active());
   // The steps after the failing one did not run: no refresh, no feed line, no start event,
   // and the window was not hidden for the notification area, so it shows.
-  EXPECT_EQ(Text(form->lblStatus), "Status: Not running.");
+  EXPECT_EQ(Text(Control<QLabel>(*form, "lblStatus")), "Status: Not running.");
   EXPECT_EQ(MemoText(*form), "");
   EXPECT_FALSE(dir.exists("CORVANSRVC-EventLog-Thu.txt"));
   form->ShowOnStart();
@@ -287,10 +289,10 @@ TEST_F(MainFormTest, GoingLabelsFollowTheTarnexHeartbeat) {
     WriteFile(name, text);
     ASSERT_TRUE(WaitFor([&] { return MemoText(*form) == text; })) << text;
     Settle(100);
-    EXPECT_EQ(form->lblGoingRFAs->isVisibleTo(form.get()), s.visible) << text;
-    EXPECT_EQ(form->lblGoingRFAsTitle->isVisibleTo(form.get()), s.visible) << text;
-    EXPECT_EQ(Text(form->lblGoingRFAs), s.count) << text;
-    EXPECT_EQ(Text(form->lblGoingRFAsTitle), s.title) << text;
+    EXPECT_EQ(Control<QLabel>(*form, "lblGoingRFAs")->isVisibleTo(form.get()), s.visible) << text;
+    EXPECT_EQ(Control<QLabel>(*form, "lblGoingRFAsTitle")->isVisibleTo(form.get()), s.visible) << text;
+    EXPECT_EQ(Text(Control<QLabel>(*form, "lblGoingRFAs")), s.count) << text;
+    EXPECT_EQ(Text(Control<QLabel>(*form, "lblGoingRFAsTitle")), s.title) << text;
   }
   EXPECT_EQ(form->TrayIcon->Hint(), kTitle + " v" + kVersion + "\nLast message at 03/10/13 14:05:09");
   // All of it happened behind the hidden window.
@@ -308,7 +310,7 @@ TEST_F(MainFormTest, TheDataPacketBoxShowsAPacketsFirstLinesOnly) {
   }
   WriteFile(dir.file("CORVANSRVC-TARNEX-HEARTBEAT.TXT"), packet);
   ASSERT_TRUE(WaitFor([&] { return MemoText(*form) == shown; })) << MemoText(*form).size();
-  EXPECT_EQ(form->memTarnexConnectionHeartbeat->blockCount(), static_cast<int>(MainForm::kDataPacketBoxLines));
+  EXPECT_EQ(Control<QPlainTextEdit>(*form, "memTarnexConnectionHeartbeat")->blockCount(), static_cast<int>(MainForm::kDataPacketBoxLines));
   WriteFile(dir.file("CORVANSRVC-SERIAL-HEARTBEAT.TXT"), packet);
   ASSERT_TRUE(WaitFor([&] { return MemoText(*form) == "COM:" + shown; })) << MemoText(*form).size();
 }
@@ -349,9 +351,9 @@ TEST_F(MainFormTest, MessageFileCountsOnlyWhenCreatedAnew) {
   ASSERT_TRUE(WaitFor([&] { return Balloons().size() == 1; }));
   EXPECT_EQ(Balloons()[0].szInfo, "Service connected to corvantest");
   EXPECT_EQ(Balloons()[0].dwInfoFlags, platform::NIIF_INFO);
-  EXPECT_EQ(Text(form->lblStatus), "Corvan service is running.");
-  EXPECT_EQ(Colour(form->lblStatus), QColor(Qt::black));
-  EXPECT_EQ(form->TrayIcon->Icon(), form->imgPrint->Icon());
+  EXPECT_EQ(Text(Control<QLabel>(*form, "lblStatus")), "Corvan service is running.");
+  EXPECT_EQ(Colour(Control<QLabel>(*form, "lblStatus")), QColor(Qt::black));
+  EXPECT_EQ(form->TrayIcon->Icon(), Control<TIconImage>(*form, "imgPrint")->Icon());
   EXPECT_EQ(form->TrayIcon->Hint(), kTitle + " v" + kVersion + "\nService connected to corvantest");
 
   // Rewritten in place: not a new message.
@@ -359,7 +361,7 @@ TEST_F(MainFormTest, MessageFileCountsOnlyWhenCreatedAnew) {
   WriteFile(msg, "Disconnect from corvantest");
   Settle(800);
   EXPECT_EQ(Balloons().size(), 1u);
-  EXPECT_EQ(Text(form->lblStatus), "Corvan service is running.");
+  EXPECT_EQ(Text(Control<QLabel>(*form, "lblStatus")), "Corvan service is running.");
 
   // Deleted and written anew: a message. "stopped" waits two seconds more before the status
   // is decided; the service ends meanwhile, and the status must say so.
@@ -373,9 +375,9 @@ TEST_F(MainFormTest, MessageFileCountsOnlyWhenCreatedAnew) {
   EXPECT_GE(waited, std::chrono::milliseconds(2080));
   EXPECT_EQ(Balloons()[1].dwInfoFlags, platform::NIIF_ERROR);
   EXPECT_EQ(Balloons()[1].szInfoTitle, kTitle);
-  EXPECT_EQ(Text(form->lblStatus), "Corvan service is not running.");
-  EXPECT_EQ(Colour(form->lblStatus), QColor(Qt::red));
-  EXPECT_EQ(form->TrayIcon->Icon(), form->imgNoPrint->Icon());
+  EXPECT_EQ(Text(Control<QLabel>(*form, "lblStatus")), "Corvan service is not running.");
+  EXPECT_EQ(Colour(Control<QLabel>(*form, "lblStatus")), QColor(Qt::red));
+  EXPECT_EQ(form->TrayIcon->Icon(), Control<TIconImage>(*form, "imgNoPrint")->Icon());
 
   // A new "Disconnect" message also gets the error balloon.
   std::filesystem::remove(msg);
@@ -418,8 +420,8 @@ TEST_F(MainFormTest, StatusAndIconFromProcessesMessageAndPrinting) {
     });
     Settle();
     form->RefreshForms();
-    EXPECT_EQ(Text(form->lblStatus), c.status) << c.processes << " " << (c.message ? c.message : "-");
-    EXPECT_EQ(form->TrayIcon->Icon(), c.ready ? form->imgPrint->Icon() : form->imgNoPrint->Icon())
+    EXPECT_EQ(Text(Control<QLabel>(*form, "lblStatus")), c.status) << c.processes << " " << (c.message ? c.message : "-");
+    EXPECT_EQ(form->TrayIcon->Icon(), c.ready ? Control<TIconImage>(*form, "imgPrint")->Icon() : Control<TIconImage>(*form, "imgNoPrint")->Icon())
         << c.processes << " " << (c.message ? c.message : "-") << " " << c.printing;
   }
 }
@@ -430,7 +432,7 @@ TEST_F(MainFormTest, RemovedSettingsFileIsRecreatedWithDefaults) {
     Lib::gVEKSettings.WWWHostActive = "corvantwo";
   });
   auto form = Start();
-  EXPECT_EQ(Text(form->lblConnectedTo), "Connected to:corvantwo:15167");
+  EXPECT_EQ(Text(Control<QLabel>(*form, "lblConnectedTo")), "Connected to:corvantwo:15167");
   EXPECT_EQ(Lib::gVEKSettings.WWWHost, "corvantest");
   std::filesystem::remove(dir.file("CorvanSrvc-Settings.xml"));
   ASSERT_TRUE(WaitFor([&] { return dir.exists("CorvanSrvc-Settings.xml"); }));
@@ -439,10 +441,10 @@ TEST_F(MainFormTest, RemovedSettingsFileIsRecreatedWithDefaults) {
   EXPECT_NE(dir.read("CorvanSrvc-Settings.xml").find("<WWWHost>www.tarnex.example</WWWHost>"),
             std::string::npos);
   // The service's active host is kept by the defaults, and still shown.
-  EXPECT_EQ(Text(form->lblConnectedTo), "Connected to:corvantwo:15167");
+  EXPECT_EQ(Text(Control<QLabel>(*form, "lblConnectedTo")), "Connected to:corvantwo:15167");
   // A change written by the service is read again.
   WriteSettings([] { Lib::gVEKSettings.WWWHostActive = "corvantest"; });
-  EXPECT_TRUE(WaitFor([&] { return Text(form->lblConnectedTo) == "Connected to:corvantest:15167"; }));
+  EXPECT_TRUE(WaitFor([&] { return Text(Control<QLabel>(*form, "lblConnectedTo")) == "Connected to:corvantest:15167"; }));
 }
 
 TEST_F(MainFormTest, FreshInstallAsksForTheUnitOnce) {
@@ -480,7 +482,7 @@ TEST_F(MainFormTest, FreshInstallAsksForTheUnitOnce) {
     const std::string file = dir.read("CorvanSrvc-Settings.xml");
     EXPECT_NE(file.find(std::string("<MainUnit>") + c.stored + "</MainUnit>"), std::string::npos);
     EXPECT_NE(file.find(std::string("<ProcessVEKUnits>") + c.stored + "</ProcessVEKUnits>"), std::string::npos);
-    EXPECT_EQ(form->lblURL->Link(), c.link);
+    EXPECT_EQ(Control<TLinkLabel>(*form, "lblURL")->Link(), c.link);
     // Later refreshes read the saved file and ask nothing.
     Settle();
     form->RefreshForms();
@@ -533,32 +535,32 @@ TEST_F(MainFormTest, PicturesLoadAndSurviveBrokenOrMissingFiles) {
   dir.write("CORVANSRVC-DATASOURCE-20131003.jpg", apptest::SolidJpeg(277, 9, 0, 200, 0));
   dir.write("CORVANSRVC-GOING.JPG", apptest::SolidJpeg(175, 83, 0, 0, 220));
   auto form = Start();
-  EXPECT_EQ(form->imgDataSource->pixmap().size(), QSize(277, 9));
-  EXPECT_GT(PixelOf(form->imgDataSource).green(), 180);
-  EXPECT_GT(PixelOf(form->imgGoingGraph).blue(), 200);
+  EXPECT_EQ(Control<QLabel>(*form, "imgDataSource")->pixmap().size(), QSize(277, 9));
+  EXPECT_GT(PixelOf(Control<QLabel>(*form, "imgDataSource")).green(), 180);
+  EXPECT_GT(PixelOf(Control<QLabel>(*form, "imgGoingGraph")).blue(), 200);
 
   // Half-written and corrupt pictures keep the ones shown.
   const std::string going = apptest::SolidJpeg(175, 83, 220, 0, 0);
   dir.write("CORVANSRVC-GOING.JPG", going.substr(0, going.size() / 2));
   dir.write("CORVANSRVC-DATASOURCE-20131003.jpg", "garbage");
   form->RefreshForms();
-  EXPECT_GT(PixelOf(form->imgDataSource).green(), 180);
-  EXPECT_GT(PixelOf(form->imgGoingGraph).blue(), 200);
+  EXPECT_GT(PixelOf(Control<QLabel>(*form, "imgDataSource")).green(), 180);
+  EXPECT_GT(PixelOf(Control<QLabel>(*form, "imgGoingGraph")).blue(), 200);
   // So does a small file declaring a huge picture.
   dir.write("CORVANSRVC-GOING.JPG",
             apptest::WithDeclaredSize(apptest::SolidJpeg(16, 16, 220, 0, 0, true), 65500, 65500));
   form->RefreshForms();
-  EXPECT_GT(PixelOf(form->imgGoingGraph).blue(), 200);
+  EXPECT_GT(PixelOf(Control<QLabel>(*form, "imgGoingGraph")).blue(), 200);
 
   // After midnight the new day's strip shows only once the service has written it.
   clock.set(brix32::EncodeDateTime({2013, 10, 4, 0, 0, 30, 0}));
   form->RefreshForms();
-  EXPECT_GT(PixelOf(form->imgDataSource).green(), 180);
+  EXPECT_GT(PixelOf(Control<QLabel>(*form, "imgDataSource")).green(), 180);
   dir.write("CORVANSRVC-DATASOURCE-20131004.jpg", apptest::SolidJpeg(277, 9, 230, 0, 0));
   dir.write("CORVANSRVC-GOING.JPG", going);
   form->RefreshForms();
-  EXPECT_GT(PixelOf(form->imgDataSource).red(), 200);
-  EXPECT_GT(PixelOf(form->imgGoingGraph).red(), 200);
+  EXPECT_GT(PixelOf(Control<QLabel>(*form, "imgDataSource")).red(), 200);
+  EXPECT_GT(PixelOf(Control<QLabel>(*form, "imgGoingGraph")).red(), 200);
 }
 
 TEST_F(MainFormTest, StatusFileFollowsTheHintOnceHoweverManyRefreshes) {
@@ -571,7 +573,7 @@ TEST_F(MainFormTest, StatusFileFollowsTheHintOnceHoweverManyRefreshes) {
   form->RefreshForms();
   form->RefreshForms();
   EXPECT_EQ(form->TrayIcon->Hint(), base + "\nTasks today: 3");
-  EXPECT_EQ(Text(form->lblServiceVersion), "Service Version: 2.1.0.37");
+  EXPECT_EQ(Text(Control<QLabel>(*form, "lblServiceVersion")), "Service Version: 2.1.0.37");
 
   WriteFile(dir.file("CORVANSRVC-TARNEX-HEARTBEAT.TXT"), "HEARTBEAT");
   ASSERT_TRUE(WaitFor([&] { return MemoText(*form) == "HEARTBEAT"; }));
@@ -589,16 +591,16 @@ TEST_F(MainFormTest, WithoutANotificationAreaThePanelStartsShownAndOkMinimizes) 
   form->ShowOnStart();
   EXPECT_TRUE(form->isVisible());
   EXPECT_EQ(form->windowType(), Qt::Window);  // minimized, still reachable
-  form->cmdOK->click();
+  Control<QPushButton>(*form, "cmdOK")->click();
   EXPECT_TRUE(form->windowState().testFlag(Qt::WindowMinimized));
 
   // Once a tray is there, OK and Cancel hide the window behind the icon.
   trayAvailable = true;
   form->showNormal();
-  form->cmdOK->click();
+  Control<QPushButton>(*form, "cmdOK")->click();
   EXPECT_FALSE(form->isVisible());
   form->show();
-  form->Button2->click();
+  Control<QPushButton>(*form, "Button2")->click();
   EXPECT_FALSE(form->isVisible());
 }
 
@@ -612,8 +614,8 @@ TEST_F(MainFormTest, ClickOnTheIconShowsTheWindowWithAFreshStatus) {
   EXPECT_FALSE(form->isVisible());
   area.Send(icon, components::TTrayIcon::WM_TRAYICON, 0, platform::WM_LBUTTONUP);
   EXPECT_TRUE(form->isVisible());
-  EXPECT_EQ(Text(form->lblStatus), "Corvan service is not running.");
-  EXPECT_EQ(Tip(form->lblStatus), "Start the CorvanSrvc Service.");
+  EXPECT_EQ(Text(Control<QLabel>(*form, "lblStatus")), "Corvan service is not running.");
+  EXPECT_EQ(Tip(Control<QLabel>(*form, "lblStatus")), "Start the CorvanSrvc Service.");
 }
 
 TEST_F(MainFormTest, ClosingTheWindowEndsTheProgramAndTakesTheIconAway) {
@@ -657,7 +659,7 @@ TEST_F(MainFormTest, TheSystemsEndRequestsEndTheProgramAsClosingDoes) {
 TEST_F(MainFormTest, ALinkTooLongForItsLabelLosesItsMiddleOnly) {
   WriteSettings();
   auto form = Start();
-  const QFontMetrics metrics = form->lblURL->fontMetrics();
+  const QFontMetrics metrics = Control<TLinkLabel>(*form, "lblURL")->fontMetrics();
   const QString link = "https://www.tarnex.example/vek/CalloutReport-STT-7Day.html";
   const QString tail = "/CalloutReport-STT-7Day.html";
   const int whole = metrics.horizontalAdvance(link);
@@ -699,18 +701,18 @@ TEST_F(MainFormTest, TextFromTheFolderAndTheSettingsIsShownAsWritten) {
 
   // The status line's explanation, as a pointer resting on it shows it.
   const QPoint inside(4, 4);
-  QHelpEvent hover(QEvent::ToolTip, inside, form->lblStatus->mapToGlobal(inside));
-  QApplication::sendEvent(form->lblStatus, &hover);
+  QHelpEvent hover(QEvent::ToolTip, inside, Control<QLabel>(*form, "lblStatus")->mapToGlobal(inside));
+  QApplication::sendEvent(Control<QLabel>(*form, "lblStatus"), &hover);
   ASSERT_TRUE(QToolTip::isVisible());
   const std::string tip = ShownText(QToolTip::text());
   QToolTip::hideText();
 
   EXPECT_FALSE(fifo.Opened()) << "a picture named in a text was loaded";
-  EXPECT_EQ(ShownText(form->lblServiceVersion), "Service Version: " + picture);
-  EXPECT_EQ(ShownText(form->lblConnectedTo), "Connected to:" + fakeStatus + ":15167");
-  EXPECT_EQ(form->lblURL->Link(), "https://" + picture + "/vek/CalloutReport-STT-7Day.html");
-  EXPECT_EQ(form->lblURL->textFormat(), Qt::PlainText);
-  EXPECT_EQ(ShownText(form->lblStatus), "Disconnected from " + picture);
+  EXPECT_EQ(ShownText(Control<QLabel>(*form, "lblServiceVersion")), "Service Version: " + picture);
+  EXPECT_EQ(ShownText(Control<QLabel>(*form, "lblConnectedTo")), "Connected to:" + fakeStatus + ":15167");
+  EXPECT_EQ(Control<TLinkLabel>(*form, "lblURL")->Link(), "https://" + picture + "/vek/CalloutReport-STT-7Day.html");
+  EXPECT_EQ(Control<TLinkLabel>(*form, "lblURL")->textFormat(), Qt::PlainText);
+  EXPECT_EQ(ShownText(Control<QLabel>(*form, "lblStatus")), "Disconnected from " + picture);
   EXPECT_EQ(tip, "The Corvan service cannot connect to the Tarnex server. Check that you can PING:- \"" +
                      picture + "\"");
   // Start-up ran to its end.

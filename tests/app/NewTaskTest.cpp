@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "CommandsFixture.h"
+#include "Controls.h"
 #include "Hostile.h"
 #include "QtText.h"
 #include "SamplePage.h"
@@ -16,6 +17,7 @@
 
 using namespace MainForm;
 using apptest::CommandsTest;
+using corvantest::Control;
 using platform::S;
 using platform::tDialogKind;
 using platform::tModalResult;
@@ -47,7 +49,7 @@ class NewTaskTest : public CommandsTest {
       if (inDialog) inDialog();
       (ok ? newTask->Button1 : newTask->Button2)->click();
     });
-    form->Button4->click();
+    Control<QPushButton>(*form, "Button4")->click();
     EXPECT_TRUE(hidden) << "the window stays hidden while the dialog is open";
     EXPECT_TRUE(form->isVisible());
     return seeded;
@@ -72,7 +74,7 @@ TEST_F(NewTaskTest, NoTaskFileNoDialog) {
   dir.write("TASK-20220620-S9000.PDF", "a sheet");
   dir.write("NOTES.TXT", "not a task");
   StartShown();
-  EXPECT_FALSE(OpensModal([&] { form->Button4->click(); }));
+  EXPECT_FALSE(OpensModal([&] { Control<QPushButton>(*form, "Button4")->click(); }));
   EXPECT_TRUE(form->isVisible());
   EXPECT_TRUE(dialogs.Calls().empty());
 }
@@ -86,13 +88,13 @@ TEST_F(NewTaskTest, TheLastTaskFileInListingOrderSeedsTheDialog) {
   for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
     if (entry.path().filename() != "NOTES.TXT") last = entry.path().filename().string();
   StartShown();
-  form->pnlClock->setVisible(true);
-  form->pnlLogo->setVisible(false);
+  Control<QLabel>(*form, "pnlClock")->setVisible(true);
+  Control<QFrame>(*form, "pnlLogo")->setVisible(false);
   // Cancelled: nothing is written and nothing is said.
   EXPECT_EQ(Enter({}, false), "text of " + last);
   EXPECT_TRUE(dialogs.Calls().empty());
-  EXPECT_TRUE(form->pnlLogo->isVisible());
-  EXPECT_FALSE(form->pnlClock->isVisible());
+  EXPECT_TRUE(Control<QFrame>(*form, "pnlLogo")->isVisible());
+  EXPECT_FALSE(Control<QLabel>(*form, "pnlClock")->isVisible());
 }
 
 TEST_F(NewTaskTest, SavedByteForByteUnderTheProposedNameAndRenderedBySheetPress) {

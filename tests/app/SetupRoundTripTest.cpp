@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "CommandsFixture.h"
+#include "Controls.h"
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
 #include "StorableSettings.h"
 
 using apptest::CommandsTest;
+using corvantest::Control;
 
 namespace {
 
@@ -69,7 +71,7 @@ class SetupRoundTrip : public CommandsTest, public ::testing::WithParamInterface
       EXPECT_EQ(modal, setup.get());
       step();
     });
-    form->cmdSetup->click();
+    Control<QPushButton>(*form, "cmdSetup")->click();
   }
 
   // "Advanced..." in the open setup dialog; `step` runs inside the advanced dialog and

@@ -5,12 +5,14 @@
 #include <regex>
 
 #include "AppFixture.h"
+#include "Controls.h"
 #include "CorvanSettings.h"
 #include "FileUtils.h"
 #include "SimProcess.h"
 #include "UdpListener.h"
 
 using namespace apptest;
+using corvantest::Control;
 using corvantest::SimProcess;
 
 namespace {
@@ -74,7 +76,7 @@ TEST_F(WatchdogAlarmTest, AFeedThatFallsSilentIsShownAndLoggedOnceAndItsReturnTo
   syslog.receive(1);  // the start's line
 
   form->timWatchdogTimer();
-  EXPECT_EQ(form->TrayIcon->Icon(), form->imgPrint->Icon());
+  EXPECT_EQ(form->TrayIcon->Icon(), Control<MainForm::TIconImage>(*form, "imgPrint")->Icon());
   const std::size_t before = Balloons().size();
   const std::string hint = form->TrayIcon->Hint();
 
@@ -86,9 +88,9 @@ TEST_F(WatchdogAlarmTest, AFeedThatFallsSilentIsShownAndLoggedOnceAndItsReturnTo
   const std::string text = BalloonsSince(before)[0];
   EXPECT_TRUE(std::regex_match(text, silent)) << text;
   EXPECT_EQ(Balloons().back().dwInfoFlags, platform::NIIF_ERROR);
-  EXPECT_EQ(form->TrayIcon->Icon(), form->imgAlarm->Icon());
-  EXPECT_NE(*form->imgAlarm->Icon(), *form->imgPrint->Icon());
-  EXPECT_NE(*form->imgAlarm->Icon(), *form->imgNoPrint->Icon());
+  EXPECT_EQ(form->TrayIcon->Icon(), Control<MainForm::TIconImage>(*form, "imgAlarm")->Icon());
+  EXPECT_NE(*Control<MainForm::TIconImage>(*form, "imgAlarm")->Icon(), *Control<MainForm::TIconImage>(*form, "imgPrint")->Icon());
+  EXPECT_NE(*Control<MainForm::TIconImage>(*form, "imgAlarm")->Icon(), *Control<MainForm::TIconImage>(*form, "imgNoPrint")->Icon());
   // The alarm's line first, then the hint as it was.
   const std::string shown = form->TrayIcon->Hint();
   const std::size_t lineEnd = shown.find('\n');
@@ -106,7 +108,7 @@ TEST_F(WatchdogAlarmTest, AFeedThatFallsSilentIsShownAndLoggedOnceAndItsReturnTo
   form->timWatchdogTimer();
   EXPECT_TRUE(BalloonsSince(before + 1).empty());
   EXPECT_TRUE(syslog.receive(10).empty());
-  EXPECT_EQ(form->TrayIcon->Icon(), form->imgAlarm->Icon());
+  EXPECT_EQ(form->TrayIcon->Icon(), Control<MainForm::TIconImage>(*form, "imgAlarm")->Icon());
 
   // The service, started again, sends: the alarm ends, and the icon is the printing one.
   service->stop();
@@ -118,7 +120,7 @@ TEST_F(WatchdogAlarmTest, AFeedThatFallsSilentIsShownAndLoggedOnceAndItsReturnTo
   EXPECT_TRUE(std::regex_match(back, std::regex("Data from the vendor feed again at " + kTime + " \\(none for 1[23] min\\)\\.")))
       << back;
   EXPECT_EQ(Balloons().back().dwInfoFlags, platform::NIIF_INFO);
-  EXPECT_EQ(form->TrayIcon->Icon(), form->imgPrint->Icon());
+  EXPECT_EQ(form->TrayIcon->Icon(), Control<MainForm::TIconImage>(*form, "imgPrint")->Icon());
   EXPECT_EQ(form->TrayIcon->Hint().find("No vendor data"), std::string::npos) << form->TrayIcon->Hint();
   lines = syslog.receive(10);
   ASSERT_EQ(WithId(lines, 51021).size(), 1u);
@@ -143,7 +145,7 @@ TEST_F(WatchdogAlarmTest, AServiceThatVanishesIsFoundByItselfAndItsReturnToo) {
   // Killed: no "stopped" message, only the process list tells.
   service.reset();
   ASSERT_TRUE(WaitFor(goneShown, 30000)) << ::testing::PrintToString(BalloonsSince(before));
-  EXPECT_EQ(form->TrayIcon->Icon(), form->imgAlarm->Icon());
+  EXPECT_EQ(form->TrayIcon->Icon(), Control<MainForm::TIconImage>(*form, "imgAlarm")->Icon());
   EXPECT_TRUE(std::regex_search(form->TrayIcon->Hint(), std::regex("^No service process since " + kTime + "\n")))
       << form->TrayIcon->Hint();
 
@@ -156,7 +158,7 @@ TEST_F(WatchdogAlarmTest, AServiceThatVanishesIsFoundByItselfAndItsReturnToo) {
       },
       30000))
       << ::testing::PrintToString(BalloonsSince(before));
-  EXPECT_EQ(form->TrayIcon->Icon(), form->imgPrint->Icon());
+  EXPECT_EQ(form->TrayIcon->Icon(), Control<MainForm::TIconImage>(*form, "imgPrint")->Icon());
   EXPECT_EQ(form->TrayIcon->Hint().find("No service process"), std::string::npos);
   const auto lines = syslog.receive(20);
   EXPECT_EQ(WithId(lines, 21014).size(), 1u);
