@@ -5,6 +5,7 @@
 
 #include "BoundedRead.h"
 #include "FeedHeartbeats.h"
+#include "QtText.h"
 
 namespace MainForm {
 
@@ -60,7 +61,7 @@ tWatchdogLimits ReadWatchdogLimits(const std::string& Folder) {
   }
   ini.beginGroup(QString::fromLatin1(kWatchdogGroup));
   for (const tFeed feed : kFeeds) {
-    const QString key = QString::fromLatin1(LimitKey(feed).data(), static_cast<qsizetype>(LimitKey(feed).size()));
+    const QString key = platform::Q(LimitKey(feed));
     if (!ini.contains(key)) continue;
     const QString text = ini.value(key).toString();
     std::int32_t& minutes = limits.Minutes[static_cast<std::size_t>(feed)];
