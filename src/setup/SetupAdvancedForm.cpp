@@ -246,6 +246,24 @@ void TfrmSetupAdvanced::RefreshAdvancedSetupForm() {
   txtProcessVEKUnits->SetValue(Q(SetupForm::UnitFilterShown(settings.ProcessVEKUnits, settings.MainUnit)));
 }
 
+void TfrmSetupAdvanced::RefreshFromSetupForm(const Lib::tCorvanSettings& Settings) {
+  chkProcessTarnexTCPFeed->setChecked(Settings.ProcessTarnexTCPFeed);
+  SetUDPBox(Settings.UDPListenPort);
+  chkPrintCFStasks->setChecked(Settings.PrintCFSTasks);
+  lblPDWLogPath->setText(Q(Settings.PDWLogPath));
+}
+
+void TfrmSetupAdvanced::PutControlValues(SetupForm::tSetupControlValues& Values) const {
+  Values.WWWHost = S(txtWWWHost->text());
+  Values.SerialComms = S(txtSerialComms->text());
+  Values.ProcessTarnexTCPFeed = chkProcessTarnexTCPFeed->isChecked();
+  Values.ProcessUDPBroadcastPackets = chkProcessUDPBroadcastPackets->isChecked();
+  Values.PDWLogPath = S(lblPDWLogPath->text());
+  Values.BroadcastAddr = S(txtBroadcastAddr->text());
+  Values.PrintCFSTasks = chkPrintCFStasks->isChecked();
+  Values.ProcessVEKUnits = S(txtProcessVEKUnits->text());
+}
+
 void TfrmSetupAdvanced::cmdBrowsePDWLogPathClick() {
   const std::string stored = Lib::gCorvanSettings.PDWLogPath;
   std::optional<std::string> chosen = dialogs_.SelectDirectory("PDW log path", stored);
@@ -286,17 +304,6 @@ void TfrmSetupAdvanced::txtSerialCommsChange() {
   } else {
     chkProcessTarnexTCPFeed->setEnabled(true);
   }
-}
-
-void TfrmSetupAdvanced::PutControlValues(SetupForm::tSetupControlValues& Values) const {
-  Values.WWWHost = S(txtWWWHost->text());
-  Values.SerialComms = S(txtSerialComms->text());
-  Values.ProcessTarnexTCPFeed = chkProcessTarnexTCPFeed->isChecked();
-  Values.ProcessUDPBroadcastPackets = chkProcessUDPBroadcastPackets->isChecked();
-  Values.PDWLogPath = S(lblPDWLogPath->text());
-  Values.BroadcastAddr = S(txtBroadcastAddr->text());
-  Values.PrintCFSTasks = chkPrintCFStasks->isChecked();
-  Values.ProcessVEKUnits = S(txtProcessVEKUnits->text());
 }
 
 void TfrmSetupAdvanced::cmdOKClick() {

@@ -128,10 +128,7 @@ void TfrmSetup::RefreshSetupForm() {
         EnablePrintingFromBox(chkEnablePrinting->isEnabledTo(this), chkEnablePrinting->isChecked());
     lblDefaultPrinter->setText(settings.EnablePrinting == 1 ? Q(brix32::GetDefaultPrinterName())
                                                             : QString());
-    advanced.chkProcessTarnexTCPFeed->setChecked(settings.ProcessTarnexTCPFeed);
-    advanced.SetUDPBox(settings.UDPListenPort);
-    advanced.chkPrintCFStasks->setChecked(settings.PrintCFSTasks);
-    advanced.lblPDWLogPath->setText(Q(settings.PDWLogPath));
+    advanced.RefreshFromSetupForm(settings);
   });
 }
 

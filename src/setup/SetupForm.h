@@ -21,19 +21,6 @@ class TfrmSetup : public QDialog {
  public:
   explicit TfrmSetup(platform::Dialogs& Dialogs);
 
-  // ---- controls, top to bottom ----
-  QCheckBox* chkPrintTestPageAtStartup = nullptr;
-  QPushButton* cmdHelpPrintTestPage = nullptr;
-  QCheckBox* chkEnablePrinting = nullptr;
-  QLabel* lblDefaultPrinter = nullptr;
-  QPushButton* cmdHelpEnablePrinting = nullptr;
-  QLabel* lblMainUnit = nullptr;
-  SetupWidgets::TSettingEdit* txtMainUnit = nullptr;
-  QPushButton* cmdHelpMainUnit = nullptr;
-  QPushButton* cmdAdvanced = nullptr;
-  QPushButton* cmdCancel = nullptr;
-  QPushButton* cmdOK = nullptr;
-
   // Settings in memory -> every control of both dialogs: whenever the main window is
   // shown, and as the dialog opens.
   void FillSetupControls();
@@ -59,6 +46,20 @@ class TfrmSetup : public QDialog {
   void HelpClick(const QWidget* Control);
 
  private:
+  // The controls, top to bottom. Tests find them by their names (their object names).
+  QCheckBox* chkPrintTestPageAtStartup = nullptr;
+  QPushButton* cmdHelpPrintTestPage = nullptr;
+  QCheckBox* chkEnablePrinting = nullptr;
+  QLabel* lblDefaultPrinter = nullptr;
+  QPushButton* cmdHelpEnablePrinting = nullptr;
+  QLabel* lblMainUnit = nullptr;
+  SetupWidgets::TSettingEdit* txtMainUnit = nullptr;
+  QPushButton* cmdHelpMainUnit = nullptr;
+  QPushButton* cmdAdvanced = nullptr;
+  QPushButton* cmdCancel = nullptr;
+  QPushButton* cmdOK = nullptr;
+
+
   // The advanced dialog, created right after this one by the program entry.
   SetupAdvancedForm::TfrmSetupAdvanced& Advanced() const;
   void SetPrintingBoxEnabled(bool Enabled);

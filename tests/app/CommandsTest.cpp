@@ -76,8 +76,8 @@ TEST_F(CommandsTest, TrayClickWhileSetupIsOpenRefillsAndCancelsIt) {
     hiddenWhileOpen = !form->isVisible();
     logoWhileOpen = VisiblePanels(*form);
     // Edits that only OK would keep.
-    setup->txtMainUnit->setText("XYZ");
-    setup->chkPrintTestPageAtStartup->setChecked(true);
+    Control<SetupWidgets::TSettingEdit>(*setup, "txtMainUnit")->setText("XYZ");
+    Control<QCheckBox>(*setup, "chkPrintTestPageAtStartup")->setChecked(true);
     QTest::mouseClick(trayWindow.windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
     // Had it been blocked, nothing else would end the dialog.
     if (setup->isVisible()) Reject(setup.get());
@@ -88,8 +88,8 @@ TEST_F(CommandsTest, TrayClickWhileSetupIsOpenRefillsAndCancelsIt) {
   EXPECT_EQ(logoWhileOpen, "logo ");
   EXPECT_EQ(setup->result(), QDialog::Rejected);
   EXPECT_FALSE(setup->isVisible());
-  EXPECT_EQ(S(setup->txtMainUnit->text()), "STT");
-  EXPECT_FALSE(setup->chkPrintTestPageAtStartup->isChecked());
+  EXPECT_EQ(S(Control<SetupWidgets::TSettingEdit>(*setup, "txtMainUnit")->text()), "STT");
+  EXPECT_FALSE(Control<QCheckBox>(*setup, "chkPrintTestPageAtStartup")->isChecked());
   EXPECT_EQ(dir.read("CorvanSrvc-Settings.xml"), stored);
   EXPECT_EQ(Lib::gCorvanSettings.MainUnit, "STT");
   EXPECT_TRUE(form->isVisible());
@@ -109,7 +109,7 @@ TEST_F(CommandsTest, TrayClickWhileTheAdvancedDialogIsOpenCancelsItAndTheSetupBe
       EXPECT_TRUE(form->isVisible());
       EXPECT_FALSE(advanced->isVisible());
     });
-    setup->cmdAdvanced->click();
+    Control<QPushButton>(*setup, "cmdAdvanced")->click();
   });
   Control<QPushButton>(*form, "cmdSetup")->click();
 
@@ -141,16 +141,16 @@ TEST_F(CommandsTest, TrayClickGetsThroughEveryDialogAndCancelsWhateverIsOpen) {
   trayWindow.show();
 
   const auto setupButton = [&] { Control<QPushButton>(*form, "cmdSetup")->click(); };
-  const auto advancedButton = [&] { setup->cmdAdvanced->click(); };
+  const auto advancedButton = [&] { Control<QPushButton>(*setup, "cmdAdvanced")->click(); };
   struct Case {
     const char* name;
     std::function<void()> command;              // opens the first dialog
     std::vector<std::function<void()>> inside;  // each opens the next, inside the one before
   } cases[] = {
       {"a message box over the advanced dialog", setupButton,
-       {advancedButton, [&] { advanced->cmdHelpTarnexServer->click(); }}},
+       {advancedButton, [&] { Control<QPushButton>(*advanced, "cmdHelpTarnexServer")->click(); }}},
       {"a folder chooser over the advanced dialog", setupButton,
-       {advancedButton, [&] { advanced->cmdBrowsePDWLogPath->click(); }}},
+       {advancedButton, [&] { Control<QPushButton>(*advanced, "cmdBrowsePDWLogPath")->click(); }}},
       {"the task dialog", [&] { Control<QPushButton>(*form, "Button4")->click(); }, {}},
       {"a file chooser", [&] { Control<QPushButton>(*form, "Button1")->click(); }, {}},
   };
@@ -199,8 +199,8 @@ TEST_F(CommandsTest, SetupConfirmedSavesAndRefreshesTheWindow) {
   EXPECT_EQ(Control<TLinkLabel>(*form, "lblURL")->Link(), "");
 
   WhenModal([&](QWidget*) {
-    setup->txtMainUnit->setText("eas");
-    setup->cmdOK->click();
+    Control<SetupWidgets::TSettingEdit>(*setup, "txtMainUnit")->setText("eas");
+    Control<QPushButton>(*setup, "cmdOK")->click();
   });
   Control<QPushButton>(*form, "cmdSetup")->click();
 

@@ -81,7 +81,7 @@ class SetupRoundTrip : public CommandsTest, public ::testing::WithParamInterface
       EXPECT_EQ(modal, advanced.get());
       step();
     });
-    setup->cmdAdvanced->click();
+    Control<QPushButton>(*setup, "cmdAdvanced")->click();
   }
 
   void ExpectStored(const tSettingValues& stored) {
@@ -109,34 +109,34 @@ TEST_P(SetupRoundTrip, LeavesEverySettingAsStored) {
 
   switch (GetParam().Close) {
     case tClose::OK:
-      RunSetup([&] { setup->cmdOK->click(); });
+      RunSetup([&] { Control<QPushButton>(*setup, "cmdOK")->click(); });
       break;
     case tClose::AdvancedThenOK:
       RunSetup([&] {
-        RunAdvanced([&] { advanced->cmdOK->click(); });
-        setup->cmdOK->click();
+        RunAdvanced([&] { Control<QPushButton>(*advanced, "cmdOK")->click(); });
+        Control<QPushButton>(*setup, "cmdOK")->click();
       });
       break;
     case tClose::EditsCancelledThenOK:
       // Edits in both dialogs, confirmed in the advanced one, then Setup cancelled: the
       // next opening shows the stored values again, and OK keeps them.
       RunSetup([&] {
-        setup->chkPrintTestPageAtStartup->click();
-        setup->chkEnablePrinting->click();
-        setup->txtMainUnit->setText("EAS");
+        Control<QCheckBox>(*setup, "chkPrintTestPageAtStartup")->click();
+        Control<QCheckBox>(*setup, "chkEnablePrinting")->click();
+        Control<SetupWidgets::TSettingEdit>(*setup, "txtMainUnit")->setText("EAS");
         RunAdvanced([&] {
-          advanced->txtSerialComms->clear();
-          advanced->chkProcessTarnexTCPFeed->click();
-          advanced->chkPrintCFStasks->click();
-          advanced->txtWWWHost->setText("10.99.0.9");
-          advanced->txtBroadcastAddr->setText("10.99.0.255");
-          advanced->txtProcessVEKUnits->setText("EAS");
-          advanced->cmdOK->click();
+          Control<SetupWidgets::TSettingEdit>(*advanced, "txtSerialComms")->clear();
+          Control<QCheckBox>(*advanced, "chkProcessTarnexTCPFeed")->click();
+          Control<QCheckBox>(*advanced, "chkPrintCFStasks")->click();
+          Control<SetupWidgets::TSettingEdit>(*advanced, "txtWWWHost")->setText("10.99.0.9");
+          Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")->setText("10.99.0.255");
+          Control<SetupWidgets::TSettingEdit>(*advanced, "txtProcessVEKUnits")->setText("EAS");
+          Control<QPushButton>(*advanced, "cmdOK")->click();
         });
-        setup->cmdCancel->click();
+        Control<QPushButton>(*setup, "cmdCancel")->click();
       });
       ExpectStored(stored);
-      RunSetup([&] { setup->cmdOK->click(); });
+      RunSetup([&] { Control<QPushButton>(*setup, "cmdOK")->click(); });
       break;
   }
 

@@ -6,12 +6,14 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "Controls.h"
 #include "FifoProbe.h"
 #include "QtText.h"
 #include "SetupFixture.h"
 #include "SetupWidgets.h"
 #include "ShownText.h"
 
+using corvantest::Control;
 using platform::tDialogKind;
 using platform::tModalResult;
 using platform::S;
@@ -58,41 +60,41 @@ TEST_F(SetupDialogs, HelpButtonsShowTheExplanationThatIsAlsoTheTooltip) {
     std::string text;
   };
   const Case cases[] = {
-      {setup->cmdHelpPrintTestPage, setup->chkPrintTestPageAtStartup,
+      {Control<QPushButton>(*setup, "cmdHelpPrintTestPage"), Control<QCheckBox>(*setup, "chkPrintTestPageAtStartup"),
        "If enabled the dummy tasking sheet (DummyPage.TXT) will be printed each time the CorvanSrvc "
        "service starts."},
-      {setup->cmdHelpEnablePrinting, setup->chkEnablePrinting,
+      {Control<QPushButton>(*setup, "cmdHelpEnablePrinting"), Control<QCheckBox>(*setup, "chkEnablePrinting"),
        "Enables tasking sheets printing. If this is disabled, check the VEK Corvan Service default "
        "printer settings."},
-      {setup->cmdHelpMainUnit, setup->lblMainUnit,
+      {Control<QPushButton>(*setup, "cmdHelpMainUnit"), Control<QLabel>(*setup, "lblMainUnit"),
        "This is the 3 character unit code that is displayed in the maps on the task sheets."},
-      {advanced->cmdHelpTarnexTCPFeed, advanced->chkProcessTarnexTCPFeed,
+      {Control<QPushButton>(*advanced, "cmdHelpTarnexTCPFeed"), Control<QCheckBox>(*advanced, "chkProcessTarnexTCPFeed"),
        "Leave this ENABLED to process the Pager feed from the Tarnex host. (TCP Port 15167). Disable "
        "when the service is running on the same machine running REZIZUZ or when connected to a "
        "Corvan300 via the serial port."},
-      {advanced->cmdHelpPrintCFStasks, advanced->chkPrintCFStasks,
+      {Control<QPushButton>(*advanced, "cmdHelpPrintCFStasks"), Control<QCheckBox>(*advanced, "chkPrintCFStasks"),
        "ENABLE to print print CFS tasks that have the VEK."},
-      {advanced->cmdHelpTarnexServer, advanced->lblTarnexServer, tarnexServer},
-      {advanced->cmdHelpPDWLogPath, advanced->lblPDWLogPathCaption,
+      {Control<QPushButton>(*advanced, "cmdHelpTarnexServer"), Control<QLabel>(*advanced, "lblTarnexServer"), tarnexServer},
+      {Control<QPushButton>(*advanced, "cmdHelpPDWLogPath"), Control<QLineEdit>(*advanced, "lblPDWLogPathCaption"),
        "If PDW FLEX decoder is running, set this path to the PDW log files to enable processing."},
-      {advanced->cmdHelpBroadcastAddress, advanced->txtBroadcastAddr,
+      {Control<QPushButton>(*advanced, "cmdHelpBroadcastAddress"), Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr"),
        "The Pager feed is broadcast to this address on the local network so other CorvanServices can "
        "receive them. The default Broadcast address is 255.255.255.255. If this doesn't work, try a "
        "more specific address such as 0.0.0.255. At the units, this should be set where there is a PDW "
        "receiver running on another machine broadcasting packets such at STT."},
-      {advanced->cmdHelpBroadcast, advanced->Button4,
+      {Control<QPushButton>(*advanced, "cmdHelpBroadcast"), Control<QPushButton>(*advanced, "Button4"),
        "Click this to broadcast a dummy page on the local network."},
-      {advanced->cmdHelpUDPBroadcastPackets, advanced->chkProcessUDPBroadcastPackets,
+      {Control<QPushButton>(*advanced, "cmdHelpUDPBroadcastPackets"), Control<QCheckBox>(*advanced, "chkProcessUDPBroadcastPackets"),
        "Leave this option Checked. Only uncheck when running on the same machine as the REZEDOZO.DLL "
        "web service or if testing to see if packets are being received exclusively from the Tarnex "
        "server on TCP 15167. If this option is disabled then the service was unable to bind to the "
        "port and the <UDPListenPort> will need to be manually reset in CORVANSRVC-SETTINGS.XML."},
-      {advanced->cmdHelpProcessUnit, advanced->txtProcessVEKUnits,
+      {Control<QPushButton>(*advanced, "cmdHelpProcessUnit"), Control<SetupWidgets::TSettingEdit>(*advanced, "txtProcessVEKUnits"),
        "Filter tasks by unit. *=All, {3 letter unit code}=Unit, {blank}=none"},
-      {advanced->cmdHelpSerialPortSettings, advanced->txtSerialComms,
+      {Control<QPushButton>(*advanced, "cmdHelpSerialPortSettings"), Control<SetupWidgets::TSettingEdit>(*advanced, "txtSerialComms"),
        "Set the serial parameters if connected to a Corvan3000. Eg:- COM1,57600,N,8,1. At the units "
        "this should be left blank."},
-      {advanced->cmdHelpSaveTasksAsPDF, advanced->chkSaveTasksAsPDF,
+      {Control<QPushButton>(*advanced, "cmdHelpSaveTasksAsPDF"), Control<QCheckBox>(*advanced, "chkSaveTasksAsPDF"),
        "If enabled the tasking sheets will be save locally."},
   };
   for (const Case& c : cases) {
@@ -105,16 +107,16 @@ TEST_F(SetupDialogs, HelpButtonsShowTheExplanationThatIsAlsoTheTooltip) {
     EXPECT_EQ(S(c.control->toolTip()), c.text);
   }
   // Two controls carry tooltips of their own wording.
-  EXPECT_EQ(S(advanced->txtWWWHost->toolTip()),
+  EXPECT_EQ(S(Control<SetupWidgets::TSettingEdit>(*advanced, "txtWWWHost")->toolTip()),
             "This is the address if the Tarnex server. It required for the Pager feed and downloading "
             "the VEKUnits.xml, Suburbs.xml and TaskTypes.xml files");
-  EXPECT_EQ(S(advanced->lblProcessUnit->toolTip()),
+  EXPECT_EQ(S(Control<QLabel>(*advanced, "lblProcessUnit")->toolTip()),
             "Filters units. *=All, {3 letter unit code}=Unit, {blank}=none");
-  EXPECT_TRUE(advanced->chkSaveTasksAsPDF->isHidden());
-  EXPECT_TRUE(advanced->cmdHelpSaveTasksAsPDF->isHidden());
-  EXPECT_TRUE(advanced->lblPDWLogPath->isHidden());
-  EXPECT_EQ(Text(advanced->lblPDWLogPathCaption), "PDW log file path:");
-  EXPECT_EQ(Text(advanced->txtBroadcastAddr), "255.255.255.255");
+  EXPECT_TRUE(Control<QCheckBox>(*advanced, "chkSaveTasksAsPDF")->isHidden());
+  EXPECT_TRUE(Control<QPushButton>(*advanced, "cmdHelpSaveTasksAsPDF")->isHidden());
+  EXPECT_TRUE(Control<QLabel>(*advanced, "lblPDWLogPath")->isHidden());
+  EXPECT_EQ(Text(Control<QLineEdit>(*advanced, "lblPDWLogPathCaption")), "PDW log file path:");
+  EXPECT_EQ(Text(Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")), "255.255.255.255");
   // No close box: the dialogs are left through OK or Cancel.
   for (const QWidget* w : {static_cast<QWidget*>(setup.get()), static_cast<QWidget*>(advanced.get())})
     EXPECT_FALSE(w->windowFlags().testFlag(Qt::WindowCloseButtonHint));
@@ -134,11 +136,11 @@ TEST_F(SetupDialogs, PrintingBoxShowsTheFileValueWhateverItShowedBefore) {
       WriteSettings([&] { Lib::gCorvanSettings.EnablePrinting = file; });
       setup->FillSetupControls();
 
-      EXPECT_EQ(setup->chkEnablePrinting->isChecked(), file == 1);
-      EXPECT_EQ(setup->chkEnablePrinting->isEnabled(), file != 2);
-      EXPECT_EQ(Text(setup->chkEnablePrinting),
+      EXPECT_EQ(Control<QCheckBox>(*setup, "chkEnablePrinting")->isChecked(), file == 1);
+      EXPECT_EQ(Control<QCheckBox>(*setup, "chkEnablePrinting")->isEnabled(), file != 2);
+      EXPECT_EQ(Text(Control<QCheckBox>(*setup, "chkEnablePrinting")),
                 file == 2 ? "Enable printing (no service default printer)" : "Enable printing");
-      EXPECT_EQ(Text(setup->lblDefaultPrinter), file == 1 ? kPrinter : "");
+      EXPECT_EQ(Text(Control<QLabel>(*setup, "lblDefaultPrinter")), file == 1 ? kPrinter : "");
       EXPECT_EQ(Lib::gCorvanSettings.EnablePrinting, file);
       setup->ApplySetupControls();
       EXPECT_EQ(Stored().Corvan.EnablePrinting, file);
@@ -152,25 +154,25 @@ TEST_F(SetupDialogs, ClickingThePrintingBoxReloadsTheFileButKeepsTheBoxes) {
     Lib::gCorvanSettings.EnablePrinting = 0;
   });
   setup->FillSetupControls();
-  setup->txtMainUnit->setText("xyz");            // an edit not yet confirmed
-  setup->chkPrintTestPageAtStartup->setChecked(true);  // as left by a cancelled opening
+  Control<SetupWidgets::TSettingEdit>(*setup, "txtMainUnit")->setText("xyz");            // an edit not yet confirmed
+  Control<QCheckBox>(*setup, "chkPrintTestPageAtStartup")->setChecked(true);  // as left by a cancelled opening
 
-  setup->chkEnablePrinting->click();
-  EXPECT_EQ(Text(setup->txtMainUnit), "EAS");
-  EXPECT_TRUE(setup->chkEnablePrinting->isChecked());
-  EXPECT_TRUE(setup->chkPrintTestPageAtStartup->isChecked());
-  EXPECT_EQ(Text(setup->lblDefaultPrinter), kPrinter);
+  Control<QCheckBox>(*setup, "chkEnablePrinting")->click();
+  EXPECT_EQ(Text(Control<SetupWidgets::TSettingEdit>(*setup, "txtMainUnit")), "EAS");
+  EXPECT_TRUE(Control<QCheckBox>(*setup, "chkEnablePrinting")->isChecked());
+  EXPECT_TRUE(Control<QCheckBox>(*setup, "chkPrintTestPageAtStartup")->isChecked());
+  EXPECT_EQ(Text(Control<QLabel>(*setup, "lblDefaultPrinter")), kPrinter);
   EXPECT_EQ(Lib::gCorvanSettings.EnablePrinting, 1);
   EXPECT_EQ(Stored().Corvan.EnablePrinting, 0);  // only OK writes the file
 
-  setup->chkEnablePrinting->click();
-  EXPECT_EQ(Text(setup->lblDefaultPrinter), "");
+  Control<QCheckBox>(*setup, "chkEnablePrinting")->click();
+  EXPECT_EQ(Text(Control<QLabel>(*setup, "lblDefaultPrinter")), "");
   EXPECT_EQ(Lib::gCorvanSettings.EnablePrinting, 0);
 
-  setup->chkEnablePrinting->click();
+  Control<QCheckBox>(*setup, "chkEnablePrinting")->click();
   setup->RefreshSetupForm();  // the next Setup command: the cancelled states stay
-  EXPECT_TRUE(setup->chkEnablePrinting->isChecked());
-  EXPECT_TRUE(setup->chkPrintTestPageAtStartup->isChecked());
+  EXPECT_TRUE(Control<QCheckBox>(*setup, "chkEnablePrinting")->isChecked());
+  EXPECT_TRUE(Control<QCheckBox>(*setup, "chkPrintTestPageAtStartup")->isChecked());
   setup->ApplySetupControls();
   EXPECT_EQ(Stored().Corvan.EnablePrinting, 1);
   EXPECT_TRUE(Stored().Corvan.PrintTestPageAtStartup);
@@ -188,13 +190,13 @@ TEST_F(SetupDialogs, UDPBoxGreysForAFailedBindAndStoresOnlyListenOrNot) {
     WriteSettings([&] { Lib::gCorvanSettings.UDPListenPort = c.file; });
     // Both ways in: the tray click's fill, and the refresh before the advanced dialog opens.
     setup->FillSetupControls();
-    EXPECT_EQ(advanced->chkProcessUDPBroadcastPackets->isChecked(), c.checked);
-    EXPECT_EQ(advanced->chkProcessUDPBroadcastPackets->isEnabled(), c.enabled);
-    advanced->chkProcessUDPBroadcastPackets->setEnabled(true);
-    advanced->chkProcessUDPBroadcastPackets->setChecked(!c.checked);
+    EXPECT_EQ(Control<QCheckBox>(*advanced, "chkProcessUDPBroadcastPackets")->isChecked(), c.checked);
+    EXPECT_EQ(Control<QCheckBox>(*advanced, "chkProcessUDPBroadcastPackets")->isEnabled(), c.enabled);
+    Control<QCheckBox>(*advanced, "chkProcessUDPBroadcastPackets")->setEnabled(true);
+    Control<QCheckBox>(*advanced, "chkProcessUDPBroadcastPackets")->setChecked(!c.checked);
     advanced->RefreshAdvancedSetupForm();
-    EXPECT_EQ(advanced->chkProcessUDPBroadcastPackets->isChecked(), c.checked);
-    EXPECT_EQ(advanced->chkProcessUDPBroadcastPackets->isEnabled(), c.enabled);
+    EXPECT_EQ(Control<QCheckBox>(*advanced, "chkProcessUDPBroadcastPackets")->isChecked(), c.checked);
+    EXPECT_EQ(Control<QCheckBox>(*advanced, "chkProcessUDPBroadcastPackets")->isEnabled(), c.enabled);
     setup->ApplySetupControls();
     EXPECT_EQ(Stored().Corvan.UDPListenPort, c.stored);
   }
@@ -207,13 +209,13 @@ TEST_F(SetupDialogs, EmptyUnitFilterShowsAndStoresTheMainUnit) {
   });
   setup->FillSetupControls();
   advanced->RefreshAdvancedSetupForm();
-  EXPECT_EQ(Text(advanced->txtProcessVEKUnits), "ADL");
+  EXPECT_EQ(Text(Control<SetupWidgets::TSettingEdit>(*advanced, "txtProcessVEKUnits")), "ADL");
   setup->ApplySetupControls();
   EXPECT_EQ(Stored().Corvan.ProcessVEKUnits, "ADL");
 
   // A unit typed in lower case with the filter cleared: the filter takes it as typed.
-  setup->txtMainUnit->setText("stt");
-  advanced->txtProcessVEKUnits->clear();
+  Control<SetupWidgets::TSettingEdit>(*setup, "txtMainUnit")->setText("stt");
+  Control<SetupWidgets::TSettingEdit>(*advanced, "txtProcessVEKUnits")->clear();
   setup->ApplySetupControls();
   EXPECT_EQ(Stored().Corvan.MainUnit, "STT");
   EXPECT_EQ(Stored().Corvan.ProcessVEKUnits, "stt");
@@ -222,8 +224,8 @@ TEST_F(SetupDialogs, EmptyUnitFilterShowsAndStoresTheMainUnit) {
 TEST_F(SetupDialogs, SerialParametersAndTheTCPFeedExcludeEachOther) {
   WriteSettings();  // the defaults: TCP feed on, no serial parameters
   setup->FillSetupControls();
-  QCheckBox* tcp = advanced->chkProcessTarnexTCPFeed;
-  QLineEdit* serial = advanced->txtSerialComms;
+  QCheckBox* tcp = Control<QCheckBox>(*advanced, "chkProcessTarnexTCPFeed");
+  QLineEdit* serial = Control<SetupWidgets::TSettingEdit>(*advanced, "txtSerialComms");
   EXPECT_TRUE(tcp->isChecked());
   EXPECT_FALSE(serial->isEnabled());
 
@@ -264,9 +266,9 @@ TEST_F(SetupDialogs, SerialParametersAndTheTCPFeedExcludeEachOther) {
 }
 
 TEST_F(SetupDialogs, BroadcastAddressTakesAtMostFifteenTypedCharacters) {
-  advanced->txtBroadcastAddr->clear();
-  QTest::keyClicks(advanced->txtBroadcastAddr, "255.255.255.255.255");
-  EXPECT_EQ(Text(advanced->txtBroadcastAddr), "255.255.255.255");
+  Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")->clear();
+  QTest::keyClicks(Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr"), "255.255.255.255.255");
+  EXPECT_EQ(Text(Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")), "255.255.255.255");
 
   // A longer address the file already holds is shown and stored whole; typing can only
   // shorten it.
@@ -274,14 +276,14 @@ TEST_F(SetupDialogs, BroadcastAddressTakesAtMostFifteenTypedCharacters) {
   WriteSettings([&] { Lib::gCorvanSettings.UDPAddr = relay; });
   setup->FillSetupControls();
   advanced->RefreshAdvancedSetupForm();
-  EXPECT_EQ(Text(advanced->txtBroadcastAddr), relay);
+  EXPECT_EQ(Text(Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")), relay);
   setup->ApplySetupControls();
   EXPECT_EQ(Stored().Corvan.UDPAddr, relay);
 
-  advanced->txtBroadcastAddr->end(false);
-  QTest::keyClick(advanced->txtBroadcastAddr, Qt::Key_Backspace);
-  QTest::keyClicks(advanced->txtBroadcastAddr, "xy");
-  EXPECT_EQ(Text(advanced->txtBroadcastAddr), relay.substr(0, relay.size() - 1));
+  Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")->end(false);
+  QTest::keyClick(Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr"), Qt::Key_Backspace);
+  QTest::keyClicks(Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr"), "xy");
+  EXPECT_EQ(Text(Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")), relay.substr(0, relay.size() - 1));
 }
 
 TEST_F(SetupDialogs, AdvancedOpensInPlaceOfTheSetupDialogAndCancelPutsBackWhatItRefreshes) {
@@ -300,32 +302,32 @@ TEST_F(SetupDialogs, AdvancedOpensInPlaceOfTheSetupDialogAndCancelPutsBackWhatIt
   WhenModal([&] {
     WhenModal([&] {
       setupHidden = !setup->isVisible() && advanced->isVisible();
-      advanced->txtBroadcastAddr->setText("10.99.0.255");
-      advanced->txtProcessVEKUnits->setText("*");
-      advanced->chkPrintCFStasks->setChecked(false);
-      advanced->chkProcessUDPBroadcastPackets->setChecked(false);
-      advanced->lblPDWLogPath->setText("/tmp/elsewhere");
-      advanced->txtWWWHost->setText("127.0.0.1");
-      advanced->cmdCancel->click();
+      Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")->setText("10.99.0.255");
+      Control<SetupWidgets::TSettingEdit>(*advanced, "txtProcessVEKUnits")->setText("*");
+      Control<QCheckBox>(*advanced, "chkPrintCFStasks")->setChecked(false);
+      Control<QCheckBox>(*advanced, "chkProcessUDPBroadcastPackets")->setChecked(false);
+      Control<QLabel>(*advanced, "lblPDWLogPath")->setText("/tmp/elsewhere");
+      Control<SetupWidgets::TSettingEdit>(*advanced, "txtWWWHost")->setText("127.0.0.1");
+      Control<QPushButton>(*advanced, "cmdCancel")->click();
     });
-    setup->cmdAdvanced->click();
+    Control<QPushButton>(*setup, "cmdAdvanced")->click();
     // Back in the setup dialog, which is still waiting for its own OK or Cancel.
     WhenModal([&] {
       setupBackAfterCancel = setup->isVisible();
-      setup->cmdOK->click();
+      Control<QPushButton>(*setup, "cmdOK")->click();
     });
   });
   EXPECT_EQ(setup->exec(), QDialog::Accepted);
   EXPECT_TRUE(setupHidden);
   EXPECT_TRUE(setupBackAfterCancel);
 
-  EXPECT_EQ(Text(advanced->txtBroadcastAddr), "0.0.0.255");
-  EXPECT_EQ(Text(advanced->txtProcessVEKUnits), "EAS");
-  EXPECT_TRUE(advanced->chkPrintCFStasks->isChecked());
-  EXPECT_TRUE(advanced->chkProcessUDPBroadcastPackets->isChecked());
-  EXPECT_EQ(Text(advanced->lblPDWLogPath), "/var/pdw");
-  EXPECT_EQ(Text(advanced->lblPDWLogPathCaption), "PDW log path: /var/pdw");
-  EXPECT_EQ(Text(advanced->txtWWWHost), "127.0.0.1");  // not refreshed: kept for OK
+  EXPECT_EQ(Text(Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")), "0.0.0.255");
+  EXPECT_EQ(Text(Control<SetupWidgets::TSettingEdit>(*advanced, "txtProcessVEKUnits")), "EAS");
+  EXPECT_TRUE(Control<QCheckBox>(*advanced, "chkPrintCFStasks")->isChecked());
+  EXPECT_TRUE(Control<QCheckBox>(*advanced, "chkProcessUDPBroadcastPackets")->isChecked());
+  EXPECT_EQ(Text(Control<QLabel>(*advanced, "lblPDWLogPath")), "/var/pdw");
+  EXPECT_EQ(Text(Control<QLineEdit>(*advanced, "lblPDWLogPathCaption")), "PDW log path: /var/pdw");
+  EXPECT_EQ(Text(Control<SetupWidgets::TSettingEdit>(*advanced, "txtWWWHost")), "127.0.0.1");  // not refreshed: kept for OK
   setup->ApplySetupControls();
   EXPECT_EQ(Stored().VEK.WWWHost, "127.0.0.1");
   EXPECT_EQ(Stored().Corvan.UDPAddr, "0.0.0.255");
@@ -333,14 +335,14 @@ TEST_F(SetupDialogs, AdvancedOpensInPlaceOfTheSetupDialogAndCancelPutsBackWhatIt
   // With OK the advanced edits stay until the setup dialog is confirmed.
   WhenModal([&] {
     WhenModal([&] {
-      advanced->txtBroadcastAddr->setText("10.99.0.255");
-      advanced->cmdOK->click();
+      Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")->setText("10.99.0.255");
+      Control<QPushButton>(*advanced, "cmdOK")->click();
     });
-    setup->cmdAdvanced->click();
-    WhenModal([&] { setup->cmdCancel->click(); });
+    Control<QPushButton>(*setup, "cmdAdvanced")->click();
+    WhenModal([&] { Control<QPushButton>(*setup, "cmdCancel")->click(); });
   });
   EXPECT_EQ(setup->exec(), QDialog::Rejected);
-  EXPECT_EQ(Text(advanced->txtBroadcastAddr), "10.99.0.255");
+  EXPECT_EQ(Text(Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")), "10.99.0.255");
   EXPECT_EQ(Stored().Corvan.UDPAddr, "0.0.0.255");
 }
 
@@ -371,11 +373,11 @@ TEST_F(SetupDialogs, BrowseSetsThePDWLogFolderAndCanCreateIt) {
     SCOPED_TRACE(c.what);
     dialogs.ClearCalls();
     c.script();
-    advanced->cmdBrowsePDWLogPath->click();
+    Control<QPushButton>(*advanced, "cmdBrowsePDWLogPath")->click();
     ASSERT_FALSE(dialogs.Calls().empty());
     EXPECT_EQ(dialogs.Calls()[0].Default, stored);  // the chooser starts at the stored folder
-    EXPECT_EQ(Text(advanced->lblPDWLogPath), c.applied);
-    EXPECT_EQ(Text(advanced->lblPDWLogPathCaption), "PDW log path: " + c.applied);
+    EXPECT_EQ(Text(Control<QLabel>(*advanced, "lblPDWLogPath")), c.applied);
+    EXPECT_EQ(Text(Control<QLineEdit>(*advanced, "lblPDWLogPathCaption")), "PDW log path: " + c.applied);
     if (c.created) {
       EXPECT_TRUE(std::filesystem::is_directory(c.applied));
     }
@@ -383,7 +385,7 @@ TEST_F(SetupDialogs, BrowseSetsThePDWLogFolderAndCanCreateIt) {
   EXPECT_FALSE(std::filesystem::exists(refused));
 
   dialogs.FolderChosen(fresh);
-  advanced->cmdBrowsePDWLogPath->click();
+  Control<QPushButton>(*advanced, "cmdBrowsePDWLogPath")->click();
   setup->ApplySetupControls();
   EXPECT_EQ(Stored().Corvan.PDWLogPath, fresh);
 }
@@ -392,10 +394,10 @@ TEST_F(SetupDialogs, APastedLineBreakNeverReachesTheSettingsFile) {
   WriteSettings([] { Lib::gVEKSettings.WWWHostActive = "10.99.0.7"; });
   setup->FillSetupControls();
   // Each one-line field, as the operator would paste two lines into it.
-  for (QLineEdit* field : {static_cast<QLineEdit*>(setup->txtMainUnit), static_cast<QLineEdit*>(advanced->txtWWWHost),
-                           static_cast<QLineEdit*>(advanced->txtBroadcastAddr),
-                           static_cast<QLineEdit*>(advanced->txtProcessVEKUnits),
-                           static_cast<QLineEdit*>(advanced->txtSerialComms)}) {
+  for (QLineEdit* field : {static_cast<QLineEdit*>(Control<SetupWidgets::TSettingEdit>(*setup, "txtMainUnit")), static_cast<QLineEdit*>(Control<SetupWidgets::TSettingEdit>(*advanced, "txtWWWHost")),
+                           static_cast<QLineEdit*>(Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")),
+                           static_cast<QLineEdit*>(Control<SetupWidgets::TSettingEdit>(*advanced, "txtProcessVEKUnits")),
+                           static_cast<QLineEdit*>(Control<SetupWidgets::TSettingEdit>(*advanced, "txtSerialComms"))}) {
     SCOPED_TRACE(S(field->objectName()));
     field->setEnabled(true);
     field->clear();
@@ -421,7 +423,7 @@ TEST_F(SetupDialogs, AFolderFromTheSettingsIsShownAsWritten) {
   WriteSettings([&] { Lib::gCorvanSettings.PDWLogPath = folder; });
   setup->FillSetupControls();
   advanced->grab();  // laid out and painted
-  EXPECT_EQ(Text(advanced->lblPDWLogPathCaption), "PDW log path: " + folder);  // a field shows text as written
+  EXPECT_EQ(Text(Control<QLineEdit>(*advanced, "lblPDWLogPathCaption")), "PDW log path: " + folder);  // a field shows text as written
   EXPECT_FALSE(fifo.Opened()) << "a picture named in the folder was loaded";
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "Controls.h"
 #include "Diagnostics.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
@@ -15,6 +16,7 @@
 #include "UdpListener.h"
 #include "VEKUnits.h"
 
+using corvantest::Control;
 using platform::tDialogKind;
 using platform::tModalResult;
 using platform::tMsgDlgBtn;
@@ -47,7 +49,7 @@ class NetworkTests : public SetupDialogsTest {
     dialogs.Button(tModalResult::mrYes);
     outcome();
     dialogs.ClearCalls();
-    advanced->Button4->click();
+    Control<QPushButton>(*advanced, "Button4")->click();
   }
   std::string LastMessage() const { return dialogs.Calls().empty() ? "" : dialogs.Calls().back().Text; }
 
@@ -81,7 +83,7 @@ TEST_F(NetworkTests, MissingDummyPageIsCreatedAndBroadcastOnBothPorts) {
   // A day later the same file goes out again, unchanged, with the time of the send; the
   // message names the address in the field.
   clock.set(brix32::EncodeDateTime({2022, 6, 21, 8, 2}));
-  advanced->txtBroadcastAddr->setText("10.99.0.255");
+  Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")->setText("10.99.0.255");
   Broadcast([&] { dialogs.Message(); });
   EXPECT_EQ(dir.read("DummyPage.txt"), page);
   const auto again = pages.receive(3);
@@ -125,7 +127,7 @@ TEST_F(NetworkTests, MessageShowsTheIncidentAndUnitOfTheLocalParse) {
 
 TEST_F(NetworkTests, NothingIsSentWithoutAYesOrWithoutAFile) {
   dialogs.Button(tModalResult::mrNo);
-  advanced->Button4->click();
+  Control<QPushButton>(*advanced, "Button4")->click();
   EXPECT_FALSE(dir.exists("DummyPage.txt"));
 
   // A program folder that cannot take the file.
@@ -155,7 +157,7 @@ TEST_F(NetworkTests, AFailedSendIsReportedAsANetworkError) {
 TEST_F(NetworkTests, PhoneHomeSendsTheTestEventAndSaysWhereTo) {
   Lib::gVEKSettings.WWWHost = "corvantest";
   dialogs.Message();
-  advanced->cmdPhoneHome->click();
+  Control<QPushButton>(*advanced, "cmdPhoneHome")->click();
   EXPECT_EQ(LastMessage(), "A UDP PhoneHome test packet was sent to CORVANTEST:15171.");
   const auto got = phoneHome.receive(2);
   ASSERT_EQ(got.size(), 1u);
@@ -164,7 +166,7 @@ TEST_F(NetworkTests, PhoneHomeSendsTheTestEventAndSaysWhereTo) {
 
   Lib::gVEKSettings.WWWHost = "unknown.invalid";
   dialogs.Message();
-  advanced->cmdPhoneHome->click();
+  Control<QPushButton>(*advanced, "cmdPhoneHome")->click();
   EXPECT_EQ(LastMessage(), "The UDP PhoneHome test packet failed to send to UNKNOWN.INVALID:15171!");
   EXPECT_TRUE(phoneHome.receive(1, std::chrono::milliseconds(300)).empty());
 }
@@ -180,7 +182,7 @@ TEST_F(NetworkTests, PhoneHomeWaitsForAHostNameWithoutHoldingTheWindows) {
   tick.start(10);
   dialogs.Message();
   const auto clicked = std::chrono::steady_clock::now();
-  advanced->cmdPhoneHome->click();
+  Control<QPushButton>(*advanced, "cmdPhoneHome")->click();
   const auto waited = std::chrono::steady_clock::now() - clicked;
 
   EXPECT_EQ(LastMessage(), "The UDP PhoneHome test packet failed to send to VENDOR.EXAMPLE:15171!");
@@ -189,6 +191,6 @@ TEST_F(NetworkTests, PhoneHomeWaitsForAHostNameWithoutHoldingTheWindows) {
   EXPECT_GE(ticks, 10);
   EXPECT_EQ(dialogs.Cursors(), (std::vector<platform::tCursor>{platform::tCursor::crHourGlass,
                                                                platform::tCursor::crArrow}));
-  EXPECT_TRUE(advanced->cmdPhoneHome->isEnabled());
+  EXPECT_TRUE(Control<QPushButton>(*advanced, "cmdPhoneHome")->isEnabled());
   EXPECT_TRUE(phoneHome.receive(1, std::chrono::milliseconds(300)).empty());
 }

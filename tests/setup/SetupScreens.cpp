@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 
+#include "Controls.h"
 #include "CorvanSettings.h"
 #include "Diagnostics.h"
 #include "FakeCupsServer.h"
@@ -22,6 +23,8 @@
 #include "SetupAdvancedForm.h"
 #include "SetupForm.h"
 #include "TempFolder.h"
+
+using corvantest::Control;
 
 namespace {
 
@@ -78,7 +81,7 @@ int main(int argc, char** argv) {
       Later([&, suffix, help] {
         Shoot(&advanced, ("setup-advanced" + suffix + ".png").c_str());
         if (!help) {
-          Later([&] { advanced.cmdCancel->click(); });
+          Later([&] { Control<QPushButton>(advanced, "cmdCancel")->click(); });
           return;
         }
         Later([&] {
@@ -88,12 +91,12 @@ int main(int argc, char** argv) {
           } else {
             ++gFailures;
           }
-          Later([&] { advanced.cmdCancel->click(); });
+          Later([&] { Control<QPushButton>(advanced, "cmdCancel")->click(); });
         });
-        advanced.cmdHelpUDPBroadcastPackets->click();
+        Control<QPushButton>(advanced, "cmdHelpUDPBroadcastPackets")->click();
       });
-      setup.cmdAdvanced->click();
-      Later([&] { setup.cmdCancel->click(); });
+      Control<QPushButton>(setup, "cmdAdvanced")->click();
+      Later([&] { Control<QPushButton>(setup, "cmdCancel")->click(); });
     });
     setup.exec();
   };
