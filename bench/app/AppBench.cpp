@@ -28,12 +28,12 @@
 #include <vector>
 
 #include "Controls.h"
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
-#include "FakeNotificationArea.h"
-#include "MainForm.h"
-#include "QtText.h"
-#include "ScriptedDialogs.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "platform/fakes/FakeNotificationArea.h"
+#include "app/MainForm.h"
+#include "platform/qt/QtText.h"
+#include "platform/fakes/ScriptedDialogs.h"
 
 // The watcher's waits as timers: the panel can say whether reads are pending.
 #if __has_include("ServiceWatcher.h")

@@ -7,8 +7,8 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "NewTaskFrom.h"
-#include "TaskFiles.h"
+#include "app/NewTaskFrom.h"
+#include "app/TaskFiles.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "DirMonitor.h"
+#include "components/DirMonitor.h"
 
 using namespace components;
 

@@ -8,10 +8,10 @@
 #include <cstring>
 #include <string>
 
-#include "PageParser.h"
-#include "ReportParser.h"
+#include "pager/PageParser.h"
+#include "pager/ReportParser.h"
 #include "SamplePage.h"
-#include "VEKUnits.h"
+#include "pager/VEKUnits.h"
 
 namespace {
 

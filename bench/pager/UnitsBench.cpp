@@ -14,7 +14,7 @@
 #include <functional>
 #include <string>
 
-#include "VEKUnits.h"
+#include "pager/VEKUnits.h"
 
 namespace {
 

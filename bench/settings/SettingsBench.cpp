@@ -2,8 +2,8 @@
 // confirmed setup does. Run through scripts/netns-run: a failed load posts a syslog line.
 #include <benchmark/benchmark.h>
 
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
 #include "Hermetic.h"
 #include "TempFolder.h"
 

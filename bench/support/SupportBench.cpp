@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "DateTime.h"
-#include "ExceptionReport.h"
-#include "TextUtils.h"
+#include "support/DateTime.h"
+#include "support/ExceptionReport.h"
+#include "support/TextUtils.h"
 
 namespace {
 

@@ -17,13 +17,13 @@
 #include <string_view>
 #include <vector>
 
-#include "DateTime.h"
-#include "PageParser.h"
+#include "support/DateTime.h"
+#include "pager/PageParser.h"
 #include "ReferencePageParser.h"
-#include "ReportParser.h"
-#include "UnitClaims.h"
-#include "VEKRecords.h"
-#include "VEKUnits.h"
+#include "pager/ReportParser.h"
+#include "pager/UnitClaims.h"
+#include "pager/VEKRecords.h"
+#include "pager/VEKUnits.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "Diagnostics.h"
-#include "VEKUnits.h"
+#include "support/Diagnostics.h"
+#include "pager/VEKUnits.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
-#include "SettingsFields.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "settings/SettingsFields.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "TextUtils.h"
+#include "support/TextUtils.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string in(reinterpret_cast<const char*>(data), size);

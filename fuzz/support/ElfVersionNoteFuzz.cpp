@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "ElfVersionNote.h"
+#include "support/ElfVersionNote.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto note =

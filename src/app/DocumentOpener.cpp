@@ -1,4 +1,4 @@
-#include "DocumentOpener.h"
+#include "app/DocumentOpener.h"
 
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -6,8 +6,8 @@
 
 #include <QSocketNotifier>
 
-#include "ChildProcess.h"
-#include "DisplayFile.h"
+#include "support/ChildProcess.h"
+#include "support/DisplayFile.h"
 
 namespace MainForm {
 namespace {

@@ -1,4 +1,4 @@
-#include "InstanceHandOver.h"
+#include "app/InstanceHandOver.h"
 
 #include <poll.h>
 #include <sys/socket.h>

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "UniqueFd.h"
+#include "support/UniqueFd.h"
 
 class QSocketNotifier;
 class QTimer;

@@ -1,4 +1,4 @@
-#include "JpegPicture.h"
+#include "app/JpegPicture.h"
 
 #include <csetjmp>
 #include <cstdio>

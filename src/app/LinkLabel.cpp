@@ -1,9 +1,9 @@
-#include "LinkLabel.h"
+#include "app/LinkLabel.h"
 
 #include <QEvent>
 
-#include "PlainText.h"
-#include "QtText.h"
+#include "platform/qt/PlainText.h"
+#include "platform/qt/QtText.h"
 
 namespace MainForm {
 

@@ -1,4 +1,4 @@
-#include "MainForm.h"
+#include "app/MainForm.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -8,12 +8,12 @@
 #include <QShowEvent>
 #include <QSystemTrayIcon>
 
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
-#include "ExePath.h"
-#include "FileUtils.h"
-#include "QtText.h"
-#include "SetupForm.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "support/ExePath.h"
+#include "support/FileUtils.h"
+#include "platform/qt/QtText.h"
+#include "setup/SetupForm.h"
 
 namespace MainForm {
 

@@ -18,17 +18,17 @@
 #include <string>
 #include <vector>
 
-#include "Dialogs.h"
-#include "DocumentOpener.h"
-#include "FeedWatchdog.h"
-#include "LinkLabel.h"
-#include "NotificationArea.h"
-#include "QtApplication.h"
-#include "ServiceState.h"
-#include "ServiceWatcher.h"
-#include "SingleInstance.h"
-#include "StatusRules.h"
-#include "TrayIcon.h"
+#include "platform/Dialogs.h"
+#include "app/DocumentOpener.h"
+#include "watchdog/FeedWatchdog.h"
+#include "app/LinkLabel.h"
+#include "platform/NotificationArea.h"
+#include "platform/qt/QtApplication.h"
+#include "status/ServiceState.h"
+#include "watcher/ServiceWatcher.h"
+#include "app/SingleInstance.h"
+#include "status/StatusRules.h"
+#include "components/TrayIcon.h"
 
 namespace MainForm {
 

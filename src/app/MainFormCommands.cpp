@@ -3,13 +3,13 @@
 #include <QApplication>
 #include <QDialog>
 
-#include "ControlEvents.h"
-#include "CorvanSettings.h"
-#include "Counterparts.h"
-#include "MainForm.h"
-#include "SetupAdvancedForm.h"
-#include "SetupForm.h"
-#include "VersionsReport.h"
+#include "app/ControlEvents.h"
+#include "settings/CorvanSettings.h"
+#include "support/Counterparts.h"
+#include "app/MainForm.h"
+#include "setup/SetupAdvancedForm.h"
+#include "setup/SetupForm.h"
+#include "status/VersionsReport.h"
 
 namespace MainForm {
 

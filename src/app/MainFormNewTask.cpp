@@ -5,18 +5,18 @@
 #include <QCoreApplication>
 #include <QTextDocument>
 
-#include "BoundedRead.h"
-#include "Counterparts.h"
-#include "DosOutput.h"
-#include "FileUtils.h"
-#include "MainForm.h"
-#include "NewTaskFrom.h"
-#include "QtText.h"
-#include "ReportParser.h"
-#include "SetupForm.h"
-#include "SheetPressCall.h"
-#include "TaskFiles.h"
-#include "VEKRecords.h"
+#include "support/BoundedRead.h"
+#include "support/Counterparts.h"
+#include "support/DosOutput.h"
+#include "support/FileUtils.h"
+#include "app/MainForm.h"
+#include "app/NewTaskFrom.h"
+#include "platform/qt/QtText.h"
+#include "pager/ReportParser.h"
+#include "setup/SetupForm.h"
+#include "app/SheetPressCall.h"
+#include "app/TaskFiles.h"
+#include "pager/VEKRecords.h"
 
 namespace MainForm {
 

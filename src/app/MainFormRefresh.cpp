@@ -1,14 +1,14 @@
 // The whole window brought up to date from the settings and the service's files, every
 // minute and on demand; the fresh-install question; the clock.
-#include "Counterparts.h"
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
-#include "JpegPicture.h"
-#include "MainForm.h"
-#include "QtText.h"
-#include "ServiceFileRead.h"
-#include "TextUtils.h"
-#include "VersionsReport.h"
+#include "support/Counterparts.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "app/JpegPicture.h"
+#include "app/MainForm.h"
+#include "platform/qt/QtText.h"
+#include "support/ServiceFileRead.h"
+#include "support/TextUtils.h"
+#include "status/VersionsReport.h"
 
 namespace MainForm {
 

@@ -3,18 +3,18 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "AutoRun.h"
-#include "Counterparts.h"
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
-#include "EventLog.h"
-#include "FileVersion.h"
-#include "HostName.h"
-#include "MainForm.h"
-#include "QtText.h"
-#include "Syslog.h"
-#include "TextUtils.h"
-#include "VEKUnits.h"
+#include "support/AutoRun.h"
+#include "support/Counterparts.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "reports/EventLog.h"
+#include "support/FileVersion.h"
+#include "support/HostName.h"
+#include "app/MainForm.h"
+#include "platform/qt/QtText.h"
+#include "support/Syslog.h"
+#include "support/TextUtils.h"
+#include "pager/VEKUnits.h"
 
 namespace MainForm {
 

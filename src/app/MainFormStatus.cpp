@@ -1,14 +1,14 @@
 // What the service's files say, shown (the watcher reads them), and the service status
 // decided from them and from the process list.
-#include "Counterparts.h"
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
-#include "MainForm.h"
-#include "PlainText.h"
-#include "ProcessCount.h"
-#include "QtText.h"
-#include "ServiceFileRead.h"
-#include "ServiceState.h"
+#include "support/Counterparts.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "app/MainForm.h"
+#include "platform/qt/PlainText.h"
+#include "support/ProcessCount.h"
+#include "platform/qt/QtText.h"
+#include "support/ServiceFileRead.h"
+#include "status/ServiceState.h"
 
 namespace MainForm {
 

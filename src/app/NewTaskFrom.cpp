@@ -1,4 +1,4 @@
-#include "NewTaskFrom.h"
+#include "app/NewTaskFrom.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

@@ -1,16 +1,16 @@
-#include "Program.h"
+#include "app/Program.h"
 
 #include <QApplication>
 #include <memory>
 
-#include "Hooks.h"
-#include "InstanceHandOver.h"
-#include "MainForm.h"
-#include "NewTaskFrom.h"
-#include "QtDialogs.h"
-#include "QtNotificationArea.h"
-#include "SetupAdvancedForm.h"
-#include "SetupForm.h"
+#include "support/Hooks.h"
+#include "app/InstanceHandOver.h"
+#include "app/MainForm.h"
+#include "app/NewTaskFrom.h"
+#include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtNotificationArea.h"
+#include "setup/SetupAdvancedForm.h"
+#include "setup/SetupForm.h"
 
 namespace MainForm {
 namespace {

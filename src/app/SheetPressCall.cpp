@@ -1,4 +1,4 @@
-#include "SheetPressCall.h"
+#include "app/SheetPressCall.h"
 
 namespace MainForm {
 

@@ -1,8 +1,8 @@
-#include "TaskFiles.h"
+#include "app/TaskFiles.h"
 
 #include <filesystem>
 
-#include "TextUtils.h"
+#include "support/TextUtils.h"
 
 namespace MainForm {
 

@@ -1,3 +1,3 @@
-#include "Program.h"
+#include "app/Program.h"
 
 int main(int argc, char** argv) { return MainForm::RunCorvanControl(argc, argv); }

@@ -1,4 +1,4 @@
-#include "DirMonitor.h"
+#include "components/DirMonitor.h"
 
 #include <fcntl.h>
 #include <sys/eventfd.h>
@@ -13,8 +13,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "InotifyMapping.h"
-#include "ProcessMonitor.h"
+#include "components/InotifyMapping.h"
+#include "components/ProcessMonitor.h"
 
 namespace components {
 

@@ -1,4 +1,4 @@
-#include "InotifyMapping.h"
+#include "components/InotifyMapping.h"
 
 #include <sys/inotify.h>
 

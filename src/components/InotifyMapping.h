@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "DirMonitor.h"
+#include "components/DirMonitor.h"
 
 namespace components {
 

@@ -1,4 +1,4 @@
-#include "ProcessMonitor.h"
+#include "components/ProcessMonitor.h"
 
 #include <poll.h>
 #include <sys/resource.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <optional>
 
-#include "DirMonitor.h"
+#include "components/DirMonitor.h"
 
 namespace components {
 

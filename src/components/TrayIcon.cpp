@@ -1,4 +1,4 @@
-#include "TrayIcon.h"
+#include "components/TrayIcon.h"
 
 namespace components {
 

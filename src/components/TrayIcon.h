@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "Application.h"
-#include "NotificationArea.h"
+#include "platform/Application.h"
+#include "platform/NotificationArea.h"
 
 namespace components {
 

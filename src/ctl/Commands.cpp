@@ -1,21 +1,21 @@
-#include "Commands.h"
+#include "ctl/Commands.h"
 
 #include <filesystem>
 #include <iostream>
 
-#include "Counterparts.h"
-#include "CorvanSettings.h"
-#include "CtlOutput.h"
-#include "Diagnostics.h"
-#include "FileVersion.h"
-#include "Hooks.h"
-#include "HostName.h"
-#include "Monitoring.h"
-#include "ProgramFolder.h"
-#include "ServiceFileRead.h"
-#include "ServiceState.h"
-#include "StatusRules.h"
-#include "VersionsReport.h"
+#include "support/Counterparts.h"
+#include "settings/CorvanSettings.h"
+#include "ctl/CtlOutput.h"
+#include "support/Diagnostics.h"
+#include "support/FileVersion.h"
+#include "support/Hooks.h"
+#include "support/HostName.h"
+#include "ctl/Monitoring.h"
+#include "ctl/ProgramFolder.h"
+#include "support/ServiceFileRead.h"
+#include "status/ServiceState.h"
+#include "status/StatusRules.h"
+#include "status/VersionsReport.h"
 
 namespace corvanctl {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "CtlArgs.h"
+#include "ctl/CtlArgs.h"
 
 namespace corvanctl {
 

@@ -1,4 +1,4 @@
-#include "CtlArgs.h"
+#include "ctl/CtlArgs.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "CtlOutput.h"
+#include "ctl/CtlOutput.h"
 
 #include <charconv>
 #include <cstdio>

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "DateTime.h"
+#include "support/DateTime.h"
 
 namespace corvanctl {
 

@@ -15,18 +15,18 @@
 #include <set>
 #include <sstream>
 
-#include "Commands.h"
-#include "Counterparts.h"
-#include "CtlOutput.h"
-#include "DiagFolder.h"
-#include "DiagSystem.h"
-#include "FileUtils.h"
-#include "HostName.h"
-#include "PanelSettings.h"
-#include "SupportBundle.h"
-#include "TextUtils.h"
-#include "UniqueFd.h"
-#include "UpdateCheck.h"
+#include "ctl/Commands.h"
+#include "support/Counterparts.h"
+#include "ctl/CtlOutput.h"
+#include "ctl/DiagFolder.h"
+#include "ctl/DiagSystem.h"
+#include "support/FileUtils.h"
+#include "support/HostName.h"
+#include "watchdog/PanelSettings.h"
+#include "ctl/SupportBundle.h"
+#include "support/TextUtils.h"
+#include "support/UniqueFd.h"
+#include "support/UpdateCheck.h"
 
 namespace corvanctl {
 

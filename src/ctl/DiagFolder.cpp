@@ -1,4 +1,4 @@
-#include "DiagFolder.h"
+#include "ctl/DiagFolder.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,9 +12,9 @@
 #include <sstream>
 #include <system_error>
 
-#include "Counterparts.h"
-#include "CtlOutput.h"
-#include "TextUtils.h"
+#include "support/Counterparts.h"
+#include "ctl/CtlOutput.h"
+#include "support/TextUtils.h"
 
 namespace corvanctl {
 

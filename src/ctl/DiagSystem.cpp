@@ -1,4 +1,4 @@
-#include "DiagSystem.h"
+#include "ctl/DiagSystem.h"
 
 #include <archive.h>
 #include <curl/curl.h>
@@ -10,14 +10,14 @@
 #include <set>
 #include <sstream>
 
-#include "BoundedRead.h"
-#include "Commands.h"
-#include "Counterparts.h"
-#include "CtlOutput.h"
-#include "DiagFolder.h"
-#include "FileVersion.h"
-#include "HostName.h"
-#include "ProcessCount.h"
+#include "support/BoundedRead.h"
+#include "ctl/Commands.h"
+#include "support/Counterparts.h"
+#include "ctl/CtlOutput.h"
+#include "ctl/DiagFolder.h"
+#include "support/FileVersion.h"
+#include "support/HostName.h"
+#include "support/ProcessCount.h"
 
 namespace corvanctl {
 

@@ -2,12 +2,12 @@
 // Icinga, Naemon, the Zabbix and Checkmk agents run such checks).
 #include <algorithm>
 
-#include "Commands.h"
-#include "CorvanSettings.h"
-#include "CtlOutput.h"
-#include "FeedWatchdog.h"
-#include "Monitoring.h"
-#include "NumberText.h"
+#include "ctl/Commands.h"
+#include "settings/CorvanSettings.h"
+#include "ctl/CtlOutput.h"
+#include "watchdog/FeedWatchdog.h"
+#include "ctl/Monitoring.h"
+#include "support/NumberText.h"
 
 namespace corvanctl {
 

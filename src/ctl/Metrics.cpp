@@ -4,11 +4,11 @@
 #include <cstring>
 #include <sstream>
 
-#include "Commands.h"
-#include "CorvanSettings.h"
-#include "CtlOutput.h"
-#include "FileUtils.h"
-#include "Monitoring.h"
+#include "ctl/Commands.h"
+#include "settings/CorvanSettings.h"
+#include "ctl/CtlOutput.h"
+#include "support/FileUtils.h"
+#include "ctl/Monitoring.h"
 
 namespace corvanctl {
 

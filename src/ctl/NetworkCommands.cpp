@@ -1,14 +1,14 @@
 // broadcast-test and phone-home: the two network tests of the advanced setup dialog.
 #include <ostream>
 
-#include "Commands.h"
-#include "Counterparts.h"
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
-#include "PhoneHome.h"
-#include "ServiceState.h"
-#include "SetupRules.h"
-#include "VEKUnits.h"
+#include "ctl/Commands.h"
+#include "support/Counterparts.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "reports/PhoneHome.h"
+#include "status/ServiceState.h"
+#include "setup/SetupRules.h"
+#include "pager/VEKUnits.h"
 
 namespace corvanctl {
 

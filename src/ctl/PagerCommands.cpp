@@ -5,15 +5,15 @@
 #include <istream>
 #include <ostream>
 
-#include "Commands.h"
-#include "Counterparts.h"
-#include "CtlOutput.h"
-#include "PageParser.h"
-#include "ReportParser.h"
-#include "CorvanSettings.h"
-#include "ServiceState.h"
-#include "TarnexFetch.h"
-#include "VEKUnits.h"
+#include "ctl/Commands.h"
+#include "support/Counterparts.h"
+#include "ctl/CtlOutput.h"
+#include "pager/PageParser.h"
+#include "pager/ReportParser.h"
+#include "settings/CorvanSettings.h"
+#include "status/ServiceState.h"
+#include "pager/TarnexFetch.h"
+#include "pager/VEKUnits.h"
 
 namespace corvanctl {
 

@@ -1,4 +1,4 @@
-#include "ProgramFolder.h"
+#include "ctl/ProgramFolder.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "CtlArgs.h"
+#include "ctl/CtlArgs.h"
 
 namespace corvanctl {
 

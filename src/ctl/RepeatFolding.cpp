@@ -1,4 +1,4 @@
-#include "RepeatFolding.h"
+#include "ctl/RepeatFolding.h"
 
 #include <utility>
 

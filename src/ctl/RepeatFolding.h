@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "ServiceEvents.h"
+#include "watcher/ServiceEvents.h"
 
 namespace corvanctl {
 

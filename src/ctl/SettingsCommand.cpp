@@ -4,16 +4,16 @@
 #include <optional>
 #include <ostream>
 
-#include "Commands.h"
-#include "Counterparts.h"
-#include "CorvanSettings.h"
-#include "CtlOutput.h"
-#include "Diagnostics.h"
-#include "NumberText.h"
-#include "SettingsFields.h"
-#include "SetupRules.h"
-#include "StorableSettings.h"
-#include "TextUtils.h"
+#include "ctl/Commands.h"
+#include "support/Counterparts.h"
+#include "settings/CorvanSettings.h"
+#include "ctl/CtlOutput.h"
+#include "support/Diagnostics.h"
+#include "support/NumberText.h"
+#include "settings/SettingsFields.h"
+#include "setup/SetupRules.h"
+#include "settings/StorableSettings.h"
+#include "support/TextUtils.h"
 
 namespace corvanctl {
 

@@ -9,14 +9,14 @@
 #include <memory>
 #include <ostream>
 
-#include "Commands.h"
-#include "Counterparts.h"
-#include "CorvanSettings.h"
-#include "FileVersion.h"
-#include "Monitoring.h"
-#include "ServiceFileRead.h"
-#include "ServiceState.h"
-#include "VersionsReport.h"
+#include "ctl/Commands.h"
+#include "support/Counterparts.h"
+#include "settings/CorvanSettings.h"
+#include "support/FileVersion.h"
+#include "ctl/Monitoring.h"
+#include "support/ServiceFileRead.h"
+#include "status/ServiceState.h"
+#include "status/VersionsReport.h"
 
 namespace corvanctl {
 

@@ -1,4 +1,4 @@
-#include "SupportBundle.h"
+#include "ctl/SupportBundle.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "TextUtils.h"
+#include "support/TextUtils.h"
 
 namespace corvanctl {
 

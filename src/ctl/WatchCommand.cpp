@@ -13,11 +13,11 @@
 #include <ostream>
 #include <string>
 
-#include "Commands.h"
-#include "CtlOutput.h"
-#include "FeedHeartbeats.h"
-#include "RepeatFolding.h"
-#include "ServiceWatcher.h"
+#include "ctl/Commands.h"
+#include "ctl/CtlOutput.h"
+#include "watchdog/FeedHeartbeats.h"
+#include "ctl/RepeatFolding.h"
+#include "watcher/ServiceWatcher.h"
 
 namespace corvanctl {
 

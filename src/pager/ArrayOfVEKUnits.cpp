@@ -1,4 +1,4 @@
-#include "ArrayOfVEKUnits.h"
+#include "pager/ArrayOfVEKUnits.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "NameTree.h"
+#include "pager/NameTree.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "PageParser.h"
+#include "pager/PageParser.h"
 
 #include <string.h>  // memmem
 
@@ -11,15 +11,15 @@
 #include <tuple>
 #include <utility>
 
-#include "Diagnostics.h"
-#include "FileUtils.h"
-#include "NameTree.h"
-#include "NumberText.h"
-#include "SuburbNames.h"
-#include "Syslog.h"
-#include "TextUtils.h"
-#include "UnitClaims.h"
-#include "VEKUnits.h"
+#include "support/Diagnostics.h"
+#include "support/FileUtils.h"
+#include "pager/NameTree.h"
+#include "support/NumberText.h"
+#include "pager/SuburbNames.h"
+#include "support/Syslog.h"
+#include "support/TextUtils.h"
+#include "pager/UnitClaims.h"
+#include "pager/VEKUnits.h"
 
 namespace VEKLib {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "VEKRecords.h"
-#include "VersionedList.h"
+#include "pager/VEKRecords.h"
+#include "pager/VersionedList.h"
 
 namespace VEKLib {
 

@@ -1,14 +1,14 @@
-#include "ReportParser.h"
+#include "pager/ReportParser.h"
 
 #include <stdexcept>
 #include <string_view>
 
-#include "Diagnostics.h"
-#include "NumberText.h"
-#include "PageParser.h"
-#include "TextUtils.h"
-#include "UnitClaims.h"
-#include "VEKUnits.h"
+#include "support/Diagnostics.h"
+#include "support/NumberText.h"
+#include "pager/PageParser.h"
+#include "support/TextUtils.h"
+#include "pager/UnitClaims.h"
+#include "pager/VEKUnits.h"
 
 namespace VEKLib {
 namespace {

@@ -2,7 +2,7 @@
 // Incident report attributes ("[Key=Value]") and the assembly of a whole task.
 #include <string>
 
-#include "VEKRecords.h"
+#include "pager/VEKRecords.h"
 
 namespace VEKLib {
 

@@ -1,4 +1,4 @@
-#include "SuburbNames.h"
+#include "pager/SuburbNames.h"
 
 #include <cstring>
 #include <utility>

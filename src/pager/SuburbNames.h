@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "NameTree.h"
+#include "pager/NameTree.h"
 
 namespace VEKLib {
 

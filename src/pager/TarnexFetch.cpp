@@ -1,4 +1,4 @@
-#include "TarnexFetch.h"
+#include "pager/TarnexFetch.h"
 
 #include <netdb.h>
 #include <poll.h>
@@ -10,13 +10,13 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "CorvanSettings.h"
-#include "Counterparts.h"
-#include "Diagnostics.h"
-#include "FileUtils.h"
-#include "Hooks.h"
-#include "Syslog.h"
-#include "UniqueFd.h"
+#include "settings/CorvanSettings.h"
+#include "support/Counterparts.h"
+#include "support/Diagnostics.h"
+#include "support/FileUtils.h"
+#include "support/Hooks.h"
+#include "support/Syslog.h"
+#include "support/UniqueFd.h"
 
 namespace VEKLib {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "VEKRecords.h"
+#include "pager/VEKRecords.h"
 
 namespace VEKLib {
 

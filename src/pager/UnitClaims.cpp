@@ -1,4 +1,4 @@
-#include "UnitClaims.h"
+#include "pager/UnitClaims.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "VEKRecords.h"
+#include "pager/VEKRecords.h"
 
 #include <fnmatch.h>
 
@@ -11,9 +11,9 @@
 #include <string_view>
 #include <utility>
 
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
-#include "TextUtils.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "support/TextUtils.h"
 
 namespace VEKLib {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "DateTime.h"
+#include "support/DateTime.h"
 
 namespace VEKLib {
 

@@ -1,18 +1,18 @@
-#include "VEKUnits.h"
+#include "pager/VEKUnits.h"
 
 #include <sys/stat.h>
 
 #include <array>
 #include <stdexcept>
 
-#include "BoundedRead.h"
-#include "Counterparts.h"
-#include "Diagnostics.h"
-#include "FileUtils.h"
-#include "Hooks.h"
-#include "NumberText.h"
-#include "TarnexFetch.h"
-#include "TextUtils.h"
+#include "support/BoundedRead.h"
+#include "support/Counterparts.h"
+#include "support/Diagnostics.h"
+#include "support/FileUtils.h"
+#include "support/Hooks.h"
+#include "support/NumberText.h"
+#include "pager/TarnexFetch.h"
+#include "support/TextUtils.h"
 
 namespace VEKLib {
 

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <string>
 
-#include "ArrayOfVEKUnits.h"
-#include "VEKRecords.h"
+#include "pager/ArrayOfVEKUnits.h"
+#include "pager/VEKRecords.h"
 
 namespace VEKLib {
 

@@ -1,8 +1,8 @@
 // Out-of-line destructors anchor the ports' virtual tables in this library.
 #include <utility>
 
-#include "Application.h"
-#include "NotificationArea.h"
+#include "platform/Application.h"
+#include "platform/NotificationArea.h"
 
 namespace platform {
 

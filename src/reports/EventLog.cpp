@@ -1,9 +1,9 @@
-#include "EventLog.h"
+#include "reports/EventLog.h"
 
-#include "DateTime.h"
-#include "Diagnostics.h"
-#include "FileUtils.h"
-#include "PhoneHome.h"
+#include "support/DateTime.h"
+#include "support/Diagnostics.h"
+#include "support/FileUtils.h"
+#include "reports/PhoneHome.h"
 
 namespace Lib {
 

@@ -1,4 +1,4 @@
-#include "PhoneHome.h"
+#include "reports/PhoneHome.h"
 
 #include <netdb.h>
 #include <netinet/in.h>
@@ -10,15 +10,15 @@
 #include <exception>
 #include <memory>
 
-#include "CorvanSettings.h"
-#include "Counterparts.h"
-#include "DateTime.h"
-#include "Diagnostics.h"
-#include "FileUtils.h"
-#include "ServiceFileRead.h"
-#include "SystemStatus.h"
-#include "TextUtils.h"
-#include "VEKRecords.h"
+#include "settings/CorvanSettings.h"
+#include "support/Counterparts.h"
+#include "support/DateTime.h"
+#include "support/Diagnostics.h"
+#include "support/FileUtils.h"
+#include "support/ServiceFileRead.h"
+#include "support/SystemStatus.h"
+#include "support/TextUtils.h"
+#include "pager/VEKRecords.h"
 
 namespace Lib {
 namespace {

@@ -1,4 +1,4 @@
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 
 #include <sys/stat.h>
 
@@ -10,14 +10,14 @@
 #include <utility>
 #include <vector>
 
-#include "Counterparts.h"
-#include "Diagnostics.h"
-#include "FileUtils.h"
-#include "ServiceFileRead.h"
-#include "SettingsFields.h"
-#include "Syslog.h"
-#include "TemporaryFiles.h"
-#include "TextUtils.h"
+#include "support/Counterparts.h"
+#include "support/Diagnostics.h"
+#include "support/FileUtils.h"
+#include "support/ServiceFileRead.h"
+#include "settings/SettingsFields.h"
+#include "support/Syslog.h"
+#include "support/TemporaryFiles.h"
+#include "support/TextUtils.h"
 
 namespace Lib {
 

@@ -1,10 +1,10 @@
-#include "SettingsFields.h"
+#include "settings/SettingsFields.h"
 
-#include "CorvanSettings.h"
-#include "Counterparts.h"
-#include "Diagnostics.h"
-#include "NumberText.h"
-#include "TextUtils.h"
+#include "settings/CorvanSettings.h"
+#include "support/Counterparts.h"
+#include "support/Diagnostics.h"
+#include "support/NumberText.h"
+#include "support/TextUtils.h"
 
 namespace Lib {
 

@@ -1,8 +1,8 @@
-#include "StorableSettings.h"
+#include "settings/StorableSettings.h"
 
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
-#include "SettingsFields.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "settings/SettingsFields.h"
 
 namespace Lib {
 namespace {

@@ -1,4 +1,4 @@
-#include "OffThread.h"
+#include "setup/OffThread.h"
 
 #include <QEventLoop>
 #include <QSocketNotifier>

@@ -14,7 +14,7 @@
 #include <system_error>
 #include <thread>
 
-#include "UniqueFd.h"
+#include "support/UniqueFd.h"
 
 namespace SetupWidgets {
 

@@ -1,4 +1,4 @@
-#include "SetupAdvancedForm.h"
+#include "setup/SetupAdvancedForm.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -7,13 +7,13 @@
 #include <optional>
 #include <system_error>
 
-#include "CorvanSettings.h"
-#include "Counterparts.h"
-#include "Diagnostics.h"
-#include "OffThread.h"
-#include "PhoneHome.h"
-#include "QtText.h"
-#include "SetupRules.h"
+#include "settings/CorvanSettings.h"
+#include "support/Counterparts.h"
+#include "support/Diagnostics.h"
+#include "setup/OffThread.h"
+#include "reports/PhoneHome.h"
+#include "platform/qt/QtText.h"
+#include "setup/SetupRules.h"
 
 namespace SetupAdvancedForm {
 

@@ -10,10 +10,10 @@
 #include <QPushButton>
 #include <cstdint>
 
-#include "CorvanSettings.h"
-#include "Dialogs.h"
-#include "SetupRules.h"
-#include "SetupWidgets.h"
+#include "settings/CorvanSettings.h"
+#include "platform/Dialogs.h"
+#include "setup/SetupRules.h"
+#include "setup/SetupWidgets.h"
 
 namespace SetupAdvancedForm {
 

@@ -1,16 +1,16 @@
-#include "SetupForm.h"
+#include "setup/SetupForm.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <stdexcept>
 #include <utility>
 
-#include "CorvanSettings.h"
-#include "DefaultPrinter.h"
-#include "QtText.h"
-#include "SetupAdvancedForm.h"
-#include "SetupRules.h"
-#include "SetupWidgets.h"
+#include "settings/CorvanSettings.h"
+#include "support/DefaultPrinter.h"
+#include "platform/qt/QtText.h"
+#include "setup/SetupAdvancedForm.h"
+#include "setup/SetupRules.h"
+#include "setup/SetupWidgets.h"
 
 namespace SetupForm {
 

@@ -7,9 +7,9 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "Dialogs.h"
-#include "SetupRules.h"
-#include "SetupWidgets.h"
+#include "platform/Dialogs.h"
+#include "setup/SetupRules.h"
+#include "setup/SetupWidgets.h"
 
 namespace SetupAdvancedForm {
 class TfrmSetupAdvanced;

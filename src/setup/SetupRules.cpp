@@ -1,4 +1,4 @@
-#include "SetupRules.h"
+#include "setup/SetupRules.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -6,14 +6,14 @@
 #include <system_error>
 #include <vector>
 
-#include "CorvanSettings.h"
-#include "Counterparts.h"
-#include "FileUtils.h"
-#include "ReportParser.h"
-#include "ServiceFileRead.h"
-#include "StorableSettings.h"
-#include "Syslog.h"
-#include "TextUtils.h"
+#include "settings/CorvanSettings.h"
+#include "support/Counterparts.h"
+#include "support/FileUtils.h"
+#include "pager/ReportParser.h"
+#include "support/ServiceFileRead.h"
+#include "settings/StorableSettings.h"
+#include "support/Syslog.h"
+#include "support/TextUtils.h"
 
 namespace SetupForm {
 

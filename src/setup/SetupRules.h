@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "DateTime.h"
-#include "VEKRecords.h"
+#include "support/DateTime.h"
+#include "pager/VEKRecords.h"
 
 namespace SetupForm {
 

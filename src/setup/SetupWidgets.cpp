@@ -1,4 +1,4 @@
-#include "SetupWidgets.h"
+#include "setup/SetupWidgets.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,14 +1,14 @@
-#include "ServiceState.h"
+#include "status/ServiceState.h"
 
 #include <sys/stat.h>
 
-#include "Counterparts.h"
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
-#include "FileUtils.h"
-#include "ProcessCount.h"
-#include "ServiceFileRead.h"
-#include "Syslog.h"
+#include "support/Counterparts.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "support/FileUtils.h"
+#include "support/ProcessCount.h"
+#include "support/ServiceFileRead.h"
+#include "support/Syslog.h"
 
 namespace MainForm {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "StatusRules.h"
+#include "status/StatusRules.h"
 
 namespace MainForm {
 

@@ -1,8 +1,8 @@
-#include "StatusRules.h"
+#include "status/StatusRules.h"
 
-#include "Counterparts.h"
-#include "NumberText.h"
-#include "TextUtils.h"
+#include "support/Counterparts.h"
+#include "support/NumberText.h"
+#include "support/TextUtils.h"
 
 namespace MainForm {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "DateTime.h"
+#include "support/DateTime.h"
 
 namespace MainForm {
 

@@ -1,10 +1,10 @@
-#include "VersionsReport.h"
+#include "status/VersionsReport.h"
 
-#include "Counterparts.h"
-#include "NumberText.h"
-#include "ServiceFileRead.h"
-#include "ServiceState.h"
-#include "StatusRules.h"
+#include "support/Counterparts.h"
+#include "support/NumberText.h"
+#include "support/ServiceFileRead.h"
+#include "status/ServiceState.h"
+#include "status/StatusRules.h"
 
 namespace MainForm {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "UpdateCheck.h"
+#include "support/UpdateCheck.h"
 
 namespace MainForm {
 

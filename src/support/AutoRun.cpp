@@ -1,12 +1,12 @@
-#include "AutoRun.h"
+#include "support/AutoRun.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
 
-#include "Diagnostics.h"
-#include "FileUtils.h"
+#include "support/Diagnostics.h"
+#include "support/FileUtils.h"
 
 namespace brix32 {
 namespace {

@@ -1,4 +1,4 @@
-#include "BoundedRead.h"
+#include "support/BoundedRead.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "UniqueFd.h"
+#include "support/UniqueFd.h"
 
 namespace brix32 {
 namespace {

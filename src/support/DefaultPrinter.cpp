@@ -1,11 +1,11 @@
-#include "DefaultPrinter.h"
+#include "support/DefaultPrinter.h"
 
 #include <cups/cups.h>
 
 #include <exception>
 #include <memory>
 
-#include "Hooks.h"
+#include "support/Hooks.h"
 
 namespace brix32 {
 namespace {

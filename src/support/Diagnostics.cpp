@@ -1,4 +1,4 @@
-#include "Diagnostics.h"
+#include "support/Diagnostics.h"
 
 #include <cxxabi.h>
 
@@ -6,7 +6,7 @@
 #include <memory>
 #include <typeinfo>
 
-#include "ExceptionReport.h"
+#include "support/ExceptionReport.h"
 
 namespace brix32 {
 

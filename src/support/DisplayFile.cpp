@@ -1,9 +1,9 @@
-#include "DisplayFile.h"
+#include "support/DisplayFile.h"
 
 #include <sys/wait.h>
 
-#include "ChildProcess.h"
-#include "Diagnostics.h"
+#include "support/ChildProcess.h"
+#include "support/Diagnostics.h"
 
 namespace brix32 {
 

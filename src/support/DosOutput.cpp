@@ -1,4 +1,4 @@
-#include "DosOutput.h"
+#include "support/DosOutput.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -10,10 +10,10 @@
 #include <cstring>
 #include <system_error>
 
-#include "ChildProcess.h"
-#include "Diagnostics.h"
-#include "Hooks.h"
-#include "UniqueFd.h"
+#include "support/ChildProcess.h"
+#include "support/Diagnostics.h"
+#include "support/Hooks.h"
+#include "support/UniqueFd.h"
 
 namespace brix32 {
 namespace {

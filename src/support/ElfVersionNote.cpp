@@ -1,4 +1,4 @@
-#include "ElfVersionNote.h"
+#include "support/ElfVersionNote.h"
 
 #include <elf.h>
 #include <sys/stat.h>

@@ -1,9 +1,9 @@
-#include "ExceptionReport.h"
+#include "support/ExceptionReport.h"
 
-#include "FileUtils.h"
-#include "Hooks.h"
-#include "NumberFormat.h"
-#include "Syslog.h"
+#include "support/FileUtils.h"
+#include "support/Hooks.h"
+#include "support/NumberFormat.h"
+#include "support/Syslog.h"
 
 namespace brix32 {
 namespace {

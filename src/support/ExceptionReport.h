@@ -2,9 +2,9 @@
 // One XML-like report file per caught error, a rising alert and a syslog line.
 #include <string>
 
-#include "DateTime.h"
-#include "Diagnostics.h"
-#include "SystemStatus.h"
+#include "support/DateTime.h"
+#include "support/Diagnostics.h"
+#include "support/SystemStatus.h"
 
 namespace brix32 {
 

@@ -1,4 +1,4 @@
-#include "ExePath.h"
+#include "support/ExePath.h"
 
 #include <unistd.h>
 
@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "Diagnostics.h"
+#include "support/Diagnostics.h"
 
 namespace brix32 {
 namespace {

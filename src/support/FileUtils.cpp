@@ -1,4 +1,4 @@
-#include "FileUtils.h"
+#include "support/FileUtils.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -7,9 +7,9 @@
 
 #include <cerrno>
 
-#include "TemporaryFiles.h"
-#include "TextUtils.h"
-#include "UniqueFd.h"
+#include "support/TemporaryFiles.h"
+#include "support/TextUtils.h"
+#include "support/UniqueFd.h"
 
 namespace brix32 {
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "BoundedRead.h"
+#include "support/BoundedRead.h"
 
 namespace brix32 {
 

@@ -1,10 +1,10 @@
-#include "FileVersion.h"
+#include "support/FileVersion.h"
 
 #include <fcntl.h>
 
-#include "Diagnostics.h"
-#include "ElfVersionNote.h"
-#include "UniqueFd.h"
+#include "support/Diagnostics.h"
+#include "support/ElfVersionNote.h"
+#include "support/UniqueFd.h"
 
 namespace brix32 {
 

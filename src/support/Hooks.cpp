@@ -1,4 +1,4 @@
-#include "Hooks.h"
+#include "support/Hooks.h"
 
 namespace brix32 {
 namespace {

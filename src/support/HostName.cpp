@@ -1,11 +1,11 @@
-#include "HostName.h"
+#include "support/HostName.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <system_error>
 
-#include "Diagnostics.h"
+#include "support/Diagnostics.h"
 
 namespace brix32 {
 

@@ -1,4 +1,4 @@
-#include "NumberFormat.h"
+#include "support/NumberFormat.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "NumberText.h"
+#include "support/NumberText.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "ProcessCount.h"
+#include "support/ProcessCount.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,9 +13,9 @@
 #include <string>
 #include <system_error>
 
-#include "Diagnostics.h"
-#include "TextUtils.h"
-#include "UniqueFd.h"
+#include "support/Diagnostics.h"
+#include "support/TextUtils.h"
+#include "support/UniqueFd.h"
 
 namespace brix32 {
 namespace {

@@ -1,6 +1,6 @@
-#include "ServiceFileRead.h"
+#include "support/ServiceFileRead.h"
 
-#include "FileUtils.h"
+#include "support/FileUtils.h"
 
 namespace brix32 {
 

@@ -1,4 +1,4 @@
-#include "Syslog.h"
+#include "support/Syslog.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "Diagnostics.h"
+#include "support/Diagnostics.h"
 
 namespace brix32 {
 namespace {

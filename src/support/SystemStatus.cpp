@@ -1,4 +1,4 @@
-#include "SystemStatus.h"
+#include "support/SystemStatus.h"
 
 #include <dirent.h>
 #include <sys/resource.h>
@@ -9,9 +9,9 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "DateTime.h"
-#include "Diagnostics.h"
-#include "Hooks.h"
+#include "support/DateTime.h"
+#include "support/Diagnostics.h"
+#include "support/Hooks.h"
 
 namespace brix32 {
 namespace {

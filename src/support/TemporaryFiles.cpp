@@ -1,4 +1,4 @@
-#include "TemporaryFiles.h"
+#include "support/TemporaryFiles.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -5,7 +5,7 @@
 // running in another process at the same moment: the kernel drops a dead writer's lock.
 #include <string>
 
-#include "UniqueFd.h"
+#include "support/UniqueFd.h"
 
 namespace brix32 {
 

@@ -1,6 +1,6 @@
-#include "TextUtils.h"
+#include "support/TextUtils.h"
 
-#include "Diagnostics.h"
+#include "support/Diagnostics.h"
 
 namespace brix32 {
 

@@ -1,4 +1,4 @@
-#include "UpdateCheck.h"
+#include "support/UpdateCheck.h"
 
 #include <curl/curl.h>
 #include <fcntl.h>
@@ -9,14 +9,14 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "Counterparts.h"
-#include "Diagnostics.h"
-#include "ElfVersionNote.h"
-#include "FileUtils.h"
-#include "Hooks.h"
-#include "NumberText.h"
-#include "TextUtils.h"
-#include "UniqueFd.h"
+#include "support/Counterparts.h"
+#include "support/Diagnostics.h"
+#include "support/ElfVersionNote.h"
+#include "support/FileUtils.h"
+#include "support/Hooks.h"
+#include "support/NumberText.h"
+#include "support/TextUtils.h"
+#include "support/UniqueFd.h"
 
 namespace brix32 {
 namespace {

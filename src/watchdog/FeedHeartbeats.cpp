@@ -1,12 +1,12 @@
-#include "FeedHeartbeats.h"
+#include "watchdog/FeedHeartbeats.h"
 
 #include <sys/stat.h>
 
 #include <ctime>
 
-#include "Counterparts.h"
-#include "PanelSettings.h"
-#include "ServiceState.h"
+#include "support/Counterparts.h"
+#include "watchdog/PanelSettings.h"
+#include "status/ServiceState.h"
 
 namespace MainForm {
 

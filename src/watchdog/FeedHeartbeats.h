@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "CorvanSettings.h"
-#include "StatusRules.h"
+#include "settings/CorvanSettings.h"
+#include "status/StatusRules.h"
 
 namespace MainForm {
 

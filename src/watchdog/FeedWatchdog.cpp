@@ -1,12 +1,12 @@
-#include "FeedWatchdog.h"
+#include "watchdog/FeedWatchdog.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "Counterparts.h"
-#include "DateTime.h"
-#include "ProcessCount.h"
-#include "ServiceState.h"
+#include "support/Counterparts.h"
+#include "support/DateTime.h"
+#include "support/ProcessCount.h"
+#include "status/ServiceState.h"
 
 namespace MainForm {
 

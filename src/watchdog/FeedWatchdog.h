@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "CorvanSettings.h"
-#include "FeedHeartbeats.h"
-#include "PanelSettings.h"
+#include "settings/CorvanSettings.h"
+#include "watchdog/FeedHeartbeats.h"
+#include "watchdog/PanelSettings.h"
 
 namespace MainForm {
 

@@ -1,11 +1,11 @@
-#include "PanelSettings.h"
+#include "watchdog/PanelSettings.h"
 
 #include <QSettings>
 #include <QTemporaryFile>
 
-#include "BoundedRead.h"
-#include "FeedHeartbeats.h"
-#include "QtText.h"
+#include "support/BoundedRead.h"
+#include "watchdog/FeedHeartbeats.h"
+#include "platform/qt/QtText.h"
 
 namespace MainForm {
 

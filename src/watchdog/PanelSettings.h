@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "StatusRules.h"
+#include "status/StatusRules.h"
 
 namespace MainForm {
 

@@ -1,4 +1,4 @@
-#include "ServiceEvents.h"
+#include "watcher/ServiceEvents.h"
 
 namespace MainForm {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "StatusRules.h"
+#include "status/StatusRules.h"
 
 namespace MainForm {
 

@@ -1,4 +1,4 @@
-#include "ServiceWatcher.h"
+#include "watcher/ServiceWatcher.h"
 
 #include <sys/stat.h>
 
@@ -6,9 +6,9 @@
 #include <optional>
 #include <utility>
 
-#include "CorvanSettings.h"
-#include "ServiceFileRead.h"
-#include "ServiceState.h"
+#include "settings/CorvanSettings.h"
+#include "support/ServiceFileRead.h"
+#include "status/ServiceState.h"
 
 namespace MainForm {
 

@@ -15,9 +15,9 @@
 #include <memory>
 #include <string>
 
-#include "DirMonitor.h"
-#include "ServiceEvents.h"
-#include "WatchTimers.h"
+#include "components/DirMonitor.h"
+#include "watcher/ServiceEvents.h"
+#include "watcher/WatchTimers.h"
 
 namespace MainForm {
 

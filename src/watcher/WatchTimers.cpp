@@ -1,4 +1,4 @@
-#include "WatchTimers.h"
+#include "watcher/WatchTimers.h"
 
 #include <sys/timerfd.h>
 #include <unistd.h>

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "UniqueFd.h"
+#include "support/UniqueFd.h"
 
 class QSocketNotifier;
 

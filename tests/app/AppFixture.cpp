@@ -11,10 +11,10 @@
 #include <thread>
 
 #include "Controls.h"
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
 #include "Hermetic.h"
-#include "QtText.h"
+#include "platform/qt/QtText.h"
 
 using corvantest::Control;
 

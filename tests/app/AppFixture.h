@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "FakeNotificationArea.h"
+#include "platform/fakes/FakeNotificationArea.h"
 #include "FixedClock.h"
-#include "MainForm.h"
+#include "app/MainForm.h"
 #include "ProcessState.h"
-#include "ScriptedDialogs.h"
+#include "platform/fakes/ScriptedDialogs.h"
 #include "ServiceProcesses.h"
 #include "TempFolder.h"
 

@@ -22,15 +22,15 @@
 #include <string>
 
 #include "Controls.h"
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
-#include "MainForm.h"
-#include "NewTaskFrom.h"
-#include "QtDialogs.h"
-#include "QtNotificationArea.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "app/MainForm.h"
+#include "app/NewTaskFrom.h"
+#include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtNotificationArea.h"
 #include "SamplePage.h"
-#include "SetupAdvancedForm.h"
-#include "SetupForm.h"
+#include "setup/SetupAdvancedForm.h"
+#include "setup/SetupForm.h"
 #include "SimProcess.h"
 #include "TempFolder.h"
 

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "AppFixture.h"
-#include "NewTaskFrom.h"
-#include "SetupAdvancedForm.h"
-#include "SetupForm.h"
+#include "app/NewTaskFrom.h"
+#include "setup/SetupAdvancedForm.h"
+#include "setup/SetupForm.h"
 
 namespace apptest {
 

@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "CommandsFixture.h"
-#include "ControlEvents.h"
+#include "app/ControlEvents.h"
 #include "Controls.h"
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 #include "FifoProbe.h"
-#include "QtDialogs.h"
-#include "QtText.h"
+#include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtText.h"
 #include "ShownText.h"
 #include "SimProcess.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "QtDialogs.h"
-#include "ScriptedDialogs.h"
+#include "platform/qt/QtDialogs.h"
+#include "platform/fakes/ScriptedDialogs.h"
 
 using namespace platform;
 

@@ -6,7 +6,7 @@
 #include "AppFixture.h"
 #include "Controls.h"
 #include "Hostile.h"
-#include "QtText.h"
+#include "platform/qt/QtText.h"
 
 using namespace MainForm;
 using apptest::MainFormTest;

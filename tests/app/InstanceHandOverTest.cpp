@@ -14,9 +14,9 @@
 #include <future>
 
 #include "ChildProcesses.h"
-#include "InstanceHandOver.h"
+#include "app/InstanceHandOver.h"
 #include "TempFolder.h"
-#include "UniqueFd.h"
+#include "support/UniqueFd.h"
 
 using MainForm::TInstanceHandOver;
 

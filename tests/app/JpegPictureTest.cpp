@@ -2,7 +2,7 @@
 
 #include "Hostile.h"
 #include "JpegFixture.h"
-#include "JpegPicture.h"
+#include "app/JpegPicture.h"
 #include "PeakMemory.h"
 
 using MainForm::DecodeJpeg;

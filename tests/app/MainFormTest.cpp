@@ -14,17 +14,17 @@
 
 #include "AppFixture.h"
 #include "Controls.h"
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
 #include "FifoProbe.h"
 #include "JpegFixture.h"
-#include "ProcessCount.h"
+#include "support/ProcessCount.h"
 #include "MonitorTesting.h"
-#include "QtText.h"
+#include "platform/qt/QtText.h"
 #include "ShownText.h"
-#include "SingleInstance.h"
+#include "app/SingleInstance.h"
 #include "UdpListener.h"
-#include "VEKUnits.h"
+#include "pager/VEKUnits.h"
 
 using namespace MainForm;
 using apptest::MainFormTest;

@@ -11,9 +11,9 @@
 #include "CommandsFixture.h"
 #include "Controls.h"
 #include "Hostile.h"
-#include "QtText.h"
+#include "platform/qt/QtText.h"
 #include "SamplePage.h"
-#include "TaskFiles.h"
+#include "app/TaskFiles.h"
 
 using namespace MainForm;
 using apptest::CommandsTest;

@@ -14,10 +14,10 @@
 #include <filesystem>
 
 #include "CommandsFixture.h"
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 #include "HostileFolder.h"
 #include "PeakMemory.h"
-#include "QtText.h"
+#include "platform/qt/QtText.h"
 
 using namespace corvantest;
 using apptest::CommandsTest;

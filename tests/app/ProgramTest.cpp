@@ -13,8 +13,8 @@
 #include <fstream>
 #include <thread>
 
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
 #include "FifoProbe.h"
 #include "Hermetic.h"
 #include "ProcessState.h"

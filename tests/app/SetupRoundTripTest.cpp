@@ -7,9 +7,9 @@
 
 #include "CommandsFixture.h"
 #include "Controls.h"
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
-#include "StorableSettings.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "settings/StorableSettings.h"
 
 using apptest::CommandsTest;
 using corvantest::Control;

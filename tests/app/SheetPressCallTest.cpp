@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
-#include "DosOutput.h"
-#include "SheetPressCall.h"
-#include "TaskFiles.h"
+#include "support/DosOutput.h"
+#include "app/SheetPressCall.h"
+#include "app/TaskFiles.h"
 #include "TempFolder.h"
 
 using namespace MainForm;

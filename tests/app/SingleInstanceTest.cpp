@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "SingleInstance.h"
+#include "app/SingleInstance.h"
 #include "TempFolder.h"
 
 using MainForm::tInstanceClaim;

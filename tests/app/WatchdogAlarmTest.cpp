@@ -6,8 +6,8 @@
 
 #include "AppFixture.h"
 #include "Controls.h"
-#include "CorvanSettings.h"
-#include "FileUtils.h"
+#include "settings/CorvanSettings.h"
+#include "support/FileUtils.h"
 #include "SimProcess.h"
 #include "UdpListener.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "DateTime.h"
+#include "support/DateTime.h"
 
 namespace corvantest {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "DateTime.h"
+#include "support/DateTime.h"
 #include "Hostile.h"
 #include "TempFolder.h"
 

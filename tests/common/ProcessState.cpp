@@ -1,12 +1,12 @@
 #include "ProcessState.h"
 
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
-#include "Hooks.h"
-#include "PageParser.h"
-#include "TarnexFetch.h"
-#include "UpdateCheck.h"
-#include "VEKUnits.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "support/Hooks.h"
+#include "pager/PageParser.h"
+#include "pager/TarnexFetch.h"
+#include "support/UpdateCheck.h"
+#include "pager/VEKUnits.h"
 
 namespace corvantest {
 

@@ -7,7 +7,7 @@
 #include <QTextDocumentFragment>
 #include <string>
 
-#include "QtText.h"
+#include "platform/qt/QtText.h"
 
 namespace corvantest {
 

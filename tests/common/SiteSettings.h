@@ -5,7 +5,7 @@
 // wrote. (Header only: the tests that use it link the settings library.)
 #include <string>
 
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 #include "FixedClock.h"
 
 namespace corvantest {

@@ -12,7 +12,7 @@
 #include <typeinfo>
 #include <utility>
 
-#include "DirMonitor.h"
+#include "components/DirMonitor.h"
 #include "MonitorTesting.h"
 #include "TempFolder.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
 
-#include "InotifyMapping.h"
+#include "components/InotifyMapping.h"
 
 using namespace components;
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "DirMonitor.h"
+#include "components/DirMonitor.h"
 
 namespace corvantest {
 

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "FakeNotificationArea.h"
-#include "TrayIcon.h"
+#include "platform/fakes/FakeNotificationArea.h"
+#include "components/TrayIcon.h"
 
 using namespace components;
 using namespace platform;

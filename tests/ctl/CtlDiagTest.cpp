@@ -16,13 +16,13 @@
 #include <sstream>
 #include <thread>
 
-#include "BoundedRead.h"
+#include "support/BoundedRead.h"
 #include "CtlFixture.h"
 #include "Hostile.h"
 #include "ScopedMount.h"
-#include "SupportBundle.h"
+#include "ctl/SupportBundle.h"
 #include "TcpListen.h"
-#include "UniqueFd.h"
+#include "support/UniqueFd.h"
 
 using namespace corvantest;
 using ms = std::chrono::milliseconds;

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
 #include "Hermetic.h"
 
 namespace corvantest {

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <functional>
 
-#include "CtlArgs.h"
+#include "ctl/CtlArgs.h"
 #include "Hermetic.h"
-#include "ProgramFolder.h"
+#include "ctl/ProgramFolder.h"
 #include "SimProcess.h"
 #include "TempFolder.h"
 

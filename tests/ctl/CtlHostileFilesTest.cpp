@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 #include "CtlFixture.h"
 #include "Hostile.h"
 #include "UdpListener.h"

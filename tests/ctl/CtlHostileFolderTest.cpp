@@ -13,7 +13,7 @@
 #include <map>
 #include <thread>
 
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 #include "CtlFixture.h"
 #include "HostileFolder.h"
 

@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <regex>
 
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 #include "CtlFixture.h"
-#include "FileUtils.h"
-#include "Monitoring.h"
+#include "support/FileUtils.h"
+#include "ctl/Monitoring.h"
 #include "ScopedMount.h"
 
 using namespace corvantest;

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 #include "CtlFixture.h"
 #include "UdpListener.h"
 

@@ -6,9 +6,9 @@
 #include <sstream>
 #include <thread>
 
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 #include "CtlFixture.h"
-#include "FileUtils.h"
+#include "support/FileUtils.h"
 
 using namespace corvantest;
 using ms = std::chrono::milliseconds;

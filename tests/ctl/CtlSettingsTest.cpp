@@ -3,10 +3,10 @@
 
 #include <filesystem>
 
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 #include "CtlFixture.h"
-#include "Diagnostics.h"
-#include "HostName.h"
+#include "support/Diagnostics.h"
+#include "support/HostName.h"
 #include "ScopedMount.h"
 
 using namespace corvantest;

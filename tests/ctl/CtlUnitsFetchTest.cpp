@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 #include "CtlFixture.h"
 #include "TcpListen.h"
 

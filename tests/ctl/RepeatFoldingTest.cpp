@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "RepeatFolding.h"
+#include "ctl/RepeatFolding.h"
 
 using corvanctl::tRepeatFolding;
 using corvanctl::tWriteStamp;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 #include "DesktopFixture.h"
 
 using namespace corvantest;

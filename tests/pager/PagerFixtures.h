@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "DateTime.h"
+#include "support/DateTime.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
-#include "PageParser.h"
+#include "pager/PageParser.h"
 #include "ProcessState.h"
 #include "SamplePage.h"
 #include "ScratchFolder.h"
-#include "VEKRecords.h"
-#include "VEKUnits.h"
+#include "pager/VEKRecords.h"
+#include "pager/VEKUnits.h"
 
 namespace corvantest {
 

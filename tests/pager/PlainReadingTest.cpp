@@ -10,7 +10,7 @@
 
 #include "PagerFixtures.h"
 #include "ReferencePageParser.h"
-#include "UnitClaims.h"
+#include "pager/UnitClaims.h"
 
 using namespace VEKLib;
 

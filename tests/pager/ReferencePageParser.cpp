@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "DateTime.h"
-#include "NumberText.h"
-#include "TextUtils.h"
-#include "VEKUnits.h"
+#include "support/DateTime.h"
+#include "support/NumberText.h"
+#include "support/TextUtils.h"
+#include "pager/VEKUnits.h"
 
 namespace corvantest {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "PageParser.h"
-#include "VEKRecords.h"
+#include "pager/PageParser.h"
+#include "pager/VEKRecords.h"
 
 namespace corvantest {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "PagerFixtures.h"
-#include "ReportParser.h"
+#include "pager/ReportParser.h"
 
 using namespace VEKLib;
 using corvantest::kTreeDownSamplePage;

@@ -5,9 +5,9 @@
 #include <set>
 #include <string>
 
-#include "Diagnostics.h"
+#include "support/Diagnostics.h"
 #include "PagerFixtures.h"
-#include "ReportParser.h"
+#include "pager/ReportParser.h"
 #include "UdpListener.h"
 
 using namespace VEKLib;

@@ -1,4 +1,4 @@
-#include "TarnexFetch.h"
+#include "pager/TarnexFetch.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -13,16 +13,16 @@
 #include <stdexcept>
 #include <thread>
 
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
-#include "Hooks.h"
+#include "support/Hooks.h"
 #include "ProcessState.h"
 #include "ScratchFolder.h"
 #include "TcpListen.h"
 #include "UdpListener.h"
-#include "VEKUnits.h"
+#include "pager/VEKUnits.h"
 
 using namespace VEKLib;
 using namespace std::chrono_literals;

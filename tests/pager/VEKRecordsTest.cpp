@@ -6,10 +6,10 @@
 #include <limits>
 #include <string>
 
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 #include "ProcessState.h"
 #include "ScratchFolder.h"
-#include "VEKRecords.h"
+#include "pager/VEKRecords.h"
 
 using namespace VEKLib;
 using brix32::EncodeDateTime;

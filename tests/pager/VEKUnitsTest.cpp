@@ -1,12 +1,12 @@
-#include "VEKUnits.h"
+#include "pager/VEKUnits.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
-#include "Hooks.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "support/Hooks.h"
 #include "Hostile.h"
 #include "PeakMemory.h"
 #include "ScratchFolder.h"

@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "FifoProbe.h"
-#include "QtDialogs.h"
+#include "platform/qt/QtDialogs.h"
 #include "ShownText.h"
 #include "TempFolder.h"
 #include "TestApplication.h"

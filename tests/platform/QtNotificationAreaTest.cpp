@@ -5,11 +5,11 @@
 #include <QImage>
 #include <QWidget>
 
-#include "QtApplication.h"
-#include "QtNotificationArea.h"
+#include "platform/qt/QtApplication.h"
+#include "platform/qt/QtNotificationArea.h"
 #include "ShownText.h"
 #include "TestApplication.h"
-#include "TrayIcon.h"
+#include "components/TrayIcon.h"
 
 using components::TMouseButton;
 using components::TShiftState;

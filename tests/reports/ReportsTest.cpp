@@ -4,12 +4,12 @@
 
 #include <filesystem>
 
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
-#include "EventLog.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "reports/EventLog.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
-#include "PhoneHome.h"
+#include "reports/PhoneHome.h"
 #include "ProcessState.h"
 #include "TempFolder.h"
 #include "UdpListener.h"

@@ -21,14 +21,14 @@
 #include <thread>
 #include <vector>
 
-#include "FileUtils.h"
+#include "support/FileUtils.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
 #include "ProcessState.h"
 #include "ScopedMount.h"
 #include "SettingsTestSupport.h"
 #include "TempFolder.h"
-#include "TextUtils.h"
+#include "support/TextUtils.h"
 #include "UdpListener.h"
 
 using corvantest::ReadTestData;

@@ -8,7 +8,7 @@
 
 #include "ProcessState.h"
 #include "SettingsTestSupport.h"
-#include "StorableSettings.h"
+#include "settings/StorableSettings.h"
 #include "TempFolder.h"
 
 using settingstest::Field;

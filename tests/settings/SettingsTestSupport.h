@@ -5,9 +5,9 @@
 #include <string_view>
 #include <variant>
 
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
-#include "SettingsFields.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "settings/SettingsFields.h"
 
 namespace settingstest {
 

@@ -7,7 +7,7 @@
 #include <future>
 #include <stdexcept>
 
-#include "OffThread.h"
+#include "setup/OffThread.h"
 
 using namespace std::chrono_literals;
 using SetupWidgets::WaitOffThread;

@@ -8,9 +8,9 @@
 
 #include "Controls.h"
 #include "FifoProbe.h"
-#include "QtText.h"
+#include "platform/qt/QtText.h"
 #include "SetupFixture.h"
-#include "SetupWidgets.h"
+#include "setup/SetupWidgets.h"
 #include "ShownText.h"
 
 using corvantest::Control;

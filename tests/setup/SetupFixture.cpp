@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "Diagnostics.h"
-#include "FileUtils.h"
+#include "support/Diagnostics.h"
+#include "support/FileUtils.h"
 
 namespace setuptest {
 

@@ -7,12 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 #include "FakeCupsServer.h"
 #include "ProcessState.h"
-#include "ScriptedDialogs.h"
-#include "SetupAdvancedForm.h"
-#include "SetupForm.h"
+#include "platform/fakes/ScriptedDialogs.h"
+#include "setup/SetupAdvancedForm.h"
+#include "setup/SetupForm.h"
 #include "TempFolder.h"
 
 namespace setuptest {

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "Controls.h"
-#include "Diagnostics.h"
+#include "support/Diagnostics.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
-#include "PhoneHome.h"
+#include "reports/PhoneHome.h"
 #include "SetupFixture.h"
 #include "UdpListener.h"
-#include "VEKUnits.h"
+#include "pager/VEKUnits.h"
 
 using corvantest::Control;
 using platform::tDialogKind;

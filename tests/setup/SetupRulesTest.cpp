@@ -1,10 +1,10 @@
 // The setup rules without a window: controls onto settings, and the texts of the tests.
 #include <gtest/gtest.h>
 
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 #include "ProcessState.h"
 #include "SamplePage.h"
-#include "SetupRules.h"
+#include "setup/SetupRules.h"
 
 using namespace SetupForm;
 using namespace SetupAdvancedForm;

@@ -16,12 +16,12 @@
 #include <string>
 
 #include "Controls.h"
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
 #include "FakeCupsServer.h"
-#include "QtDialogs.h"
-#include "SetupAdvancedForm.h"
-#include "SetupForm.h"
+#include "platform/qt/QtDialogs.h"
+#include "setup/SetupAdvancedForm.h"
+#include "setup/SetupForm.h"
 #include "TempFolder.h"
 
 using corvantest::Control;

@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 #include "ProcessState.h"
-#include "ServiceState.h"
+#include "status/ServiceState.h"
 #include "TempFolder.h"
 
 using namespace MainForm;

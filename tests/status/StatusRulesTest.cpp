@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "DateTime.h"
-#include "StatusRules.h"
+#include "support/DateTime.h"
+#include "status/StatusRules.h"
 
 using namespace MainForm;
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TempFolder.h"
-#include "VersionsReport.h"
+#include "status/VersionsReport.h"
 
 using namespace MainForm;
 

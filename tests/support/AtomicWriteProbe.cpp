@@ -2,7 +2,7 @@
 // system calls. Usage: atomic_write_probe FILE TEXT
 #include <cstdio>
 
-#include "FileUtils.h"
+#include "support/FileUtils.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

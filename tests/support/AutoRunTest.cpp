@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <optional>
 
-#include "AutoRun.h"
-#include "FileUtils.h"
+#include "support/AutoRun.h"
+#include "support/FileUtils.h"
 #include "ChildProcesses.h"
 #include "TempFolder.h"
 

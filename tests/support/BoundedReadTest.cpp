@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "BoundedRead.h"
-#include "FileUtils.h"
+#include "support/BoundedRead.h"
+#include "support/FileUtils.h"
 #include "Hostile.h"
 #include "TempFolder.h"
 

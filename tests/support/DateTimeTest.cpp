@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "DateTime.h"
+#include "support/DateTime.h"
 #include "FixedClock.h"
 
 using namespace brix32;

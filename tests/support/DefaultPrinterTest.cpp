@@ -3,9 +3,9 @@
 
 #include <cstdlib>
 
-#include "DefaultPrinter.h"
+#include "support/DefaultPrinter.h"
 #include "FakeCupsServer.h"
-#include "Hooks.h"
+#include "support/Hooks.h"
 #include "ProcessState.h"
 
 using namespace brix32;

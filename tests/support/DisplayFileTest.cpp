@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "ChildProcesses.h"
-#include "DisplayFile.h"
+#include "support/DisplayFile.h"
 #include "TempFolder.h"
 
 using namespace brix32;

@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "ChildProcesses.h"
-#include "DosOutput.h"
-#include "Hooks.h"
+#include "support/DosOutput.h"
+#include "support/Hooks.h"
 #include "PeakMemory.h"
 #include "ProcessState.h"
 #include "TempFolder.h"

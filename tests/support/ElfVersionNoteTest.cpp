@@ -8,8 +8,8 @@
 #include <iterator>
 #include <memory>
 
-#include "ElfVersionNote.h"
-#include "FileVersion.h"
+#include "support/ElfVersionNote.h"
+#include "support/FileVersion.h"
 #include "TempFolder.h"
 
 using namespace brix32;

@@ -3,14 +3,14 @@
 #include <stdexcept>
 #include <vector>
 
-#include "Diagnostics.h"
-#include "ExceptionReport.h"
+#include "support/Diagnostics.h"
+#include "support/ExceptionReport.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
-#include "Hooks.h"
+#include "support/Hooks.h"
 #include "ProcessState.h"
 #include "TempFolder.h"
-#include "TextUtils.h"
+#include "support/TextUtils.h"
 #include "UdpListener.h"
 
 using namespace brix32;

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "FileUtils.h"
+#include "support/FileUtils.h"
 #include "Hostile.h"
 #include "TempFolder.h"
 

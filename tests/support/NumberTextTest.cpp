@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "NumberText.h"
+#include "support/NumberText.h"
 
 using brix32::ReadDecimal;
 using brix32::ReadDecimalFraction;

@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "ChildProcesses.h"
-#include "ProcessCount.h"
+#include "support/ProcessCount.h"
 #include "TempFolder.h"
-#include "TextUtils.h"
+#include "support/TextUtils.h"
 
 using namespace brix32;
 using corvantest::RunningProcess;

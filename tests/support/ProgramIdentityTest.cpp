@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "ChildProcesses.h"
-#include "Diagnostics.h"
-#include "ExePath.h"
-#include "HostName.h"
+#include "support/Diagnostics.h"
+#include "support/ExePath.h"
+#include "support/HostName.h"
 #include "ProcessState.h"
 #include "TempFolder.h"
 

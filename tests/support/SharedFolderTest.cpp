@@ -13,7 +13,7 @@
 #include <functional>
 #include <vector>
 
-#include "FileUtils.h"
+#include "support/FileUtils.h"
 #include "TempFolder.h"
 
 using corvantest::TempFolder;

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "Diagnostics.h"
+#include "support/Diagnostics.h"
 #include "Hermetic.h"
 #include "ProcessState.h"
-#include "Syslog.h"
+#include "support/Syslog.h"
 #include "UdpListener.h"
 
 using namespace brix32;

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "Diagnostics.h"
+#include "support/Diagnostics.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
-#include "Hooks.h"
+#include "support/Hooks.h"
 #include "ProcessState.h"
-#include "SystemStatus.h"
+#include "support/SystemStatus.h"
 #include "TempFolder.h"
 
 using namespace brix32;

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "FileUtils.h"
+#include "support/FileUtils.h"
 #include "TempFolder.h"
-#include "TemporaryFiles.h"
+#include "support/TemporaryFiles.h"
 
 using namespace brix32;
 using corvantest::TempFolder;

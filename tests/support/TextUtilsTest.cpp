@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "TextUtils.h"
+#include "support/TextUtils.h"
 
 using namespace brix32;
 

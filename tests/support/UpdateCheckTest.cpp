@@ -8,13 +8,13 @@
 #include <thread>
 #include <vector>
 
-#include "Diagnostics.h"
+#include "support/Diagnostics.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
-#include "Hooks.h"
+#include "support/Hooks.h"
 #include "ProcessState.h"
 #include "TempFolder.h"
-#include "UpdateCheck.h"
+#include "support/UpdateCheck.h"
 
 using namespace brix32;
 using corvantest::TempFolder;

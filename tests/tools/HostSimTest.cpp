@@ -7,17 +7,17 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "CorvanSettings.h"
-#include "Diagnostics.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
-#include "PhoneHome.h"
+#include "reports/PhoneHome.h"
 #include "ProcessState.h"
 #include "SimProcess.h"
-#include "TarnexFetch.h"
+#include "pager/TarnexFetch.h"
 #include "TempFolder.h"
-#include "UpdateCheck.h"
-#include "VEKUnits.h"
+#include "support/UpdateCheck.h"
+#include "pager/VEKUnits.h"
 
 using corvantest::RunToExit;
 using corvantest::SimProcess;

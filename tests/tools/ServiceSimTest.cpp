@@ -12,13 +12,13 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "CorvanSettings.h"
-#include "DateTime.h"
-#include "Diagnostics.h"
+#include "settings/CorvanSettings.h"
+#include "support/DateTime.h"
+#include "support/Diagnostics.h"
 #include "Hermetic.h"
 #include "ProcessState.h"
 #include "SimProcess.h"
-#include "Syslog.h"
+#include "support/Syslog.h"
 #include "TempFolder.h"
 
 using corvantest::RunToExit;

@@ -6,7 +6,7 @@
 #include <ctime>
 #include <filesystem>
 
-#include "FeedWatchdog.h"
+#include "watchdog/FeedWatchdog.h"
 #include "Hostile.h"
 #include "TempFolder.h"
 

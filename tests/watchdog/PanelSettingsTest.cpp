@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Hostile.h"
-#include "PanelSettings.h"
+#include "watchdog/PanelSettings.h"
 #include "TempFolder.h"
 
 using namespace MainForm;

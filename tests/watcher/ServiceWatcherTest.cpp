@@ -12,11 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "CorvanSettings.h"
+#include "settings/CorvanSettings.h"
 #include "MonitorTesting.h"
 #include "ProcessState.h"
 #include "ServiceProcesses.h"
-#include "ServiceWatcher.h"
+#include "watcher/ServiceWatcher.h"
 #include "TempFolder.h"
 
 using namespace MainForm;

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <chrono>
 
-#include "Counterparts.h"
-#include "FileUtils.h"
+#include "support/Counterparts.h"
+#include "support/FileUtils.h"
 #include "SimCommon.h"
 
 namespace hostsim {

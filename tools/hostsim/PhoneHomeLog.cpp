@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "FileUtils.h"
+#include "support/FileUtils.h"
 #include "SimCommon.h"
 
 namespace hostsim {

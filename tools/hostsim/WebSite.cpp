@@ -3,11 +3,11 @@
 #include <httplib.h>
 #include <sys/stat.h>
 
-#include "Counterparts.h"
+#include "support/Counterparts.h"
 #include "FileExchange.h"
-#include "FileUtils.h"
+#include "support/FileUtils.h"
 #include "SimCommon.h"
-#include "TextUtils.h"
+#include "support/TextUtils.h"
 
 namespace hostsim {
 namespace {

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <thread>
 
-#include "Counterparts.h"
+#include "support/Counterparts.h"
 #include "FileExchange.h"
 #include "PhoneHomeLog.h"
 #include "SimCommon.h"

@@ -11,11 +11,11 @@
 #include <deque>
 #include <random>
 
-#include "CorvanSettings.h"
-#include "Counterparts.h"
-#include "DateTime.h"
-#include "Diagnostics.h"
-#include "FileUtils.h"
+#include "settings/CorvanSettings.h"
+#include "support/Counterparts.h"
+#include "support/DateTime.h"
+#include "support/Diagnostics.h"
+#include "support/FileUtils.h"
 #include "Pictures.h"
 #include "SimCommon.h"
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "Counterparts.h"
-#include "FileUtils.h"
+#include "support/Counterparts.h"
+#include "support/FileUtils.h"
 #include "Service.h"
 #include "SimCommon.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "TextUtils.h"
+#include "support/TextUtils.h"
 
 namespace sheetpress {
 namespace {

@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "DateTime.h"
-#include "FileUtils.h"
+#include "support/DateTime.h"
+#include "support/FileUtils.h"
 #include "SimCommon.h"
 #include "TaskSheetPdf.h"
-#include "TextUtils.h"
+#include "support/TextUtils.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "FakeNotificationArea.h"
+#include "platform/fakes/FakeNotificationArea.h"
 
 namespace platform {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "Application.h"
-#include "NotificationArea.h"
+#include "platform/Application.h"
+#include "platform/NotificationArea.h"
 
 namespace platform {
 

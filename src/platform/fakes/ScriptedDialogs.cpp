@@ -1,4 +1,4 @@
-#include "ScriptedDialogs.h"
+#include "platform/fakes/ScriptedDialogs.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Dialogs.h"
+#include "platform/Dialogs.h"
 
 namespace platform {
 

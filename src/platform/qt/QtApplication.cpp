@@ -1,4 +1,4 @@
-#include "QtApplication.h"
+#include "platform/qt/QtApplication.h"
 
 #include <signal.h>
 #include <sys/eventfd.h>
@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "QtText.h"
+#include "platform/qt/QtText.h"
 
 namespace platform {
 namespace {

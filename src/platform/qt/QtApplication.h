@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "Application.h"
+#include "platform/Application.h"
 
 namespace platform {
 

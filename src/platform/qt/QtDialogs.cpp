@@ -1,4 +1,4 @@
-#include "QtDialogs.h"
+#include "platform/qt/QtDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "QtText.h"
+#include "platform/qt/QtText.h"
 
 namespace platform {
 namespace {

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "Dialogs.h"
+#include "platform/Dialogs.h"
 
 namespace platform {
 

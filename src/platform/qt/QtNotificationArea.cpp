@@ -1,4 +1,4 @@
-#include "QtNotificationArea.h"
+#include "platform/qt/QtNotificationArea.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -7,8 +7,8 @@
 #include <QPixmap>
 #include <QSessionManager>
 
-#include "PlainText.h"
-#include "QtText.h"
+#include "platform/qt/PlainText.h"
+#include "platform/qt/QtText.h"
 
 namespace platform {
 namespace {

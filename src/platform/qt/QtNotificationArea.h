@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "NotificationArea.h"
+#include "platform/NotificationArea.h"
 
 namespace platform {
 
