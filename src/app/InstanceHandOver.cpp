@@ -14,6 +14,8 @@
 #include <optional>
 #include <thread>
 
+#include "support/FdWait.h"
+
 namespace MainForm {
 namespace {
 
@@ -40,21 +42,6 @@ bool SameUser(int fd) {
 
 using Clock = std::chrono::steady_clock;
 
-int MsLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
-}
-
-// Waits until `fd` is ready for `events` or the deadline passes.
-bool WaitFor(int fd, short events, Clock::time_point deadline) {
-  for (;;) {
-    pollfd p{fd, events, 0};
-    const int ready = ::poll(&p, 1, MsLeft(deadline));
-    if (ready > 0) return true;
-    if (ready == 0 || errno != EINTR) return false;
-  }
-}
-
 // A connection to the first copy, checked to belong to this user; empty while there is
 // nobody (yet) to talk to.
 brix32::UniqueFd Connect(const sockaddr_un& address, Clock::time_point deadline) {
@@ -65,7 +52,7 @@ brix32::UniqueFd Connect(const sockaddr_un& address, Clock::time_point deadline)
     // The first copy's queue is full for now.
     int error = 0;
     socklen_t size = sizeof error;
-    if (!WaitFor(fd.get(), POLLOUT, deadline) ||
+    if (!brix32::WaitForFd(fd.get(), POLLOUT, deadline) ||
         ::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
       return {};
   }
@@ -165,13 +152,13 @@ bool TInstanceHandOver::AskToShow(const std::string& SocketPath, int TimeoutMs) 
   if (!address) return false;
   const auto deadline = Clock::now() + std::chrono::milliseconds(TimeoutMs);
   brix32::UniqueFd fd;
-  while (!(fd = Connect(*address, deadline)) && MsLeft(deadline) > 0)
+  while (!(fd = Connect(*address, deadline)) && brix32::MsUntil(deadline) > 0)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   if (!fd) return false;
   if (::send(fd.get(), kShow, sizeof kShow - 1, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof kShow - 1))
     return false;
   std::string answer;
-  while (answer.find('\n') == std::string::npos && WaitFor(fd.get(), POLLIN, deadline)) {
+  while (answer.find('\n') == std::string::npos && brix32::WaitForFd(fd.get(), POLLIN, deadline)) {
     char buffer[kRequestMax];
     const ssize_t n = ::recv(fd.get(), buffer, sizeof buffer, 0);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;

@@ -12,6 +12,18 @@ std::string Hex2(const char* Format, unsigned char c) {
   std::snprintf(buffer, sizeof buffer, Format, static_cast<unsigned>(c));
   return buffer;
 }
+
+// The escapes both formats write alike: backslash, CR, LF and TAB; nullptr for others.
+const char* CommonEscape(unsigned char c) {
+  switch (c) {
+    case '\\': return "\\\\";
+    case '\r': return "\\r";
+    case '\n': return "\\n";
+    case '\t': return "\\t";
+    default: return nullptr;
+  }
+}
+
 }  // namespace
 
 std::string EscapeValue(std::string_view Text) {
@@ -19,17 +31,12 @@ std::string EscapeValue(std::string_view Text) {
   out.reserve(Text.size());
   for (const char ch : Text) {
     const auto c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 32 || c == 127)
-          out += Hex2("\\x%02X", c);
-        else
-          out += ch;
-    }
+    if (const char* escape = CommonEscape(c))
+      out += escape;
+    else if (c < 32 || c == 127)
+      out += Hex2("\\x%02X", c);
+    else
+      out += ch;
   }
   return out;
 }
@@ -38,18 +45,14 @@ std::string JsonString(std::string_view Text) {
   std::string out = "\"";
   for (const char ch : Text) {
     const auto c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 32 || c >= 127)
-          out += Hex2("\\u%04x", c);
-        else
-          out += ch;
-    }
+    if (c == '"')
+      out += "\\\"";
+    else if (const char* escape = CommonEscape(c))
+      out += escape;
+    else if (c < 32 || c >= 127)
+      out += Hex2("\\u%04x", c);
+    else
+      out += ch;
   }
   return out + "\"";
 }

@@ -13,6 +13,7 @@
 #include "settings/CorvanSettings.h"
 #include "support/Counterparts.h"
 #include "support/Diagnostics.h"
+#include "support/FdWait.h"
 #include "support/FileUtils.h"
 #include "support/Hooks.h"
 #include "support/Syslog.h"
@@ -29,23 +30,6 @@ milliseconds gIdleLimit{30000};
 milliseconds gTimeLimit{60000};
 std::size_t gAnswerLimit = 64u << 20;
 
-int RemainingMs(Clock::time_point deadline) {
-  // Rounded up: a wait must never end before its deadline.
-  const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
-}
-
-// Waits for `events` until the deadline; false on time-out or a poll failure.
-bool WaitFor(int fd, short events, Clock::time_point deadline) {
-  for (;;) {
-    pollfd p{fd, events, 0};
-    const int n = ::poll(&p, 1, RemainingMs(deadline));
-    if (n > 0) return true;
-    if (n == 0) return false;
-    if (errno != EINTR) return false;
-  }
-}
-
 // A non-blocking socket connected to one of the host's addresses, or a closed one when no
 // address answered within the limit (which covers all the addresses together).
 brix32::UniqueFd ConnectWithin(const std::string& host, std::uint16_t port, milliseconds limit) {
@@ -56,12 +40,12 @@ brix32::UniqueFd ConnectWithin(const std::string& host, std::uint16_t port, mill
   if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0) return {};
   const Clock::time_point deadline = Clock::now() + limit;
   brix32::UniqueFd connected;
-  for (const addrinfo* a = list; a && !connected && RemainingMs(deadline) > 0; a = a->ai_next) {
+  for (const addrinfo* a = list; a && !connected && brix32::MsUntil(deadline) > 0; a = a->ai_next) {
     brix32::UniqueFd s(::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                                 a->ai_protocol));
     if (!s) continue;
     if (::connect(s.get(), a->ai_addr, a->ai_addrlen) != 0) {
-      if (errno != EINPROGRESS || !WaitFor(s.get(), POLLOUT, deadline)) continue;
+      if (errno != EINPROGRESS || !brix32::WaitForFd(s.get(), POLLOUT, deadline)) continue;
       int error = 0;
       socklen_t len = sizeof error;
       if (::getsockopt(s.get(), SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) continue;
@@ -80,7 +64,7 @@ void SendAll(int fd, std::string_view text, Clock::time_point deadline) {
       continue;
     }
     if (errno == EINTR) continue;
-    if ((errno == EAGAIN || errno == EWOULDBLOCK) && WaitFor(fd, POLLOUT, deadline)) continue;
+    if ((errno == EAGAIN || errno == EWOULDBLOCK) && brix32::WaitForFd(fd, POLLOUT, deadline)) continue;
     throw std::runtime_error(std::string("sending the file name failed: ") + std::strerror(errno));
   }
 }
@@ -132,7 +116,7 @@ Answer ReadAnswer(int fd, milliseconds idleLimit, Clock::time_point overallDeadl
       if (answer.ending != Ending::Complete) answer.ending = Ending::Closed;
       return answer;
     }
-    if (!WaitFor(fd, POLLIN, deadline)) {
+    if (!brix32::WaitForFd(fd, POLLIN, deadline)) {
       answer.ending = Ending::Idle;
       return answer;
     }

@@ -64,12 +64,7 @@ QPushButton* TfrmSetupAdvanced::HelpButton(const char* Name, const char* Text) {
 }
 
 TfrmSetupAdvanced::TfrmSetupAdvanced(platform::Dialogs& Dialogs) : QDialog(nullptr), dialogs_(Dialogs) {
-  setObjectName(QStringLiteral("frmSetupAdvanced"));
-  setWindowTitle(QStringLiteral("Corvan Service - Setup (Advanced)"));
-  setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-  setFont(QFont(QStringLiteral("Sans Serif"), 8));
-  // As the setup dialog: the icon's click gets through, and cancels both.
-  setWindowModality(Qt::WindowModal);
+  SetupWidgets::SetUpDialogWindow(this, "frmSetupAdvanced", "Corvan Service - Setup (Advanced)");
 
   // Row 1: saving PDF copies locally is not offered on this side; the row stays hidden.
   chkSaveTasksAsPDF = Named(new QCheckBox(QStringLiteral("Save Tasks as PDF on local machine"), this),

@@ -20,15 +20,7 @@ using platform::S;
 TfrmSetup* frmSetup = nullptr;
 
 TfrmSetup::TfrmSetup(platform::Dialogs& Dialogs) : QDialog(nullptr), dialogs_(Dialogs) {
-  setObjectName(QStringLiteral("frmSetup"));
-  setWindowTitle(QStringLiteral("Corvan Service - Setup"));
-  // Left only through OK or Cancel: no system menu, no close box.
-  setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-  setFont(QFont(QStringLiteral("Sans Serif"), 8));
-  // Modal to no window of ours: the dialog holds up the command that opened it, yet the
-  // notification area's icon (a window of this application too) can still be clicked,
-  // and that click cancels it.
-  setWindowModality(Qt::WindowModal);
+  SetupWidgets::SetUpDialogWindow(this, "frmSetup", "Corvan Service - Setup");
 
   chkPrintTestPageAtStartup = new QCheckBox(QStringLiteral("Print DummyPage.TXT on service start."), this);
   chkPrintTestPageAtStartup->setObjectName(QStringLiteral("chkPrintTestPageAtStartup"));

@@ -1,5 +1,6 @@
 #include "setup/SetupWidgets.h"
 
+#include <QFont>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -8,6 +9,14 @@
 #include <limits>
 
 namespace SetupWidgets {
+
+void SetUpDialogWindow(QDialog* Dialog, const char* Name, const char* Title) {
+  Dialog->setObjectName(QString::fromLatin1(Name));
+  Dialog->setWindowTitle(QString::fromLatin1(Title));
+  Dialog->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  Dialog->setFont(QFont(QStringLiteral("Sans Serif"), 8));
+  Dialog->setWindowModality(Qt::WindowModal);
+}
 
 QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Caption) {
   auto* button = new QPushButton(QString::fromLatin1(Caption), Parent);

@@ -11,6 +11,12 @@
 
 namespace SetupWidgets {
 
+// A setup dialog's window, named Name, with the title Title: left only through its buttons
+// (no system menu, no close box), and modal to no window of ours: the dialog holds up the
+// command that opened it, yet the notification area's icon (a window of this application
+// too) can still be clicked, and that click cancels it.
+void SetUpDialogWindow(QDialog* Dialog, const char* Name, const char* Title);
+
 // A push button that Enter never presses unless it is the dialog's default.
 QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Caption);
 

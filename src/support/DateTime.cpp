@@ -184,32 +184,17 @@ std::string FormatDateTime(std::string_view format, TDateTime dt) {
         lastWasHour = false;
         continue;
       }
-      case 'h': {
-        const std::size_t n = runOf('h');
-        AppendPadded(out, p.Hour, n >= 2 ? 2 : 1);
-        i += n >= 2 ? 2 : 1;
-        lastWasHour = true;
-        continue;
-      }
-      case 'n': {
-        const std::size_t n = runOf('n');
-        AppendPadded(out, p.Minute, n >= 2 ? 2 : 1);
-        i += n >= 2 ? 2 : 1;
-        lastWasHour = false;
-        continue;
-      }
-      case 's': {
-        const std::size_t n = runOf('s');
-        AppendPadded(out, p.Second, n >= 2 ? 2 : 1);
-        i += n >= 2 ? 2 : 1;
-        lastWasHour = false;
-        continue;
-      }
+      case 'h':
+      case 'n':
+      case 's':
       case 'z': {
-        const std::size_t n = runOf('z');
-        AppendPadded(out, p.MilliSecond, n >= 3 ? 3 : 1);
-        i += n >= 3 ? 3 : 1;
-        lastWasHour = false;
+        // One digit, or all of them (three for the milliseconds) when the run is that long.
+        const int value = lc == 'h' ? p.Hour : lc == 'n' ? p.Minute : lc == 's' ? p.Second : p.MilliSecond;
+        const std::size_t all = lc == 'z' ? 3 : 2;
+        const std::size_t width = runOf(lc) >= all ? all : 1;
+        AppendPadded(out, value, static_cast<int>(width));
+        i += width;
+        lastWasHour = lc == 'h';
         continue;
       }
       default:

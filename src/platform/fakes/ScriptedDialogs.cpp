@@ -106,66 +106,45 @@ std::optional<tScriptedAnswer> ScriptedDialogs::Confirmed(const tDialogCall& Cal
 }
 
 void ScriptedDialogs::ShowMessage(const std::string& Text) {
-  tDialogCall call;
-  call.Kind = tDialogKind::Message;
-  call.Text = Text;
+  const tDialogCall call{.Kind = tDialogKind::Message, .Text = Text};
   Take(call);
 }
 
 tModalResult ScriptedDialogs::MessageDlg(const std::string& Text, tMsgDlgType DlgType,
                                          const tMsgDlgButtons& Buttons) {
-  tDialogCall call;
-  call.Kind = tDialogKind::MessageDlg;
-  call.Text = Text;
-  call.DlgType = DlgType;
-  call.Buttons = Buttons;
+  const tDialogCall call{.Kind = tDialogKind::MessageDlg, .Text = Text, .DlgType = DlgType, .Buttons = Buttons};
   const auto answer = Take(call);
   return answer ? answer->Result : tModalResult::mrCancel;
 }
 
 std::string ScriptedDialogs::InputBox(const std::string& Caption, const std::string& Prompt,
                                       const std::string& Default) {
-  tDialogCall call;
-  call.Kind = tDialogKind::InputBox;
-  call.Caption = Caption;
-  call.Text = Prompt;
-  call.Default = Default;
+  const tDialogCall call{.Kind = tDialogKind::InputBox, .Caption = Caption, .Text = Prompt, .Default = Default};
   const auto answer = Confirmed(call);
   return answer ? answer->Text : Default;
 }
 
 std::optional<std::vector<std::string>> ScriptedDialogs::OpenFiles(const tOpenDialogParams& Params) {
-  tDialogCall call;
-  call.Kind = tDialogKind::OpenFiles;
-  call.Caption = Params.Title;
-  call.Open = Params;
+  const tDialogCall call{.Kind = tDialogKind::OpenFiles, .Caption = Params.Title, .Open = Params};
   if (const auto answer = Confirmed(call)) return answer->Files;
   return std::nullopt;
 }
 
 std::optional<std::string> ScriptedDialogs::SaveFile(const tSaveDialogParams& Params) {
-  tDialogCall call;
-  call.Kind = tDialogKind::SaveFile;
-  call.Caption = Params.Title;
-  call.Save = Params;
+  const tDialogCall call{.Kind = tDialogKind::SaveFile, .Caption = Params.Title, .Save = Params};
   if (const auto answer = Confirmed(call)) return answer->Text;
   return std::nullopt;
 }
 
 std::optional<std::string> ScriptedDialogs::SelectDirectory(const std::string& Caption,
                                                             const std::string& InitialDir) {
-  tDialogCall call;
-  call.Kind = tDialogKind::SelectDirectory;
-  call.Caption = Caption;
-  call.Default = InitialDir;
+  const tDialogCall call{.Kind = tDialogKind::SelectDirectory, .Caption = Caption, .Default = InitialDir};
   if (const auto answer = Confirmed(call)) return answer->Text;
   return std::nullopt;
 }
 
 void ScriptedDialogs::ShowException(const std::string& Message) {
-  tDialogCall call;
-  call.Kind = tDialogKind::Exception;
-  call.Text = Message;
+  const tDialogCall call{.Kind = tDialogKind::Exception, .Text = Message};
   Take(call);
 }
 

@@ -19,13 +19,13 @@ std::string DialogKindName(tDialogKind Kind);
 // One dialog as it was shown.
 struct tDialogCall {
   tDialogKind Kind = tDialogKind::Message;
-  std::string Caption;  // input box caption, chooser title
-  std::string Text;     // message text, input box prompt
-  std::string Default;  // input box proposal
+  std::string Caption = {};  // input box caption, chooser title
+  std::string Text = {};     // message text, input box prompt
+  std::string Default = {};  // input box proposal
   tMsgDlgType DlgType = tMsgDlgType::mtInformation;
-  tMsgDlgButtons Buttons;
-  tOpenDialogParams Open;
-  tSaveDialogParams Save;
+  tMsgDlgButtons Buttons = {};
+  tOpenDialogParams Open = {};
+  tSaveDialogParams Save = {};
 };
 
 struct tScriptedAnswer {
