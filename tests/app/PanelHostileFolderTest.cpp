@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "CommandsFixture.h"
+#include "Controls.h"
 #include "settings/CorvanSettings.h"
 #include "HostileFolder.h"
 #include "PeakMemory.h"
@@ -105,9 +106,9 @@ class PanelHostileFolder : public CommandsTest {
       if (++presses > 50)
         apptest::Reject(modal);
       else if (modal == setup.get())
-        setup->cmdOK->click();
+        Control<QPushButton>(*setup, "cmdOK")->click();
       else if (modal == advanced.get())
-        advanced->cmdOK->click();
+        Control<QPushButton>(*advanced, "cmdOK")->click();
       else
         apptest::Accept(modal);
     });
@@ -146,14 +147,14 @@ class PanelHostileFolder : public CommandsTest {
       EXPECT_TRUE(HeartbeatShown(*form, Planted, "LAST")) << Where << ": " << MemoText(*form);
       form->RefreshForms();
 
-      PressingOK([&] { form->cmdSetup->click(); });
-      PressingOK([&] { form->Button3->click(); });  // About
-      PressingOK([&] { form->Button4->click(); });  // Enter
+      PressingOK([&] { Control<QPushButton>(*form, "cmdSetup")->click(); });
+      PressingOK([&] { Control<QPushButton>(*form, "Button3")->click(); });  // About
+      PressingOK([&] { Control<QPushButton>(*form, "Button4")->click(); });  // Enter
       PressingOK([&] { advanced->Button4Click(); });  // the broadcast test
 
       shownAtEnd = MemoText(*form) + "\n" + form->TrayIcon->Hint();
-      for (const QLabel* label : {form->lblServiceVersion, form->lblStatus, form->lblConnectedTo})
-        shownAtEnd += "\n" + platform::S(label->text());
+      for (const char* label : {"lblServiceVersion", "lblStatus", "lblConnectedTo"})
+        shownAtEnd += "\n" + platform::S(Control<QLabel>(*form, label)->text());
       EXPECT_EQ(shownAtEnd.find(OutsideFolder::kSecret), std::string::npos) << Where << ": " << shownAtEnd;
       EXPECT_EQ(answers.said.find(OutsideFolder::kSecret), std::string::npos) << Where << ": " << answers.said;
       EXPECT_EQ(OpenDescriptorCount(), descriptorsRunning) << Where << ": descriptors while running";

@@ -5,15 +5,13 @@
 // wrote. (Header only: the tests that use it link the settings library.)
 #include <string>
 
+#include "ProcessState.h"
 #include "settings/CorvanSettings.h"
-#include "FixedClock.h"
 
 namespace corvantest {
 
 inline void WriteSiteSettings(const std::string& File) {
-  ResetGlobalSettings();
-  Lib::gCorvanSettings = {};
-  Lib::gVEKSettings = {};
+  ProcessStateGuard::Reset();
   Lib::gCorvanSettings.CorvanSrvcSettingsFilePath = File;
   Lib::GetCorvanSettings("test");
   Lib::gVEKSettings.WWWHost = "127.0.0.1";

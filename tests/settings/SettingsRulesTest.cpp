@@ -257,7 +257,7 @@ TEST_F(SettingsRulesTest, ValuesTheFileCannotGiveBackAreNamedWithWhatItWouldGive
        {"WWWHostAlt=<MainUnit>>", "PDWLogPath=\n>"}},
   };
   for (const Case& c : cases) {
-    settingstest::ResetRecords();
+    corvantest::ProcessStateGuard::Reset();
     settingstest::SetAllFields();
     c.set();
     const std::string before = settingstest::Snapshot();

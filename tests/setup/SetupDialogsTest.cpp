@@ -441,8 +441,8 @@ TEST_F(SetupDialogs, ALongPDWFolderScrollsInItsFieldInsteadOfWideningTheDialog) 
   QCoreApplication::processEvents();
   EXPECT_EQ(advanced->size(), usual);
   // The field shows the caption first and keeps the whole folder for scrolling.
-  EXPECT_EQ(advanced->lblPDWLogPathCaption->cursorPosition(), 0);
-  EXPECT_EQ(Text(advanced->lblPDWLogPathCaption), "PDW log path: " + folder);
+  EXPECT_EQ(Control<QLineEdit>(*advanced, "lblPDWLogPathCaption")->cursorPosition(), 0);
+  EXPECT_EQ(Text(Control<QLineEdit>(*advanced, "lblPDWLogPathCaption")), "PDW log path: " + folder);
   advanced->hide();
 }
 
@@ -465,17 +465,17 @@ TEST_F(SetupDialogs, AValueTheFileCannotGiveBackKeepsTheDialogOpenNamingItsField
       // takes it as typed.
       {"Main unit",
        [&](const QString& v) {
-         setup->txtMainUnit->setText(v);
-         advanced->txtProcessVEKUnits->setText("");
+         Control<SetupWidgets::TSettingEdit>(*setup, "txtMainUnit")->setText(v);
+         Control<SetupWidgets::TSettingEdit>(*advanced, "txtProcessVEKUnits")->setText("");
        },
        "ProcessVEKUnits", false},
-      {"Tarnex server", [&](const QString& v) { advanced->txtWWWHost->setText(v); }, "WWWHost", true},
-      {"PDW log file path", [&](const QString& v) { advanced->lblPDWLogPath->setText(v); }, "PDWLogPath", true},
-      {"UDP broadcast address", [&](const QString& v) { advanced->txtBroadcastAddr->SetValue(v); }, "UDPAddr",
+      {"Tarnex server", [&](const QString& v) { Control<SetupWidgets::TSettingEdit>(*advanced, "txtWWWHost")->setText(v); }, "WWWHost", true},
+      {"PDW log file path", [&](const QString& v) { Control<QLabel>(*advanced, "lblPDWLogPath")->setText(v); }, "PDWLogPath", true},
+      {"UDP broadcast address", [&](const QString& v) { Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")->SetValue(v); }, "UDPAddr",
        true},
-      {"Process Unit", [&](const QString& v) { advanced->txtProcessVEKUnits->setText(v); }, "ProcessVEKUnits",
+      {"Process Unit", [&](const QString& v) { Control<SetupWidgets::TSettingEdit>(*advanced, "txtProcessVEKUnits")->setText(v); }, "ProcessVEKUnits",
        true},
-      {"Corvan300 serial port settings", [&](const QString& v) { advanced->txtSerialComms->setText(v); },
+      {"Corvan300 serial port settings", [&](const QString& v) { Control<SetupWidgets::TSettingEdit>(*advanced, "txtSerialComms")->setText(v); },
        "SerialComms", true},
   };
   for (const Case& c : cases) {
@@ -486,8 +486,8 @@ TEST_F(SetupDialogs, AValueTheFileCannotGiveBackKeepsTheDialogOpenNamingItsField
                                 "it, or cancel to keep the stored settings.";
     // The dialog the field is on refuses its OK, and so does the setup dialog's, which
     // saves the fields of both.
-    std::vector<std::pair<QDialog*, QPushButton*>> oks = {{setup.get(), setup->cmdOK}};
-    if (c.advancedField) oks.push_back({advanced.get(), advanced->cmdOK});
+    std::vector<std::pair<QDialog*, QPushButton*>> oks = {{setup.get(), Control<QPushButton>(*setup, "cmdOK")}};
+    if (c.advancedField) oks.push_back({advanced.get(), Control<QPushButton>(*advanced, "cmdOK")});
     for (const auto& [dialog, ok] : oks) {
       setup->FillSetupControls();
       c.type(platform::Q(value));
@@ -509,9 +509,9 @@ TEST_F(SetupDialogs, AValueTheFileCannotGiveBackKeepsTheDialogOpenNamingItsField
 
   // What the file gives back as it is goes through, markup and comment ends included.
   setup->FillSetupControls();
-  advanced->txtWWWHost->setText("<b>10.99.0.1</b> --> <!--");
+  Control<SetupWidgets::TSettingEdit>(*advanced, "txtWWWHost")->setText("<b>10.99.0.1</b> --> <!--");
   dialogs.ClearCalls();
-  WhenModal([&] { setup->cmdOK->click(); });
+  WhenModal([&] { Control<QPushButton>(*setup, "cmdOK")->click(); });
   EXPECT_EQ(setup->exec(), QDialog::Accepted);
   EXPECT_TRUE(dialogs.Calls().empty());
   setup->ApplySetupControls();
