@@ -49,6 +49,12 @@ struct tArgs {
 // "--folder DIR" and "-h"/"--help" anywhere, the command, then its own options ("--name
 // VALUE" or "--name=VALUE") and arguments; "--" ends the options, and "-" or a negative
 // number is an argument. Throws EUsage.
+//
+// Written here rather than with QCommandLineParser, which knows one flat set of options:
+// corvanctl's options belong to their command (an option of another command is refused
+// naming the command), "settings set UDPListenPort -1" must take "-1" as a value where
+// QCommandLineParser reads an unknown option "-1", and its own messages and help would
+// change what scripts, the manual page and the completion rely on.
 tArgs ParseArgs(const std::vector<std::string>& Args);
 
 }  // namespace corvanctl
