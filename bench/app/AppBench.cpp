@@ -3,12 +3,12 @@
 // and the program's start-up time and peak memory. Runs inside scripts/netns-run (the program broadcasts).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -28,12 +28,12 @@
 #include <vector>
 
 #include "Controls.h"
+#include "app/MainForm.h"
+#include "platform/fakes/FakeNotificationArea.h"
+#include "platform/fakes/ScriptedDialogs.h"
+#include "platform/qt/QtText.h"
 #include "settings/CorvanSettings.h"
 #include "support/Diagnostics.h"
-#include "platform/fakes/FakeNotificationArea.h"
-#include "app/MainForm.h"
-#include "platform/qt/QtText.h"
-#include "platform/fakes/ScriptedDialogs.h"
 
 // The watcher's waits as timers: the panel can say whether reads are pending.
 #if __has_include("ServiceWatcher.h")
@@ -161,8 +161,8 @@ void WriteToReaction(benchmark::State& state, const char* fileName, const char* 
       const std::string text = "INFO:V=2.0.1 G=" + std::to_string(i % 7) + " T=" + std::to_string(++n);
       const QString expected = platform::Q(prefix + text);
       std::optional<Clock::time_point> shown;
-      const QMetaObject::Connection c =
-          QObject::connect(Control<QPlainTextEdit>(*panel.form, "memTarnexConnectionHeartbeat"), &QPlainTextEdit::textChanged, [&] {
+      const QMetaObject::Connection c = QObject::connect(
+          Control<QPlainTextEdit>(*panel.form, "memTarnexConnectionHeartbeat"), &QPlainTextEdit::textChanged, [&] {
             if (!shown && box.Text() == expected) shown = Clock::now();
           });
       const auto closed = WriteLikeTheService(file, text);
@@ -179,9 +179,11 @@ void WriteToReaction(benchmark::State& state, const char* fileName, const char* 
   state.counters["writes"] = static_cast<double>(ms.size());
 }
 BENCHMARK_CAPTURE(WriteToReaction, vendor_heartbeat_20ms, "CORVANSRVC-TARNEX-HEARTBEAT.TXT", "", 200)
-    ->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(WriteToReaction, udp_heartbeat_80ms, "CORVANSRVC-UDPLISTEN-HEARTBEAT.TXT", "UDP:", 100)
-    ->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 double CpuSeconds(int who) {
   rusage u{};
@@ -202,7 +204,7 @@ void BM_AlternatingBurst(benchmark::State& state) {
   WriteSettings(folder.path);
   Panel panel(folder.path);
   panel.form->show();
-  panel.form->imgLogoDblClick();  // the data-packet box in view
+  panel.form->imgLogoDblClick();                                   // the data-packet box in view
   RunUntil([] { return false; }, std::chrono::milliseconds(500));  // start-up settles
   BoxObserver box(Control<QPlainTextEdit>(*panel.form, "memTarnexConnectionHeartbeat"));
   const std::string vendor = folder.path + "CORVANSRVC-TARNEX-HEARTBEAT.TXT";
@@ -217,7 +219,8 @@ void BM_AlternatingBurst(benchmark::State& state) {
       first = Clock::now();
       for (int i = 0; i < kWrites; ++i) {
         std::this_thread::sleep_until(first + std::chrono::microseconds(1000 * i));
-        last = i % 2 == 0 ? WriteLikeTheService(vendor, "INFO:V=3.1.0.12 G=" + std::to_string(i % 5) + " T=" + std::to_string(i))
+        last = i % 2 == 0 ? WriteLikeTheService(
+                                vendor, "INFO:V=3.1.0.12 G=" + std::to_string(i % 5) + " T=" + std::to_string(i))
                           : WriteLikeTheService(udp, "PACKET " + std::to_string(i));
       }
       writerCpu = CpuSeconds(RUSAGE_THREAD);
@@ -245,8 +248,10 @@ void BM_AlternatingBurst(benchmark::State& state) {
       // The window reads each change as it is handed over: nothing waits between turns.
       const bool idle = true;
 #endif
-      if (!idle) idleSince.reset();
-      else if (!idleSince) idleSince = now;
+      if (!idle)
+        idleSince.reset();
+      else if (!idleSince)
+        idleSince = now;
     });
     probe.start(1);
     // Done once the writer is, the final text shows, and a second passes without change
@@ -394,9 +399,8 @@ void BM_ProgramStartUpWithAMillionUnits(benchmark::State& state) {
   ProgramRun loaded;
   for (auto _ : state) {
     plain = RunProgram({});
-    loaded = RunProgram([&](const std::string& folder) {
-      std::ofstream(folder + "VEKUnits.xml", std::ios::binary) << units;
-    });
+    loaded = RunProgram(
+        [&](const std::string& folder) { std::ofstream(folder + "VEKUnits.xml", std::ios::binary) << units; });
   }
   if (!plain.started || !loaded.started) state.SkipWithError("the program never wrote its start event");
   state.counters["file_MB"] = static_cast<double>(units.size()) / 1e6;
@@ -429,8 +433,11 @@ void BM_HeartbeatOfThreeMillionLines(benchmark::State& state) {
     std::ofstream(folder.path + "heartbeat.part", std::ios::binary) << text;
     const auto written = Clock::now();
     std::filesystem::rename(folder.path + "heartbeat.part", file);
-    if (!RunUntil([&] { return Control<QPlainTextEdit>(*panel.form, "memTarnexConnectionHeartbeat")->toPlainText() != before; },
-                  std::chrono::seconds(120)))
+    if (!RunUntil(
+            [&] {
+              return Control<QPlainTextEdit>(*panel.form, "memTarnexConnectionHeartbeat")->toPlainText() != before;
+            },
+            std::chrono::seconds(120)))
       state.SkipWithError("the data-packet box never changed");
     ms = std::chrono::duration<double, std::milli>(Clock::now() - written).count();
     std::ifstream after("/proc/self/status");

@@ -29,8 +29,7 @@ void EnsureCoreApplication() {
 class ScratchFolder {
  public:
   ScratchFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "corvan-bench.XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "corvan-bench.XXXXXX").string();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern + "/";
   }
@@ -61,13 +60,11 @@ void BM_EventsToOnChange(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     monitor.SetActive(false);  // clearing the last round must not be reported
-    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
-      std::filesystem::remove(entry.path());
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) std::filesystem::remove(entry.path());
     monitor.SetActive(true);
     received = 0;
     ++round;
-    for (int i = 0; i < kChanges; ++i)
-      Touch(folder.path() + std::to_string(round) + "-" + std::to_string(i));
+    for (int i = 0; i < kChanges; ++i) Touch(folder.path() + std::to_string(round) + "-" + std::to_string(i));
     state.ResumeTiming();
     while (received < kChanges) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }

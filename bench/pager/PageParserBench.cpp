@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
+#include "SamplePage.h"
 #include "pager/PageParser.h"
 #include "pager/ReportParser.h"
-#include "SamplePage.h"
 #include "pager/VEKUnits.h"
 
 namespace {

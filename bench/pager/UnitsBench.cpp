@@ -19,7 +19,8 @@
 namespace {
 
 std::string UnitsFileText(int units) {
-  std::string t = "<?xml version=\"1.0\"?>\r\n<!-- Units directory\r\n     generated for the benchmark -->\r\n<VEKUnits>\r\n";
+  std::string t =
+      "<?xml version=\"1.0\"?>\r\n<!-- Units directory\r\n     generated for the benchmark -->\r\n<VEKUnits>\r\n";
   char code[8];
   for (int i = 0; i < units; ++i) {
     std::snprintf(code, sizeof code, "%c%c%c", 'A' + i / 676 % 26, 'A' + i / 26 % 26, 'A' + i % 26);
@@ -141,8 +142,7 @@ long CtlUnitsPeak(const std::string& file) {
   }
   rusage usage{};
   int status = 0;
-  if (::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    return -1;
+  if (::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
   return usage.ru_maxrss * 1024;
 }
 
@@ -180,8 +180,7 @@ void BM_LoadVEKUnitsArrayFromXML(benchmark::State& state) {
       break;
     }
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                          static_cast<std::int64_t>(file.size));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(file.size));
 }
 BENCHMARK(BM_LoadVEKUnitsArrayFromXML)->Arg(1000)->Unit(benchmark::kMillisecond);
 

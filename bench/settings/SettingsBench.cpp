@@ -2,10 +2,10 @@
 // confirmed setup does. Run through scripts/netns-run: a failed load posts a syslog line.
 #include <benchmark/benchmark.h>
 
-#include "settings/CorvanSettings.h"
-#include "support/Diagnostics.h"
 #include "Hermetic.h"
 #include "TempFolder.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
 
 namespace {
 

@@ -39,8 +39,7 @@ void BM_BuildExceptionReportText(benchmark::State& state) {
   r.Message = "Cannot open file";
   r.Trace = 120;
   const brix32::tMemoryStatusRec m = brix32::GetMemoryStatus();
-  for (auto _ : state)
-    benchmark::DoNotOptimize(brix32::BuildExceptionReportText(r, 45000.5, "0w3d04h05m09s", m));
+  for (auto _ : state) benchmark::DoNotOptimize(brix32::BuildExceptionReportText(r, 45000.5, "0w3d04h05m09s", m));
 }
 BENCHMARK(BM_BuildExceptionReportText);
 

@@ -17,13 +17,13 @@
 #include <string_view>
 #include <vector>
 
-#include "support/DateTime.h"
-#include "pager/PageParser.h"
 #include "ReferencePageParser.h"
+#include "pager/PageParser.h"
 #include "pager/ReportParser.h"
 #include "pager/UnitClaims.h"
 #include "pager/VEKRecords.h"
 #include "pager/VEKUnits.h"
+#include "support/DateTime.h"
 
 namespace {
 
@@ -90,8 +90,7 @@ std::vector<std::string> Split(std::string_view text, char separator) {
 }
 
 const VEKLib::ArrayOfVEKUnits kUnits = {Unit("EAS"), Unit("MTB"), Unit("A"), Unit("STT"), Unit("WAD")};
-const VEKLib::ArrayOfSuburbs kSuburbs = {
-    {"KINGSTON PARK"}, {"NORTH"}, {"GLENELG NORTH"}, {"Port Adelaide"}, {"X"}};
+const VEKLib::ArrayOfSuburbs kSuburbs = {{"KINGSTON PARK"}, {"NORTH"}, {"GLENELG NORTH"}, {"Port Adelaide"}, {"X"}};
 const VEKLib::ArrayOfString kTaskTypes = {"SEVERE WEATHER", "TREE DOWN", "RESCUE GENERAL", "DOWN", "A"};
 
 // Fills the lists from the head of the input, or with the fixed set, and returns the page.
@@ -166,15 +165,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   const std::int32_t code = task.RC.AsInt;
   switch (code) {
-    case 0: case -13: case -14: case -16: case -18: case -19: case -30: case -37:
+    case 0:
+    case -13:
+    case -14:
+    case -16:
+    case -18:
+    case -19:
+    case -30:
+    case -37:
       break;
     default:
       std::abort();
   }
   if (task.RC != page.RC || task.RC.AsStr != VEKLib::RCtoStr(code)) std::abort();
   if (page.MapRef.size() > 15) std::abort();
-  if (page.Priority != 0 && page.Priority != 1 && page.Priority != 2 && page.Priority != 3 &&
-      page.Priority != 5 && page.Priority != 7)
+  if (page.Priority != 0 && page.Priority != 1 && page.Priority != 2 && page.Priority != 3 && page.Priority != 5 &&
+      page.Priority != 7)
     std::abort();
   if (!page.VEKUnit.empty() && !KnownUnit(page.VEKUnit)) std::abort();
   if (page.ID < 0) std::abort();

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "support/Diagnostics.h"
 #include "pager/VEKUnits.h"
+#include "support/Diagnostics.h"
 
 namespace {
 
@@ -60,16 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (static_cast<std::size_t>(rc.AsInt) != VEKLib::gVEKUnits.size()) std::abort();
   if (VEKLib::gVEKUnits.size() > Occurrences(text, "<VEKUnit>")) std::abort();
   // Without comments every line holding "<VEKUnit>" is one unit.
-  if (text.find("<!--") == std::string_view::npos &&
-      VEKLib::gVEKUnits.size() != LinesHolding(text, "<VEKUnit>"))
+  if (text.find("<!--") == std::string_view::npos && VEKLib::gVEKUnits.size() != LinesHolding(text, "<VEKUnit>"))
     std::abort();
   for (const VEKLib::tVEKUnitRec& u : VEKLib::gVEKUnits) {
     if (u.UnitCode.size() > VEKLib::kUnitCodeCapacity || u.UnitName.size() > VEKLib::kUnitNameCapacity ||
         u.District.size() > VEKLib::kDistrictCapacity || u.Region.size() > VEKLib::kRegionCapacity ||
-        u.DOPhoneNo.size() > VEKLib::kDOPhoneNoCapacity ||
-        u.TalkGroup.size() > VEKLib::kTalkGroupCapacity ||
-        u.AddressLine1.size() > VEKLib::kAddressLineCapacity ||
-        u.AddressLine2.size() > VEKLib::kAddressLineCapacity ||
+        u.DOPhoneNo.size() > VEKLib::kDOPhoneNoCapacity || u.TalkGroup.size() > VEKLib::kTalkGroupCapacity ||
+        u.AddressLine1.size() > VEKLib::kAddressLineCapacity || u.AddressLine2.size() > VEKLib::kAddressLineCapacity ||
         u.Suburb.size() > VEKLib::kSuburbCapacity)
       std::abort();
     if (!std::isfinite(u.Geometry.lat) || !std::isfinite(u.Geometry.lng)) std::abort();

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "settings/CorvanSettings.h"
-#include "support/Diagnostics.h"
 #include "settings/SettingsFields.h"
+#include "support/Diagnostics.h"
 
 namespace {
 

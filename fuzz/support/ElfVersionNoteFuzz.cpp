@@ -7,8 +7,7 @@
 #include "support/ElfVersionNote.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const auto note =
-      brix32::ReadElfVersionNote(std::string_view(reinterpret_cast<const char*>(data), size));
+  const auto note = brix32::ReadElfVersionNote(std::string_view(reinterpret_cast<const char*>(data), size));
   if (note) (void)brix32::ElfVersionText(*note);
   return 0;
 }

@@ -27,7 +27,7 @@ constexpr int kClientTimeoutMs = 2000;
 constexpr std::size_t kClientsMax = 4;
 
 std::optional<sockaddr_un> Address(const std::string& path) {
-  sockaddr_un address {};
+  sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (path.empty() || path.size() >= sizeof address.sun_path) return std::nullopt;
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
@@ -35,7 +35,7 @@ std::optional<sockaddr_un> Address(const std::string& path) {
 }
 
 bool SameUser(int fd) {
-  ucred peer {};
+  ucred peer{};
   socklen_t size = sizeof peer;
   return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::getuid();
 }
@@ -155,8 +155,7 @@ bool TInstanceHandOver::AskToShow(const std::string& SocketPath, int TimeoutMs) 
   while (!(fd = Connect(*address, deadline)) && brix32::MsUntil(deadline) > 0)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   if (!fd) return false;
-  if (::send(fd.get(), kShow, sizeof kShow - 1, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof kShow - 1))
-    return false;
+  if (::send(fd.get(), kShow, sizeof kShow - 1, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof kShow - 1)) return false;
   std::string answer;
   while (answer.find('\n') == std::string::npos && brix32::WaitForFd(fd.get(), POLLIN, deadline)) {
     char buffer[kRequestMax];

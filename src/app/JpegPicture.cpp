@@ -15,9 +15,7 @@ struct tErrorManager {
   std::jmp_buf Jump;
 };
 
-[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<tErrorManager*>(cinfo->err)->Jump, 1);
-}
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<tErrorManager*>(cinfo->err)->Jump, 1); }
 
 // Warnings are counted (num_warnings) and judged after decoding; nothing is printed.
 void OutputMessage(j_common_ptr) {}
@@ -54,10 +52,8 @@ unsigned char* DecodeRgb(const unsigned char* data, unsigned long size, int* wid
   jpeg_mem_src(&cinfo, data, size);
   jpeg_read_header(&cinfo, TRUE);
   // Judged on the frame header alone: jpeg_start_decompress sets aside the memory.
-  const long long pixelCount =
-      static_cast<long long>(cinfo.image_width) * static_cast<long long>(cinfo.image_height);
-  if (pixelCount <= 0 || pixelCount > kMaxJpegPixels ||
-      (cinfo.num_components != 1 && cinfo.num_components != 3)) {
+  const long long pixelCount = static_cast<long long>(cinfo.image_width) * static_cast<long long>(cinfo.image_height);
+  if (pixelCount <= 0 || pixelCount > kMaxJpegPixels || (cinfo.num_components != 1 && cinfo.num_components != 3)) {
     jpeg_destroy_decompress(&cinfo);
     return nullptr;
   }
@@ -100,8 +96,9 @@ std::optional<QImage> DecodeJpeg(const std::string& Bytes) {
                                     static_cast<unsigned long>(Bytes.size()), &width, &height);
   if (!pixels) return std::nullopt;
   // The image takes the buffer over (no copy) and frees it when the last copy goes.
-  return QImage(pixels, width, height, static_cast<qsizetype>(Stride(static_cast<JDIMENSION>(width))),
-                QImage::Format_RGB888, [](void* p) { std::free(p); }, pixels);
+  return QImage(
+      pixels, width, height, static_cast<qsizetype>(Stride(static_cast<JDIMENSION>(width))), QImage::Format_RGB888,
+      [](void* p) { std::free(p); }, pixels);
 }
 
 }  // namespace MainForm

@@ -15,8 +15,7 @@ QString ElideLink(const QString& Link, const QFontMetrics& Metrics, int Width) {
   const QString tail = slash > 0 ? Link.mid(slash) : QString();
   // The start ends in the ellipsis; it must keep the scheme and some of the host, or it
   // would say nothing about where the link goes.
-  const QString start =
-      Metrics.elidedText(Link.left(slash), Qt::ElideRight, Width - Metrics.horizontalAdvance(tail));
+  const QString start = Metrics.elidedText(Link.left(slash), Qt::ElideRight, Width - Metrics.horizontalAdvance(tail));
   const qsizetype scheme = Link.indexOf(QLatin1String("://"));
   const qsizetype needed = (scheme < 0 ? 0 : scheme + 3) + 2;
   if (tail.isEmpty() || start.size() < needed) return Metrics.elidedText(Link, Qt::ElideMiddle, Width);

@@ -8,12 +8,12 @@
 #include <QShowEvent>
 #include <QSystemTrayIcon>
 
+#include "platform/qt/QtText.h"
 #include "settings/CorvanSettings.h"
+#include "setup/SetupForm.h"
 #include "support/Diagnostics.h"
 #include "support/ExePath.h"
 #include "support/FileUtils.h"
-#include "platform/qt/QtText.h"
-#include "setup/SetupForm.h"
 
 namespace MainForm {
 
@@ -50,8 +50,7 @@ void SetBold(QWidget* w, int pixelSize = 0) {
   w->setFont(f);
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,
-                  bool autoSize) {
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry, bool autoSize) {
   auto* label = new QLabel(text, parent);
   label->setObjectName(QString::fromLatin1(name));
   label->setProperty("AutoSize", autoSize);
@@ -61,8 +60,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect 
 }
 
 // A panel with a lowered bevel on a white background and a centred picture in it.
-QFrame* MakePicturePanel(QWidget* parent, const char* name, QRect geometry, QLabel*& image,
-                         const char* imageName) {
+QFrame* MakePicturePanel(QWidget* parent, const char* name, QRect geometry, QLabel*& image, const char* imageName) {
   auto* panel = new QFrame(parent);
   panel->setObjectName(QString::fromLatin1(name));
   panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -92,15 +90,12 @@ void SetCaption(QLabel* Label, const std::string& Text) {
   if (Label->property("AutoSize").toBool()) Label->adjustSize();
 }
 
-QColor StatusColour(const std::string& StatusText) {
-  return StatusShowsRunning(StatusText) ? clBlack : clRed;
-}
+QColor StatusColour(const std::string& StatusText) { return StatusShowsRunning(StatusText) ? clBlack : clRed; }
 
 TIconImage::TIconImage(QWidget* Parent, platform::HICON Icon) : QLabel(Parent), icon_(std::move(Icon)) {
   if (icon_) {
     QPixmap pixmap;
-    pixmap.loadFromData(reinterpret_cast<const uchar*>(icon_->data()),
-                        static_cast<uint>(icon_->size()));
+    pixmap.loadFromData(reinterpret_cast<const uchar*>(icon_->data()), static_cast<uint>(icon_->size()));
     setPixmap(pixmap);
   }
 }
@@ -164,8 +159,7 @@ void TfrmMain::CreateControls() {
   SetBold(pnlClock, 53);
   pnlClock->setToolTip(QStringLiteral("Time. Double click to show logo."));
 
-  pnlGoingGraph = MakePicturePanel(this, "pnlGoingGraph", QRect(280, 16, 177, 85), imgGoingGraph,
-                                   "imgGoingGraph");
+  pnlGoingGraph = MakePicturePanel(this, "pnlGoingGraph", QRect(280, 16, 177, 85), imgGoingGraph, "imgGoingGraph");
   imgGoingGraph->setPixmap(QPixmap(QStringLiteral(":/corvan/going-placeholder.png")));
 
   lblStatus = MakeLabel(this, "lblStatus", QStringLiteral("Status: Not running."), QRect(8, 116, 277, 13), false);
@@ -177,8 +171,8 @@ void TfrmMain::CreateControls() {
   imgDataSource->setGeometry(8, 136, 277, 9);
   imgDataSource->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   imgDataSource->setPixmap(QPixmap(QStringLiteral(":/corvan/datasource-placeholder.png")));
-  imgDataSource->setToolTip(QStringLiteral(
-      "Data feed: Green=COM, Orange=TCP, Blue=UDP, Yellow=UDP/TCP, Red=No data, Teal=Corvan Log"));
+  imgDataSource->setToolTip(
+      QStringLiteral("Data feed: Green=COM, Orange=TCP, Blue=UDP, Yellow=UDP/TCP, Red=No data, Teal=Corvan Log"));
 
   lblControlVersion = MakeLabel(this, "lblControlVersion", QStringLiteral("Version"), QRect(8, 148, 0, 13), true);
   lblServiceVersion = MakeLabel(this, "lblServiceVersion", QStringLiteral("Version"), QRect(8, 164, 0, 13), true);
@@ -215,8 +209,8 @@ void TfrmMain::CreateControls() {
   imgAlarm = new TIconImage(this, ResourceIcon(":/corvan/alarm.png"));
   imgAlarm->setObjectName(QStringLiteral("imgAlarm"));
   imgAlarm->setGeometry(172, 156, 32, 32);
-  for (QLabel* image : {static_cast<QLabel*>(imgPrint), static_cast<QLabel*>(imgNoPrint),
-                        static_cast<QLabel*>(imgAlarm)}) {
+  for (QLabel* image :
+       {static_cast<QLabel*>(imgPrint), static_cast<QLabel*>(imgNoPrint), static_cast<QLabel*>(imgAlarm)}) {
     image->setVisible(false);
     image->setEnabled(false);
   }
@@ -330,9 +324,7 @@ void TfrmMain::SetTrayHint(const std::string& Hint) {
 
 std::string TfrmMain::ProgramFolder() const { return brix32::gGlobalSettings.Path; }
 
-std::string TfrmMain::ServiceFile(std::string_view Name) const {
-  return MainForm::ServiceFile(ProgramFolder(), Name);
-}
+std::string TfrmMain::ServiceFile(std::string_view Name) const { return MainForm::ServiceFile(ProgramFolder(), Name); }
 
 bool TfrmMain::ServiceFileExists(std::string_view Name) const {
   return MainForm::ServiceFileExists(ProgramFolder(), Name);

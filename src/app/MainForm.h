@@ -18,17 +18,17 @@
 #include <string>
 #include <vector>
 
-#include "platform/Dialogs.h"
 #include "app/DocumentOpener.h"
-#include "watchdog/FeedWatchdog.h"
 #include "app/LinkLabel.h"
+#include "app/SingleInstance.h"
+#include "components/TrayIcon.h"
+#include "platform/Dialogs.h"
 #include "platform/NotificationArea.h"
 #include "platform/qt/QtApplication.h"
 #include "status/ServiceState.h"
-#include "watcher/ServiceWatcher.h"
-#include "app/SingleInstance.h"
 #include "status/StatusRules.h"
-#include "components/TrayIcon.h"
+#include "watchdog/FeedWatchdog.h"
+#include "watcher/ServiceWatcher.h"
 
 namespace MainForm {
 
@@ -58,9 +58,8 @@ inline constexpr const char* kInstanceName = "corvancontrol";
 
 // The window's client area, fixed from its first show.
 inline constexpr QSize kFormSize{295, 270};
-inline constexpr Qt::WindowFlags kToolWindowFlags = Qt::Tool | Qt::WindowStaysOnTopHint |
-                                                    Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                                    Qt::WindowCloseButtonHint;
+inline constexpr Qt::WindowFlags kToolWindowFlags =
+    Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
 
 // A picture control that holds one of the notification-area icons.
 class TIconImage : public QLabel {

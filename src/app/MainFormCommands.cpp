@@ -4,12 +4,12 @@
 #include <QDialog>
 
 #include "app/ControlEvents.h"
-#include "settings/CorvanSettings.h"
-#include "support/Counterparts.h"
 #include "app/MainForm.h"
+#include "settings/CorvanSettings.h"
 #include "setup/SetupAdvancedForm.h"
 #include "setup/SetupForm.h"
 #include "status/VersionsReport.h"
+#include "support/Counterparts.h"
 
 namespace MainForm {
 
@@ -111,8 +111,8 @@ void TfrmMain::Button3Click() {
     installed = ReadInstalledVersions(ProgramFolder(), "");
     published = GetPublishedVersions(installed, host);
   }
-  Dialogs().MessageDlg(VersionsReportText(installed, published, host),
-                       platform::tMsgDlgType::mtInformation, {platform::tMsgDlgBtn::mbOK});
+  Dialogs().MessageDlg(VersionsReportText(installed, published, host), platform::tMsgDlgType::mtInformation,
+                       {platform::tMsgDlgBtn::mbOK});
 }
 
 void TfrmMain::SwitchDisplay(QWidget* Hide, QWidget* Show) {
@@ -135,9 +135,7 @@ void TfrmMain::ShowLogoOnly() {
 
 void TfrmMain::imgLogoDblClick() { SwitchDisplay(pnlLogo, memTarnexConnectionHeartbeat); }
 void TfrmMain::pnlLogoDblClick() { SwitchDisplay(pnlLogo, memTarnexConnectionHeartbeat); }
-void TfrmMain::memTarnexConnectionHeartbeatDblClick() {
-  SwitchDisplay(memTarnexConnectionHeartbeat, pnlGoingGraph);
-}
+void TfrmMain::memTarnexConnectionHeartbeatDblClick() { SwitchDisplay(memTarnexConnectionHeartbeat, pnlGoingGraph); }
 void TfrmMain::imgGoingGraphDblClick() { SwitchDisplay(pnlGoingGraph, pnlClock); }
 void TfrmMain::pnlGoingGraphDblClick() { SwitchDisplay(pnlGoingGraph, pnlClock); }
 void TfrmMain::pnlClockDblClick() { SwitchDisplay(pnlClock, pnlLogo); }

@@ -5,18 +5,18 @@
 #include <QCoreApplication>
 #include <QTextDocument>
 
+#include "app/MainForm.h"
+#include "app/NewTaskFrom.h"
+#include "app/SheetPressCall.h"
+#include "app/TaskFiles.h"
+#include "pager/ReportParser.h"
+#include "pager/VEKRecords.h"
+#include "platform/qt/QtText.h"
+#include "setup/SetupForm.h"
 #include "support/BoundedRead.h"
 #include "support/Counterparts.h"
 #include "support/DosOutput.h"
 #include "support/FileUtils.h"
-#include "app/MainForm.h"
-#include "app/NewTaskFrom.h"
-#include "platform/qt/QtText.h"
-#include "pager/ReportParser.h"
-#include "setup/SetupForm.h"
-#include "app/SheetPressCall.h"
-#include "app/TaskFiles.h"
-#include "pager/VEKRecords.h"
 
 namespace MainForm {
 
@@ -61,7 +61,8 @@ void TfrmMain::Button4Click() {
     // empty page, and a file no page could fill is said so.
     const brix32::tBoundedRead seedText = brix32::ReadBoundedFile(*seed, kTaskFileLimit, brix32::tLinkRule::Refuse);
     if (seedText.Status == brix32::tReadStatus::TooLarge)
-      Dialogs().ShowMessage("The task file " + *seed + " " + brix32::ReadProblemText(seedText) + " and was not loaded.");
+      Dialogs().ShowMessage("The task file " + *seed + " " + brix32::ReadProblemText(seedText) +
+                            " and was not loaded.");
     dialog.SetTaskText(Q(seedText.Data));
     if (dialog.exec() == QDialog::Accepted) SaveTaskText(TaskFileText(DialogText(dialog.memText)));
     show();
@@ -73,8 +74,7 @@ void TfrmMain::SaveTaskText(const std::string& Text) {
   platform::Dialogs& dialogs = Dialogs();
   const std::string folder = ProgramFolder();
   // The page is parsed only for the name it proposes; an incomplete page proposes none.
-  const VEKLib::tTaskRec task =
-      VEKLib::ParseRawTextToTask(Text, std::string("TfrmMain.Button4Click:") + "0");
+  const VEKLib::tTaskRec task = VEKLib::ParseRawTextToTask(Text, std::string("TfrmMain.Button4Click:") + "0");
 
   platform::tSaveDialogParams params;
   params.Title = "Save your text file";
@@ -89,10 +89,8 @@ void TfrmMain::SaveTaskText(const std::string& Text) {
     return;
   }
   if (EntryExists(*chosen) &&
-      dialogs.MessageDlg("File aleady exists. Do you want to overwrite it?",
-                         platform::tMsgDlgType::mtInformation,
-                         {platform::tMsgDlgBtn::mbYes, platform::tMsgDlgBtn::mbNo}) !=
-          platform::tModalResult::mrYes) {
+      dialogs.MessageDlg("File aleady exists. Do you want to overwrite it?", platform::tMsgDlgType::mtInformation,
+                         {platform::tMsgDlgBtn::mbYes, platform::tMsgDlgBtn::mbNo}) != platform::tModalResult::mrYes) {
     dialogs.ShowMessage(kSaveCancelled);
     return;
   }

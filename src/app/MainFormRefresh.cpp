@@ -1,14 +1,14 @@
 // The whole window brought up to date from the settings and the service's files, every
 // minute and on demand; the fresh-install question; the clock.
-#include "support/Counterparts.h"
-#include "settings/CorvanSettings.h"
-#include "support/Diagnostics.h"
 #include "app/JpegPicture.h"
 #include "app/MainForm.h"
 #include "platform/qt/QtText.h"
+#include "settings/CorvanSettings.h"
+#include "status/VersionsReport.h"
+#include "support/Counterparts.h"
+#include "support/Diagnostics.h"
 #include "support/ServiceFileRead.h"
 #include "support/TextUtils.h"
-#include "status/VersionsReport.h"
 
 namespace MainForm {
 
@@ -52,15 +52,14 @@ void TfrmMain::RefreshForms() {
 void TfrmMain::FreshInstall() {
   platform::Dialogs& dialogs = *ports_.Dialogs;
   dialogs.ShowMessage("This is a fresh install.");
-  const std::string answer = dialogs.InputBox(
-      "Fresh install...", "Set your unit.\n\nEnter a 3 character unit code to filter...", "");
+  const std::string answer =
+      dialogs.InputBox("Fresh install...", "Set your unit.\n\nEnter a 3 character unit code to filter...", "");
   Lib::gCorvanSettings.ProcessVEKUnits = brix32::UpperCase(answer);
   Lib::gCorvanSettings.MainUnit = Lib::gCorvanSettings.ProcessVEKUnits;
   Lib::SaveCorvanSettings();
   const std::string& code = Lib::gCorvanSettings.ProcessVEKUnits;
   if (code.empty())
-    dialogs.ShowMessage(
-        "The unit code was not set. You can update the unit code via Setup -> Advanced -> Unit.");
+    dialogs.ShowMessage("The unit code was not set. You can update the unit code via Setup -> Advanced -> Unit.");
   else
     dialogs.ShowMessage("The unit code has been set to '" + code + "'" +
                         ". This can be changed via Setup -> Advanced -> Unit.");

@@ -3,18 +3,18 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "app/MainForm.h"
+#include "pager/VEKUnits.h"
+#include "platform/qt/QtText.h"
+#include "reports/EventLog.h"
+#include "settings/CorvanSettings.h"
 #include "support/AutoRun.h"
 #include "support/Counterparts.h"
-#include "settings/CorvanSettings.h"
 #include "support/Diagnostics.h"
-#include "reports/EventLog.h"
 #include "support/FileVersion.h"
 #include "support/HostName.h"
-#include "app/MainForm.h"
-#include "platform/qt/QtText.h"
 #include "support/Syslog.h"
 #include "support/TextUtils.h"
-#include "pager/VEKUnits.h"
 
 namespace MainForm {
 
@@ -79,9 +79,8 @@ void TfrmMain::FormCreate() {
     }
 
     op.Log.Trace = 100;
-    brix32::PostSyslogMsg({kStartedSyslogId, "TfrmMain.FormCreate:" + std::to_string(op.Log.Trace) +
-                                                 " v" + gGlobalSettings.Version +
-                                                 " started. gGlobalSettings.Path=" + folder});
+    brix32::PostSyslogMsg({kStartedSyslogId, "TfrmMain.FormCreate:" + std::to_string(op.Log.Trace) + " v" +
+                                                 gGlobalSettings.Version + " started. gGlobalSettings.Path=" + folder});
 
     op.Log.Trace = 120;
     ServiceWatcher->Start(folder);
@@ -91,8 +90,7 @@ void TfrmMain::FormCreate() {
     op.Log.Trace = 200;
     if (ServiceFileExists(kUnitsFileName)) VEKLib::LoadVEKUnitsArrayFromXML(ServiceFile(kUnitsFileName));
 
-    if (ServiceFileExists(kServiceExeName))
-      brix32::SetAutoRun(gGlobalSettings.SelfName, "\"" + OwnFileName() + "\"");
+    if (ServiceFileExists(kServiceExeName)) brix32::SetAutoRun(gGlobalSettings.SelfName, "\"" + OwnFileName() + "\"");
 
     hide();
     if (ports_.TrayAvailable()) {
@@ -109,14 +107,13 @@ void TfrmMain::FormCreate() {
 
     memTarnexConnectionHeartbeat->clear();
     memTarnexConnectionHeartbeat->appendPlainText(
-        Q("ProcessTarnexTCPFeed:=" +
-          brix32::BooleanTStr(Lib::gCorvanSettings.ProcessTarnexTCPFeed, "True", "False")));
+        Q("ProcessTarnexTCPFeed:=" + brix32::BooleanTStr(Lib::gCorvanSettings.ProcessTarnexTCPFeed, "True", "False")));
 
     pnlClock->setText(Q(brix32::FormatDateTime("hh:nn", brix32::Now())));
 
     op.Log.Trace = 900;
-    Lib::WriteEventLog("Program started. v" + gGlobalSettings.Version + "\" (" +
-                           "TfrmMain.FormCreate" + ":" + std::to_string(op.Log.Trace) + ")",
+    Lib::WriteEventLog("Program started. v" + gGlobalSettings.Version + "\" (" + "TfrmMain.FormCreate" + ":" +
+                           std::to_string(op.Log.Trace) + ")",
                        true);
   });
 }

@@ -1,14 +1,14 @@
 // What the service's files say, shown (the watcher reads them), and the service status
 // decided from them and from the process list.
-#include "support/Counterparts.h"
-#include "settings/CorvanSettings.h"
-#include "support/Diagnostics.h"
 #include "app/MainForm.h"
 #include "platform/qt/PlainText.h"
-#include "support/ProcessCount.h"
 #include "platform/qt/QtText.h"
-#include "support/ServiceFileRead.h"
+#include "settings/CorvanSettings.h"
 #include "status/ServiceState.h"
+#include "support/Counterparts.h"
+#include "support/Diagnostics.h"
+#include "support/ProcessCount.h"
+#include "support/ServiceFileRead.h"
 
 namespace MainForm {
 
@@ -95,8 +95,6 @@ void TfrmMain::ShowStatus(const tGetStatus& Status) {
   lblStatus->setPalette(p);
 }
 
-void TfrmMain::ShowConnectedTo() {
-  SetCaption(lblConnectedTo, ConnectedToText(Lib::gVEKSettings.WWWHostActive));
-}
+void TfrmMain::ShowConnectedTo() { SetCaption(lblConnectedTo, ConnectedToText(Lib::gVEKSettings.WWWHostActive)); }
 
 }  // namespace MainForm

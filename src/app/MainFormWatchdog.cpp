@@ -1,9 +1,9 @@
 // The feed watchdog in the panel: a silent feed or a vanished service shown on the
 // notification-area icon, in a balloon and in the logs, as soon as it is found, and
 // once more when it ends.
-#include "settings/CorvanSettings.h"
-#include "reports/EventLog.h"
 #include "app/MainForm.h"
+#include "reports/EventLog.h"
+#include "settings/CorvanSettings.h"
 #include "support/Syslog.h"
 
 namespace MainForm {

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <memory>
 
-#include "support/Hooks.h"
 #include "app/InstanceHandOver.h"
 #include "app/MainForm.h"
 #include "app/NewTaskFrom.h"
@@ -11,6 +10,7 @@
 #include "platform/qt/QtNotificationArea.h"
 #include "setup/SetupAdvancedForm.h"
 #include "setup/SetupForm.h"
+#include "support/Hooks.h"
 
 namespace MainForm {
 namespace {
@@ -52,8 +52,7 @@ int RunCorvanControl(int argc, char** argv) {
 
   // One panel per user: the first listens beside its lock for later starts, which bring
   // it forward as a click on its icon would, and end.
-  const std::string handOverSocket =
-      TInstanceHandOver::SocketPathFor(TSingleInstance::LockFilePath(kInstanceName));
+  const std::string handOverSocket = TInstanceHandOver::SocketPathFor(TSingleInstance::LockFilePath(kInstanceName));
   TInstanceHandOver handOver([&frmMain] { frmMain->TrayIconClick(frmMain->TrayIcon.get()); });
   int result = frmMain->ExitCode();
   if (!frmMain->Terminated()) {

@@ -64,9 +64,8 @@ brix32::UniqueFd OpenOwnFolder(const std::string& name, std::string& problem) {
   if (created) {
     ::fchmod(folder.get(), 0700);  // whatever the umask took away
   } else if (st.st_uid != ::getuid() || (st.st_mode & 07777) != 0700) {
-    problem = "the single-instance folder " + name + " belongs to user " + std::to_string(st.st_uid) +
-              " with mode " + Octal(st.st_mode) + ", not to this user (" + std::to_string(::getuid()) +
-              ") with mode 0700";
+    problem = "the single-instance folder " + name + " belongs to user " + std::to_string(st.st_uid) + " with mode " +
+              Octal(st.st_mode) + ", not to this user (" + std::to_string(::getuid()) + ") with mode 0700";
     return {};
   }
   return folder;

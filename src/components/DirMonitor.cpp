@@ -222,8 +222,7 @@ bool TDirMonitor::ProcessBuffer(std::size_t BytesReturned, std::uint64_t Generat
 
 void TDirMonitor::WatchFolderTree(const std::string& RelativeFolder) {
   const std::filesystem::path folder = std::filesystem::path(Directory) / RelativeFolder;
-  const int wd = ::inotify_add_watch(notifyFd_, folder.c_str(),
-                                     WatchMask() | IN_ONLYDIR | IN_DONT_FOLLOW);
+  const int wd = ::inotify_add_watch(notifyFd_, folder.c_str(), WatchMask() | IN_ONLYDIR | IN_DONT_FOLLOW);
   // A folder that vanished meanwhile, or the watch limit: that part goes unwatched.
   if (wd < 0) return;
   folders_[wd] = RelativeFolder;

@@ -62,8 +62,7 @@ enum TAction { faADDED, faREMOVED, faMODIFIED, faRENAMED_OLD_NAME, faRENAMED_NEW
 using TActionFilter = TSet<TAction>;
 
 class TDirMonitor;
-using TEventChange =
-    std::function<void(TDirMonitor* Sender, TAction Action, const std::string& FileName)>;
+using TEventChange = std::function<void(TDirMonitor* Sender, TAction Action, const std::string& FileName)>;
 
 // Raised when the folder to watch cannot be opened.
 class EInvalidOperation : public std::runtime_error {
@@ -83,8 +82,7 @@ class TDirMonitor {
   std::string Directory = "c:\\brix";
   bool WatchSubtree = false;
   TFilter FilterNotification{nfFILE_NAME};
-  TActionFilter FilterAction{faADDED, faREMOVED, faMODIFIED, faRENAMED_OLD_NAME,
-                             faRENAMED_NEW_NAME};
+  TActionFilter FilterAction{faADDED, faREMOVED, faMODIFIED, faRENAMED_OLD_NAME, faRENAMED_NEW_NAME};
   TEventChange OnChange;
 
   bool Active() const { return active_; }
@@ -122,10 +120,10 @@ class TDirMonitor {
   // Guarded by mutex_: what the worker watches and the hand-over between the two threads.
   std::mutex mutex_;
   std::condition_variable changed_;
-  int notifyFd_ = -1;               // the inotify instance while active
-  std::uint64_t generation_ = 0;    // a new value for every start and stop
-  int pollingFd_ = -1;              // the descriptor the worker is waiting on or reading
-  bool handoverPending_ = false;    // a batch waits for (or is in) the walk on the UI thread
+  int notifyFd_ = -1;             // the inotify instance while active
+  std::uint64_t generation_ = 0;  // a new value for every start and stop
+  int pollingFd_ = -1;            // the descriptor the worker is waiting on or reading
+  bool handoverPending_ = false;  // a batch waits for (or is in) the walk on the UI thread
   std::uint64_t batchGeneration_ = 0;
   std::size_t bytesReturned_ = 0;
   bool terminated_ = false;

@@ -9,8 +9,7 @@ namespace {
 constexpr std::uint32_t kNameEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
 
 bool AttributeFilter(TFilter Filter) {
-  return Filter.Contains(nfATTRIBUTES) || Filter.Contains(nfCREATION) ||
-         Filter.Contains(nfSECURITY);
+  return Filter.Contains(nfATTRIBUTES) || Filter.Contains(nfCREATION) || Filter.Contains(nfSECURITY);
 }
 
 }  // namespace
@@ -40,10 +39,8 @@ std::optional<TAction> MapInotifyEvent(std::uint32_t Mask, TFilter Filter) {
     if (Mask & IN_MOVED_FROM) return faRENAMED_OLD_NAME;
     return faRENAMED_NEW_NAME;
   }
-  if (((Mask & IN_MODIFY) && Filter.Contains(nfSIZE)) ||
-      ((Mask & IN_CLOSE_WRITE) && Filter.Contains(nfLAST_WRITE)) ||
-      ((Mask & IN_ACCESS) && Filter.Contains(nfLAST_ACCESS)) ||
-      ((Mask & IN_ATTRIB) && AttributeFilter(Filter)))
+  if (((Mask & IN_MODIFY) && Filter.Contains(nfSIZE)) || ((Mask & IN_CLOSE_WRITE) && Filter.Contains(nfLAST_WRITE)) ||
+      ((Mask & IN_ACCESS) && Filter.Contains(nfLAST_ACCESS)) || ((Mask & IN_ATTRIB) && AttributeFilter(Filter)))
     return faMODIFIED;
   return std::nullopt;
 }

@@ -76,10 +76,17 @@ void TTrayIcon::ShowBalloonHint(const std::string& Text, int Kind) {
   iconData_.szInfo = Text.substr(0, INFO_MAX);
   iconData_.szInfoTitle = app_.Title().substr(0, INFO_TITLE_MAX);
   switch (Kind) {
-    case 0: iconData_.dwInfoFlags = NIIF_INFO; break;
-    case 1: iconData_.dwInfoFlags = NIIF_WARNING; break;
-    case 2: iconData_.dwInfoFlags = NIIF_ERROR; break;
-    default: break;  // keeps the previous balloon icon
+    case 0:
+      iconData_.dwInfoFlags = NIIF_INFO;
+      break;
+    case 1:
+      iconData_.dwInfoFlags = NIIF_WARNING;
+      break;
+    case 2:
+      iconData_.dwInfoFlags = NIIF_ERROR;
+      break;
+    default:
+      break;  // keeps the previous balloon icon
   }
   area_.Shell_NotifyIcon(NIM_MODIFY, iconData_);
 }

@@ -27,8 +27,7 @@ constexpr TShiftState ssDouble = 0x40;
 class TTrayIcon;
 using TNotifyEvent = std::function<void(TTrayIcon* Sender)>;
 using TMouseMoveEvent = std::function<void(TTrayIcon* Sender, TShiftState Shift, int X, int Y)>;
-using TMouseEvent = std::function<void(TTrayIcon* Sender, TMouseButton Button, TShiftState Shift,
-                                       int X, int Y)>;
+using TMouseEvent = std::function<void(TTrayIcon* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 
 class TTrayIcon {
  public:

@@ -3,19 +3,19 @@
 #include <filesystem>
 #include <iostream>
 
-#include "support/Counterparts.h"
-#include "settings/CorvanSettings.h"
 #include "ctl/CtlOutput.h"
+#include "ctl/Monitoring.h"
+#include "ctl/ProgramFolder.h"
+#include "settings/CorvanSettings.h"
+#include "status/ServiceState.h"
+#include "status/StatusRules.h"
+#include "status/VersionsReport.h"
+#include "support/Counterparts.h"
 #include "support/Diagnostics.h"
 #include "support/FileVersion.h"
 #include "support/Hooks.h"
 #include "support/HostName.h"
-#include "ctl/Monitoring.h"
-#include "ctl/ProgramFolder.h"
 #include "support/ServiceFileRead.h"
-#include "status/ServiceState.h"
-#include "status/StatusRules.h"
-#include "status/VersionsReport.h"
 
 namespace corvanctl {
 
@@ -87,8 +87,7 @@ std::string CurrentFolder() {
 
 }  // namespace
 
-int RunCorvanCtl(const std::vector<std::string>& Args, std::istream& In, std::ostream& Out,
-                 std::ostream& Err) {
+int RunCorvanCtl(const std::vector<std::string>& Args, std::istream& In, std::ostream& Out, std::ostream& Err) {
   tArgs args;
   try {
     args = ParseArgs(Args);

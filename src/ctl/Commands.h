@@ -22,8 +22,7 @@ struct tContext {
 };
 
 // Runs one command line (without the program name) and returns the exit status.
-int RunCorvanCtl(const std::vector<std::string>& Args, std::istream& In, std::ostream& Out,
-                 std::ostream& Err);
+int RunCorvanCtl(const std::vector<std::string>& Args, std::istream& In, std::ostream& Out, std::ostream& Err);
 
 // Each command returns the exit status or throws EUsage / EFailure.
 int StatusCommand(tContext& Ctx);

@@ -19,14 +19,18 @@ bool LooksLikeOption(const std::string& arg) {
 
 const std::vector<tCommandSpec>& Commands() {
   static const std::vector<tCommandSpec> commands = {
-      {"status", {}, {"--json"},
+      {"status",
+       {},
+       {"--json"},
        "Usage: corvanctl [--folder DIR] status [--json]\n"
        "The service status as the control panel shows it: the status line and its\n"
        "explanation, the running service processes, whether printing is ready, the going\n"
        "count of the last TCP heartbeat, the control and service versions, the host the\n"
        "service uses and the link to the main unit's callout report. One Name=value a\n"
        "line, or one JSON object with --json (values not known are empty, or null).\n"},
-      {"watch", {}, {"--json"},
+      {"watch",
+       {},
+       {"--json"},
        "Usage: corvanctl [--folder DIR] watch [--json]\n"
        "Follows the program folder and prints one line per service event the control\n"
        "panel reacts to, each beginning with the date and time: the heartbeats with their\n"
@@ -37,7 +41,9 @@ const std::vector<tCommandSpec>& Commands() {
        "8601, milliseconds and offset) and Event: Heartbeat (Feed vendor, serial or udp,\n"
        "Text, GoingCount or null), Message (Text, StatusText, HintText, PrintingReady,\n"
        "Alarm), Settings (WWWHostActive) and Repeated (Count, Of, and what was repeated).\n"},
-      {"settings", {}, {},
+      {"settings",
+       {},
+       {},
        "Usage: corvanctl [--folder DIR] settings\n"
        "       corvanctl [--folder DIR] settings set NAME VALUE [NAME VALUE...]\n"
        "Without arguments, prints every setting of the settings file as Name=value.\n"
@@ -47,7 +53,9 @@ const std::vector<tCommandSpec>& Commands() {
        "settings take True or False; EnablePrinting cannot be changed while the service\n"
        "reports it Disabled (no default printer); ProcessTarnexTCPFeed is False while\n"
        "SerialComms is set. WWWHostActive (the service's) and GUID are not written.\n"},
-      {"parse", {"--units", "--suburbs", "--tasktypes"}, {},
+      {"parse",
+       {"--units", "--suburbs", "--tasktypes"},
+       {},
        "Usage: corvanctl [--folder DIR] parse [--units FILE] [--suburbs FILE]\n"
        "                 [--tasktypes FILE] TEXT | -\n"
        "Parses one page (TEXT, or standard input with -) into a task and prints every\n"
@@ -57,7 +65,9 @@ const std::vector<tCommandSpec>& Commands() {
        "with one name a line (without them both lists are empty, as in the panel). A VEK\n"
        "page naming no known suburb is copied to U!...TXT in the folder and reported by\n"
        "syslog, as the parser always does.\n"},
-      {"units", {}, {},
+      {"units",
+       {},
+       {},
        "Usage: corvanctl [--folder DIR] units [FILE]\n"
        "       corvanctl [--folder DIR] units fetch\n"
        "Loads the units file (VEKUnits.xml in the program folder unless FILE is given) and\n"
@@ -67,16 +77,22 @@ const std::vector<tCommandSpec>& Commands() {
        "RC.AsStr=). The file is replaced only by a whole answer: a host that stops or\n"
        "goes quiet half-way (30 s without a line, 60 s in all) leaves it as it was. Exits\n"
        "1 when nothing was stored. A units file named fetch is loaded as ./fetch.\n"},
-      {"versions", {}, {},
+      {"versions",
+       {},
+       {},
        "Usage: corvanctl [--folder DIR] versions\n"
        "The versions report of the About command: the installed control panel, service and\n"
        "SheetPress versions against those published on the vendor's web host (WWWHost).\n"},
-      {"broadcast-test", {}, {},
+      {"broadcast-test",
+       {},
+       {},
        "Usage: corvanctl [--folder DIR] broadcast-test\n"
        "Broadcasts the test page of DummyPage.txt (created with its default text when\n"
        "missing) on UDP 15167 and 15171, as the advanced setup dialog's button does, and\n"
        "prints the same message. Does not ask first: running the command is the yes.\n"},
-      {"diag", {"--output", "--max-size"}, {"--with-tasks"},
+      {"diag",
+       {"--output", "--max-size"},
+       {"--with-tasks"},
        "Usage: corvanctl [--folder DIR] diag [--output FILE] [--max-size MB] [--with-tasks]\n"
        "Writes a support bundle, a .tar.gz archive, for whoever helps with the station:\n"
        "the settings file with its GUID replaced, the event logs and exception reports of\n"
@@ -91,11 +107,15 @@ const std::vector<tCommandSpec>& Commands() {
        "is corvan-diag-HOST-DATE-TIME.tar.gz in the current folder unless --output names\n"
        "another (- for standard output); it is readable by its owner only and appears only\n"
        "when complete. Prints Bundle= (its name), Bytes=, Included= and LeftOut=.\n"},
-      {"phone-home", {}, {},
+      {"phone-home",
+       {},
+       {},
        "Usage: corvanctl [--folder DIR] phone-home\n"
        "Sends the phone-home report with a test event to WWWHost on UDP 15171, as the\n"
        "advanced setup dialog's button does, and prints the same message.\n"},
-      {"check", {"--warning-age", "--critical-age"}, {},
+      {"check",
+       {"--warning-age", "--critical-age"},
+       {},
        "Usage: corvanctl [--folder DIR] check [--warning-age SECONDS] [--critical-age SECONDS]\n"
        "A check for monitoring systems (Nagios, Icinga, Naemon, Zabbix and Checkmk agents):\n"
        "one line 'CORVAN OK|WARNING|CRITICAL|UNKNOWN - summary | perfdata' and the exit\n"
@@ -107,7 +127,9 @@ const std::vector<tCommandSpec>& Commands() {
        "half of it); --warning-age and --critical-age set them in seconds for every feed\n"
        "(0: off). Performance data: each expected feed's age with its limits\n"
        "(vendor_feed_age, serial_feed_age, udp_feed_age), processes, going.\n"},
-      {"metrics", {"--output"}, {},
+      {"metrics",
+       {"--output"},
+       {},
        "Usage: corvanctl [--folder DIR] metrics [--output FILE]\n"
        "The station in the Prometheus text format: service installed and up, processes,\n"
        "printing enabled and ready, each expected feed's last-data time, age and limit,\n"
@@ -208,8 +230,7 @@ tArgs ParseArgs(const std::vector<std::string>& Args) {
       args.Flags.insert(name);
       continue;
     }
-    throw EUsage("unknown option '" + arg + "'" +
-                 (command ? " for " + std::string(command->Name) : std::string()));
+    throw EUsage("unknown option '" + arg + "'" + (command ? " for " + std::string(command->Name) : std::string()));
   }
   return args;
 }

@@ -16,11 +16,16 @@ std::string Hex2(const char* Format, unsigned char c) {
 // The escapes both formats write alike: backslash, CR, LF and TAB; nullptr for others.
 const char* CommonEscape(unsigned char c) {
   switch (c) {
-    case '\\': return "\\\\";
-    case '\r': return "\\r";
-    case '\n': return "\\n";
-    case '\t': return "\\t";
-    default: return nullptr;
+    case '\\':
+      return "\\\\";
+    case '\r':
+      return "\\r";
+    case '\n':
+      return "\\n";
+    case '\t':
+      return "\\t";
+    default:
+      return nullptr;
   }
 }
 
@@ -59,9 +64,7 @@ std::string JsonString(std::string_view Text) {
 
 std::string BoolText(bool Value) { return Value ? "True" : "False"; }
 
-std::string DateTimeText(brix32::TDateTime Value) {
-  return brix32::FormatDateTime("dd/mm/yyyy hh:nn:ss", Value);
-}
+std::string DateTimeText(brix32::TDateTime Value) { return brix32::FormatDateTime("dd/mm/yyyy hh:nn:ss", Value); }
 
 std::string FloatText(double Value) {
   char buffer[64];
@@ -115,10 +118,18 @@ void tRecordOutput::WriteJson(std::ostream& Out, const char* First, const char* 
   for (const tItem& item : items_) {
     Out << separator << JsonString(item.Name) << Colon;
     switch (item.Kind) {
-      case tKind::Text: Out << JsonString(item.Value); break;
-      case tKind::Number: Out << item.Value; break;
-      case tKind::Null: Out << "null"; break;
-      case tKind::Flag: Out << (item.Value == "True" ? "true" : "false"); break;
+      case tKind::Text:
+        Out << JsonString(item.Value);
+        break;
+      case tKind::Number:
+        Out << item.Value;
+        break;
+      case tKind::Null:
+        Out << "null";
+        break;
+      case tKind::Flag:
+        Out << (item.Value == "True" ? "true" : "false");
+        break;
     }
     separator = Next;
   }

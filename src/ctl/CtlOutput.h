@@ -18,9 +18,9 @@ std::string EscapeValue(std::string_view Text);
 // that the output is plain ASCII whatever the 8-bit text held.
 std::string JsonString(std::string_view Text);
 
-std::string BoolText(bool Value);                 // "True" / "False"
+std::string BoolText(bool Value);                   // "True" / "False"
 std::string DateTimeText(brix32::TDateTime Value);  // "dd/mm/yyyy hh:nn:ss"
-std::string FloatText(double Value);              // shortest form that reads back, "." decimal
+std::string FloatText(double Value);                // shortest form that reads back, "." decimal
 // ISO 8601 local time with its offset from UTC, "2026-12-10T02:11:16+10:30"; with
 // Milliseconds (0..999) given, "2026-12-10T02:11:16.042+10:30".
 std::string IsoTimeText(std::int64_t Seconds, int Milliseconds = -1);

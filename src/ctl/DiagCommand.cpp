@@ -16,17 +16,17 @@
 #include <sstream>
 
 #include "ctl/Commands.h"
-#include "support/Counterparts.h"
 #include "ctl/CtlOutput.h"
 #include "ctl/DiagFolder.h"
 #include "ctl/DiagSystem.h"
+#include "ctl/SupportBundle.h"
+#include "support/Counterparts.h"
 #include "support/FileUtils.h"
 #include "support/HostName.h"
-#include "watchdog/PanelSettings.h"
-#include "ctl/SupportBundle.h"
 #include "support/TextUtils.h"
 #include "support/UniqueFd.h"
 #include "support/UpdateCheck.h"
+#include "watchdog/PanelSettings.h"
 
 namespace corvanctl {
 
@@ -95,7 +95,7 @@ class tRemoveOnSignal {
 
  private:
   static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-  struct sigaction saved_[std::size(kSignals)] {};
+  struct sigaction saved_[std::size(kSignals)]{};
 };
 
 std::string LocalStamp(std::int64_t Now) {
@@ -123,15 +123,15 @@ std::uint64_t MaxSizeMB(const tArgs& Args) {
   const bool digits = !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
   if (digits) value = std::stoull(text);
   if (!digits || value < 1 || value > kLargestMaxSizeMB)
-    throw EUsage("--max-size takes a whole number of MB from 1 to " + std::to_string(kLargestMaxSizeMB) +
-                 ", not '" + text + "'");
+    throw EUsage("--max-size takes a whole number of MB from 1 to " + std::to_string(kLargestMaxSizeMB) + ", not '" +
+                 text + "'");
   return value;
 }
 
 struct tFolderRead {
   bool Ok = false;
   std::string Data;
-  std::string Problem;  // why it was not read
+  std::string Problem;     // why it was not read
   std::uint64_t Size = 0;  // the file's size when it was read
   std::int64_t Modified = 0;
 };
@@ -179,8 +179,7 @@ tFolderRead ReadFromFolder(int FolderFd, const tFolderEntry& Entry, std::uint64_
   r.Data.resize(static_cast<std::size_t>(std::min(Limit, r.Size)));
   std::size_t got = 0;
   while (got < r.Data.size()) {
-    const ssize_t n = ::pread(fd.get(), r.Data.data() + got, r.Data.size() - got,
-                              static_cast<off_t>(start + got));
+    const ssize_t n = ::pread(fd.get(), r.Data.data() + got, r.Data.size() - got, static_cast<off_t>(start + got));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       r.Problem = std::strerror(errno);
@@ -276,9 +275,12 @@ std::string CommandOutput(tContext& Ctx, tBundleContents& Plan, const char* Comm
 // most, then the error reports, then the incident files.
 int Priority(tFileKind Kind) {
   switch (Kind) {
-    case tFileKind::EventLog: return 0;
-    case tFileKind::ExceptionReport: return 1;
-    default: return 2;
+    case tFileKind::EventLog:
+      return 0;
+    case tFileKind::ExceptionReport:
+      return 1;
+    default:
+      return 2;
   }
 }
 
@@ -372,8 +374,8 @@ void AddFolderFiles(tBundleContents& Plan, int FolderFd, std::vector<tFolderEntr
     std::string note;
     if (read.Data.size() < read.Size) {
       note = "its last " + std::to_string(read.Data.size()) + " of " + std::to_string(read.Size) + " bytes";
-      Err << "corvanctl: " << e.Name << " holds " << read.Size << " bytes: only its last "
-          << read.Data.size() << " are in the bundle\n";
+      Err << "corvanctl: " << e.Name << " holds " << read.Size << " bytes: only its last " << read.Data.size()
+          << " are in the bundle\n";
     }
     Plan.Add(name, read.Data, read.Modified, note);
   }
@@ -390,10 +392,9 @@ int DiagCommand(tContext& Ctx) {
   const std::int64_t now = static_cast<std::int64_t>(::time(nullptr));
   const std::string top = "corvan-diag-" + SafeName(brix32::GetHostName()) + "-" + LocalStamp(now);
   const auto given = args.Options.find("--output");
-  const std::string outputName =
-      given == args.Options.end() ? UserPath(Ctx, top + ".tar.gz")
-      : given->second == "-"      ? given->second
-                                  : UserPath(Ctx, given->second);
+  const std::string outputName = given == args.Options.end() ? UserPath(Ctx, top + ".tar.gz")
+                                 : given->second == "-"      ? given->second
+                                                             : UserPath(Ctx, given->second);
 
   // A folder that cannot take the bundle is said before any work is done.
   tBundleTarget output(outputName, Ctx.Out);
@@ -409,8 +410,9 @@ int DiagCommand(tContext& Ctx) {
     plan.Line("Folder", Ctx.Folder);
     plan.Line("WithTasks", BoolText(withTasks));
     plan.Line("MaxSize", brix32::ByteSizeText(limit));
-    plan.Line("Note", "files of the folder changed in the last 7 days are included (the settings file whatever its age)" +
-                          std::string(withTasks ? "" : "; task files, pages and PDFs are left out without --with-tasks"));
+    plan.Line("Note",
+              "files of the folder changed in the last 7 days are included (the settings file whatever its age)" +
+                  std::string(withTasks ? "" : "; task files, pages and PDFs are left out without --with-tasks"));
 
     const auto section = [&](const std::string& name, const std::function<std::string()>& make) {
       std::string bytes;

@@ -12,8 +12,8 @@
 #include <sstream>
 #include <system_error>
 
-#include "support/Counterparts.h"
 #include "ctl/CtlOutput.h"
+#include "support/Counterparts.h"
 #include "support/TextUtils.h"
 
 namespace corvanctl {
@@ -120,14 +120,22 @@ std::string UserName(uid_t Id) { return NameOf(Id, ::getpwuid_r, &passwd::pw_nam
 
 const char* KindName(tFileKind Kind) {
   switch (Kind) {
-    case tFileKind::Settings: return "Settings";
-    case tFileKind::EventLog: return "EventLog";
-    case tFileKind::ExceptionReport: return "ExceptionReport";
-    case tFileKind::TaskFile: return "TaskFile";
-    case tFileKind::Page: return "Page";
-    case tFileKind::Pdf: return "PDF";
-    case tFileKind::Debug: return "Debug";
-    case tFileKind::Other: break;
+    case tFileKind::Settings:
+      return "Settings";
+    case tFileKind::EventLog:
+      return "EventLog";
+    case tFileKind::ExceptionReport:
+      return "ExceptionReport";
+    case tFileKind::TaskFile:
+      return "TaskFile";
+    case tFileKind::Page:
+      return "Page";
+    case tFileKind::Pdf:
+      return "PDF";
+    case tFileKind::Debug:
+      return "Debug";
+    case tFileKind::Other:
+      break;
   }
   return "Other";
 }
@@ -202,8 +210,7 @@ tFolderScan ScanFolder(int FolderFd, const tScanRules& Rules) {
 std::string FolderListingText(const tFolderScan& Scan, const std::string& Folder, const tScanRules& Rules) {
   std::ostringstream out;
   out << "Folder=" << EscapeValue(Folder) << '\n' << "Entries=" << Scan.Entries << '\n';
-  if (Scan.Incomplete)
-    out << "Incomplete=True (only the first " << Rules.ScanLimit << " entries were looked at)\n";
+  if (Scan.Incomplete) out << "Incomplete=True (only the first " << Rules.ScanLimit << " entries were looked at)\n";
   for (const auto& [kind, total] : Scan.Totals)
     out << KindName(kind) << ".Count=" << total.Count << '\n' << KindName(kind) << ".Bytes=" << total.Bytes << '\n';
   out << "Listed=" << Scan.Newest.size();
@@ -212,9 +219,8 @@ std::string FolderListingText(const tFolderScan& Scan, const std::string& Folder
   tNames names;
   for (const tFolderEntry& e : Scan.Newest) {
     const struct stat& st = e.Status;
-    out << ModeText(st.st_mode) << ' ' << st.st_nlink << ' ' << names.User(st.st_uid) << ' '
-        << names.Group(st.st_gid) << ' ' << st.st_size << ' '
-        << IsoTimeText(st.st_mtim.tv_sec) << ' ' << EscapeValue(e.Name);
+    out << ModeText(st.st_mode) << ' ' << st.st_nlink << ' ' << names.User(st.st_uid) << ' ' << names.Group(st.st_gid)
+        << ' ' << st.st_size << ' ' << IsoTimeText(st.st_mtim.tv_sec) << ' ' << EscapeValue(e.Name);
     if (S_ISLNK(st.st_mode)) out << " -> " << EscapeValue(e.LinkTarget);
     out << '\n';
   }

@@ -10,11 +10,11 @@
 #include <set>
 #include <sstream>
 
-#include "support/BoundedRead.h"
 #include "ctl/Commands.h"
-#include "support/Counterparts.h"
 #include "ctl/CtlOutput.h"
 #include "ctl/DiagFolder.h"
+#include "support/BoundedRead.h"
+#include "support/Counterparts.h"
 #include "support/FileVersion.h"
 #include "support/HostName.h"
 #include "support/ProcessCount.h"
@@ -87,8 +87,8 @@ std::string SystemReportText(const std::string& Folder, std::int64_t Now) {
 
   utsname system{};
   if (::uname(&system) == 0)
-    Line(out, "Kernel", std::string(system.sysname) + " " + system.release + " " + system.version + " " +
-                            system.machine);
+    Line(out, "Kernel",
+         std::string(system.sysname) + " " + system.release + " " + system.version + " " + system.machine);
   Line(out, "OS", OsReleaseValue(OsReleaseText(), "PRETTY_NAME"));
 
   Line(out, "Library.glibc", gnu_get_libc_version());

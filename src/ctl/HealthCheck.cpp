@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "ctl/Commands.h"
-#include "settings/CorvanSettings.h"
 #include "ctl/CtlOutput.h"
-#include "watchdog/FeedWatchdog.h"
 #include "ctl/Monitoring.h"
+#include "settings/CorvanSettings.h"
 #include "support/NumberText.h"
+#include "watchdog/FeedWatchdog.h"
 
 namespace corvanctl {
 
@@ -101,8 +101,8 @@ tCheckReport RenderCheck(const tStationLook& Look, const tCheckOptions& Options)
   const tFinding service = ServiceFinding(Look);
   if (service.State != tPluginState::Ok) findings.push_back(service);
   if (Look.State.ProcessCount > 1)
-    findings.push_back({tPluginState::Warning,
-                        std::to_string(Look.State.ProcessCount) + " Corvan service processes are running."});
+    findings.push_back(
+        {tPluginState::Warning, std::to_string(Look.State.ProcessCount) + " Corvan service processes are running."});
 
   std::string perfdata;
   std::string lastData;
@@ -110,8 +110,8 @@ tCheckReport RenderCheck(const tStationLook& Look, const tCheckOptions& Options)
     const tAgeLimits limits = LimitsFor(feed, Options);
     if (const std::optional<tFinding> finding = FeedFinding(feed, limits)) findings.push_back(*finding);
     const std::string value = feed.Age.Known ? Seconds(feed.Age.AgeMs) + "s" : std::string("U");
-    perfdata += std::string(MainForm::FeedLabel(feed.Feed)) + "_feed_age=" + value + ";" +
-                Threshold(limits.WarningMs) + ";" + Threshold(limits.CriticalMs) + ";0 ";
+    perfdata += std::string(MainForm::FeedLabel(feed.Feed)) + "_feed_age=" + value + ";" + Threshold(limits.WarningMs) +
+                ";" + Threshold(limits.CriticalMs) + ";0 ";
     if (feed.Age.Known)
       lastData += (lastData.empty() ? " Last data from " : ", ") + FeedOf(feed.Feed) + " " +
                   MainForm::DurationText(feed.Age.AgeMs) + " ago";
@@ -129,7 +129,8 @@ tCheckReport RenderCheck(const tStationLook& Look, const tCheckOptions& Options)
   } else {
     for (const tFinding& finding : findings) summary += (summary.empty() ? "" : " ") + finding.Text;
   }
-  report.Text = std::string("CORVAN ") + StateName(report.State) + " - " + SummaryText(summary) + " | " + perfdata + "\n";
+  report.Text =
+      std::string("CORVAN ") + StateName(report.State) + " - " + SummaryText(summary) + " | " + perfdata + "\n";
   return report;
 }
 
@@ -161,8 +162,7 @@ std::optional<std::int64_t> AgeOption(const tArgs& Args, const std::string& Name
 }  // namespace
 
 int CheckCommand(tContext& Ctx) {
-  if (!Ctx.Args.Positional.empty())
-    throw EUsage("check takes no arguments ('" + Ctx.Args.Positional.front() + "')");
+  if (!Ctx.Args.Positional.empty()) throw EUsage("check takes no arguments ('" + Ctx.Args.Positional.front() + "')");
   tCheckOptions options;
   options.WarningAgeSeconds = AgeOption(Ctx.Args, "--warning-age");
   options.CriticalAgeSeconds = AgeOption(Ctx.Args, "--critical-age");

@@ -5,10 +5,10 @@
 #include <sstream>
 
 #include "ctl/Commands.h"
-#include "settings/CorvanSettings.h"
 #include "ctl/CtlOutput.h"
-#include "support/FileUtils.h"
 #include "ctl/Monitoring.h"
+#include "settings/CorvanSettings.h"
+#include "support/FileUtils.h"
 
 namespace corvanctl {
 
@@ -56,13 +56,11 @@ std::string RenderMetrics(const tStationLook& Look) {
           Look.State.ServiceProgramExists);
   m.Gauge("corvan_service_up", "Whether a Corvan service process is running (1) or not (0).",
           Look.State.ProcessCount > 0);
-  m.Gauge("corvan_service_processes", "Running Corvan service processes (corvansrvc.exe).",
-          Look.State.ProcessCount);
+  m.Gauge("corvan_service_processes", "Running Corvan service processes (corvansrvc.exe).", Look.State.ProcessCount);
   m.Gauge("corvan_printing_enabled", "Whether the settings enable printing (1) or not (0).",
           Look.State.EnablePrinting == 1);
   m.Gauge("corvan_printing_ready",
-          "Whether task sheets will print: printing on, one service process, no disconnection.",
-          Look.PrintingReady);
+          "Whether task sheets will print: printing on, one service process, no disconnection.", Look.PrintingReady);
 
   if (!Look.Feeds.empty()) {
     m.Family("corvan_feed_last_data_timestamp_seconds",
@@ -96,8 +94,7 @@ std::string RenderMetrics(const tStationLook& Look) {
 std::string MetricsReport(const std::string& Folder) { return RenderMetrics(LookAtStation(Folder)); }
 
 int MetricsCommand(tContext& Ctx) {
-  if (!Ctx.Args.Positional.empty())
-    throw EUsage("metrics takes no arguments ('" + Ctx.Args.Positional.front() + "')");
+  if (!Ctx.Args.Positional.empty()) throw EUsage("metrics takes no arguments ('" + Ctx.Args.Positional.front() + "')");
   LoadSettings(Ctx, std::string("corvanctl.Metrics:") + "100");
   const tStationLook look = LookAtStation(Ctx.Folder);
   SayLimitProblems(Ctx, look);

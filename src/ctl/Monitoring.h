@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "status/StatusRules.h"
 #include "watchdog/FeedHeartbeats.h"
 #include "watchdog/PanelSettings.h"
-#include "status/StatusRules.h"
 
 namespace corvanctl {
 

@@ -2,13 +2,13 @@
 #include <ostream>
 
 #include "ctl/Commands.h"
-#include "support/Counterparts.h"
-#include "settings/CorvanSettings.h"
-#include "support/Diagnostics.h"
-#include "reports/PhoneHome.h"
-#include "status/ServiceState.h"
-#include "setup/SetupRules.h"
 #include "pager/VEKUnits.h"
+#include "reports/PhoneHome.h"
+#include "settings/CorvanSettings.h"
+#include "setup/SetupRules.h"
+#include "status/ServiceState.h"
+#include "support/Counterparts.h"
+#include "support/Diagnostics.h"
 
 namespace corvanctl {
 
@@ -18,8 +18,7 @@ namespace {
 
 // The dialog's messages use CR LF; a terminal wants its own line ends.
 std::string TerminalText(std::string Text) {
-  for (std::size_t at = Text.find("\r\n"); at != std::string::npos; at = Text.find("\r\n", at))
-    Text.erase(at, 1);
+  for (std::size_t at = Text.find("\r\n"); at != std::string::npos; at = Text.find("\r\n", at)) Text.erase(at, 1);
   return Text;
 }
 
@@ -36,8 +35,8 @@ int BroadcastTestCommand(tContext& Ctx) {
       SetupAdvancedForm::BroadcastTestPage(Ctx.Folder, std::string("corvanctl.BroadcastTest:") + "900");
   if (sent.Result != SetupAdvancedForm::tTestBroadcast::Sent) throw EFailure(sent.Message);
   // The address the dialog shows in its broadcast-address field.
-  Ctx.Out << TerminalText(SetupAdvancedForm::BroadcastDoneMessage(
-                 sent.Task.ZIRPage.MFSIncNo, sent.Task.ZIRPage.VEKUnit, Lib::gCorvanSettings.UDPAddr))
+  Ctx.Out << TerminalText(SetupAdvancedForm::BroadcastDoneMessage(sent.Task.ZIRPage.MFSIncNo, sent.Task.ZIRPage.VEKUnit,
+                                                                  Lib::gCorvanSettings.UDPAddr))
           << '\n';
   return kExitOK;
 }

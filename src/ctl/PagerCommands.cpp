@@ -1,19 +1,19 @@
 // parse and units: the page parser and the units directory on their own.
 #include <sys/stat.h>
 
-#include <iterator>
 #include <istream>
+#include <iterator>
 #include <ostream>
 
 #include "ctl/Commands.h"
-#include "support/Counterparts.h"
 #include "ctl/CtlOutput.h"
 #include "pager/PageParser.h"
 #include "pager/ReportParser.h"
-#include "settings/CorvanSettings.h"
-#include "status/ServiceState.h"
 #include "pager/TarnexFetch.h"
 #include "pager/VEKUnits.h"
+#include "settings/CorvanSettings.h"
+#include "status/ServiceState.h"
+#include "support/Counterparts.h"
 
 namespace corvanctl {
 
@@ -161,8 +161,8 @@ int UnitsCommand(tContext& Ctx) {
     return UnitsFetch(Ctx);
   }
   if (args.Positional.size() > 1) throw EUsage("units takes at most one file name");
-  const std::string file = args.Positional.empty() ? MainForm::ServiceFile(Ctx.Folder, kUnitsFileName)
-                                                   : args.Positional.front();
+  const std::string file =
+      args.Positional.empty() ? MainForm::ServiceFile(Ctx.Folder, kUnitsFileName) : args.Positional.front();
   const VEKLib::tRC result = LoadUnits(file);
   // Written unit by unit: the lines of a million units would take gigabytes held at once.
   for (std::size_t i = 0; i < VEKLib::gVEKUnits.size(); ++i) {

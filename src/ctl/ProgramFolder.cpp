@@ -36,8 +36,8 @@ std::string LastTarget(fs::path Path) {
 
 }  // namespace
 
-tFolderChoice ChooseProgramFolder(const std::string& Given, const char* Environment,
-                                  const std::string& ExeLink, const std::string& Argv0) {
+tFolderChoice ChooseProgramFolder(const std::string& Given, const char* Environment, const std::string& ExeLink,
+                                  const std::string& Argv0) {
   if (!Given.empty()) return {Given, ""};
   if (Environment && *Environment) return {Environment, "CORVAN_FOLDER"};
   // A program replaced or removed while running (an upgrade) reads as "<file> (deleted)";

@@ -15,8 +15,8 @@ struct tFolderChoice {
 // finds its folder: the target of ExeLink (/proc/self/exe), or, where that cannot be read
 // (no /proc), of Argv0, the name the program was started by. Throws EFailure saying what
 // it tried when none of them leads to a file.
-tFolderChoice ChooseProgramFolder(const std::string& Given, const char* Environment,
-                                  const std::string& ExeLink, const std::string& Argv0);
+tFolderChoice ChooseProgramFolder(const std::string& Given, const char* Environment, const std::string& ExeLink,
+                                  const std::string& Argv0);
 // The same for this process.
 tFolderChoice ChooseProgramFolder(const std::string& Given);
 

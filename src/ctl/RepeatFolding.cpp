@@ -4,8 +4,7 @@
 
 namespace corvanctl {
 
-tRepeatFolding::tVerdict tRepeatFolding::Seen(const std::string& Text, tWriteStamp Stamp,
-                                              tClock::time_point Now) {
+tRepeatFolding::tVerdict tRepeatFolding::Seen(const std::string& Text, tWriteStamp Stamp, tClock::time_point Now) {
   tVerdict verdict;
   if (seen_ && Text == text_ && Now - lastReading_ < kFoldWithin) {
     if (!(Stamp == stamp_)) ++folded_;

@@ -5,14 +5,14 @@
 #include <ostream>
 
 #include "ctl/Commands.h"
-#include "support/Counterparts.h"
-#include "settings/CorvanSettings.h"
 #include "ctl/CtlOutput.h"
+#include "settings/CorvanSettings.h"
+#include "settings/SettingsFields.h"
+#include "settings/StorableSettings.h"
+#include "setup/SetupRules.h"
+#include "support/Counterparts.h"
 #include "support/Diagnostics.h"
 #include "support/NumberText.h"
-#include "settings/SettingsFields.h"
-#include "setup/SetupRules.h"
-#include "settings/StorableSettings.h"
 #include "support/TextUtils.h"
 
 namespace corvanctl {
@@ -56,8 +56,10 @@ std::string Checked(const Lib::tSettingsField& Field, const std::string& Value) 
     return std::to_string(*days);
   }
   switch (Field.Kind) {
-    case Lib::tSettingKind::Text: return Value;
-    case Lib::tSettingKind::Flag: return BoolText(ReadBool(name, Value));
+    case Lib::tSettingKind::Text:
+      return Value;
+    case Lib::tSettingKind::Flag:
+      return BoolText(ReadBool(name, Value));
     case Lib::tSettingKind::Number: {
       const std::optional<std::int32_t> number = brix32::ReadDecimal(Value);
       if (!number) throw EUsage(std::string(name) + " takes a whole number, not '" + EscapeValue(Value) + "'");
@@ -67,7 +69,8 @@ std::string Checked(const Lib::tSettingsField& Field, const std::string& Value) 
       const bool on = ReadBool(name, Value);
       const std::int32_t stored = SetupForm::EnablePrintingFromBox(Field.Text() != "Disabled", on);
       if (stored == 2)
-        throw EFailure(std::string(name) + " is Disabled: the service has no default printer, and only "
+        throw EFailure(std::string(name) +
+                       " is Disabled: the service has no default printer, and only "
                        "the service changes that");
       return std::string(Lib::EnablePrintingText(stored));
     }
@@ -165,14 +168,13 @@ void RequireStorable(const tChanges& Changes) {
     if (FindSetting(u.Name).Set) blamed.push_back(&u);
   if (blamed.empty()) return;
   const Lib::tUnstorableSetting& u = *blamed.front();
-  throw EUsage(u.Name + ": '" + EscapeValue(u.Value) + "' cannot be stored in the settings file (it would read back as '" +
-               EscapeValue(u.ReadBack) + "')");
+  throw EUsage(u.Name + ": '" + EscapeValue(u.Value) +
+               "' cannot be stored in the settings file (it would read back as '" + EscapeValue(u.ReadBack) + "')");
 }
 
 int Set(tContext& Ctx) {
   const std::vector<std::string>& args = Ctx.Args.Positional;
-  if (args.size() < 3 || (args.size() - 1) % 2 != 0)
-    throw EUsage("settings set takes pairs of NAME VALUE");
+  if (args.size() < 3 || (args.size() - 1) % 2 != 0) throw EUsage("settings set takes pairs of NAME VALUE");
 
   // Every name and value is checked before anything is loaded or written.
   tChanges changes;
@@ -199,8 +201,10 @@ int Set(tContext& Ctx) {
       throw EFailure(Lib::CorvanSettingsFile() + " keeps being created by another program; nothing was changed");
     }
     if (missing)
-      notes.insert(notes.begin(), Lib::CorvanSettingsFile() + " was missing and has been created with the defaults" +
-                                      (Named(changes, "MainUnit") ? "" : "; no unit code is set (corvanctl settings set MainUnit XXX)"));
+      notes.insert(
+          notes.begin(),
+          Lib::CorvanSettingsFile() + " was missing and has been created with the defaults" +
+              (Named(changes, "MainUnit") ? "" : "; no unit code is set (corvanctl settings set MainUnit XXX)"));
     for (const std::string& note : notes) Ctx.Err << "corvanctl: " << note << '\n';
 
     // What changed, one Name=value a line.

@@ -10,13 +10,13 @@
 #include <ostream>
 
 #include "ctl/Commands.h"
-#include "support/Counterparts.h"
-#include "settings/CorvanSettings.h"
-#include "support/FileVersion.h"
 #include "ctl/Monitoring.h"
-#include "support/ServiceFileRead.h"
+#include "settings/CorvanSettings.h"
 #include "status/ServiceState.h"
 #include "status/VersionsReport.h"
+#include "support/Counterparts.h"
+#include "support/FileVersion.h"
+#include "support/ServiceFileRead.h"
 
 namespace corvanctl {
 

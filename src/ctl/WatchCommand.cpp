@@ -15,8 +15,8 @@
 
 #include "ctl/Commands.h"
 #include "ctl/CtlOutput.h"
-#include "watchdog/FeedHeartbeats.h"
 #include "ctl/RepeatFolding.h"
+#include "watchdog/FeedHeartbeats.h"
 #include "watcher/ServiceWatcher.h"
 
 namespace corvanctl {
@@ -120,8 +120,8 @@ class tWatchLines : public MainForm::TServiceSink {
     tRepeatFolding Folding;
     const char* Event = "";  // of the last object shown
     const char* Name = "";
-    std::string Text;     // of the last line shown
-    tRecordOutput What;   // of the last object shown: what tells it from others of its kind
+    std::string Text;    // of the last line shown
+    tRecordOutput What;  // of the last object shown: what tells it from others of its kind
   };
 
   // As in the panel, one failed reaction does not end the watch.

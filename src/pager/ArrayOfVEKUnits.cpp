@@ -19,13 +19,17 @@ struct tTextField {
   std::size_t Capacity;
 };
 constexpr tTextField kTextFields[] = {
-    {&tVEKUnitRec::UnitName, kUnitNameCapacity},   {&tVEKUnitRec::District, kDistrictCapacity},
-    {&tVEKUnitRec::Region, kRegionCapacity},       {&tVEKUnitRec::DOPhoneNo, kDOPhoneNoCapacity},
-    {&tVEKUnitRec::TalkGroup, kTalkGroupCapacity}, {&tVEKUnitRec::AddressLine1, kAddressLineCapacity},
-    {&tVEKUnitRec::AddressLine2, kAddressLineCapacity}, {&tVEKUnitRec::Suburb, kSuburbCapacity},
+    {&tVEKUnitRec::UnitName, kUnitNameCapacity},
+    {&tVEKUnitRec::District, kDistrictCapacity},
+    {&tVEKUnitRec::Region, kRegionCapacity},
+    {&tVEKUnitRec::DOPhoneNo, kDOPhoneNoCapacity},
+    {&tVEKUnitRec::TalkGroup, kTalkGroupCapacity},
+    {&tVEKUnitRec::AddressLine1, kAddressLineCapacity},
+    {&tVEKUnitRec::AddressLine2, kAddressLineCapacity},
+    {&tVEKUnitRec::Suburb, kSuburbCapacity},
 };
 constexpr std::int32_t tVEKUnitRec::*kNumberFields[] = {
-    &tVEKUnitRec::UnitManagerID, &tVEKUnitRec::PCode, &tVEKUnitRec::OfficerPagerGroup,
+    &tVEKUnitRec::UnitManagerID, &tVEKUnitRec::PCode,           &tVEKUnitRec::OfficerPagerGroup,
     &tVEKUnitRec::AllPagerGroup, &tVEKUnitRec::ZIRSamplePeriod,
 };
 static_assert(std::size(kTextFields) == static_cast<std::size_t>(tUnitField::UnitManagerID));
@@ -62,8 +66,7 @@ void ArrayOfVEKUnits::push_back(const tVEKUnitRec& unit) {
   SetUnitCode(unit.UnitCode);
   // Only what differs from an empty unit takes room.
   for (std::size_t f = 0; f < std::size(kTextFields); ++f)
-    if (const std::string& text = unit.*kTextFields[f].Member; !text.empty())
-      SetText(static_cast<tUnitField>(f), text);
+    if (const std::string& text = unit.*kTextFields[f].Member; !text.empty()) SetText(static_cast<tUnitField>(f), text);
   for (std::size_t f = 0; f < std::size(kNumberFields); ++f)
     if (const std::int32_t number = unit.*kNumberFields[f]; number != 0)
       SetNumber(static_cast<tUnitField>(f + std::size(kTextFields)), number);

@@ -55,9 +55,21 @@ inline constexpr std::size_t kSuburbCapacity = 30;
 
 // Every field but the unit code, which the array keeps beside each unit.
 enum class tUnitField : std::uint8_t {
-  UnitName, District, Region, DOPhoneNo, TalkGroup, AddressLine1, AddressLine2, Suburb,  // text
-  UnitManagerID, PCode, OfficerPagerGroup, AllPagerGroup, ZIRSamplePeriod,                // number
-  Lat, Lng,                                                                               // coordinate
+  UnitName,
+  District,
+  Region,
+  DOPhoneNo,
+  TalkGroup,
+  AddressLine1,
+  AddressLine2,
+  Suburb,  // text
+  UnitManagerID,
+  PCode,
+  OfficerPagerGroup,
+  AllPagerGroup,
+  ZIRSamplePeriod,  // number
+  Lat,
+  Lng,  // coordinate
 };
 
 // A list of units used like a vector of tVEKUnitRec, except that an element is handed

@@ -42,8 +42,8 @@ class tNameTree {
 
  private:
   struct tNode {
-    std::size_t name = kNone;    // the list position of the name spelled up to here
-    std::size_t lowest = kNone;  // the lowest list position at or below this node
+    std::size_t name = kNone;     // the list position of the name spelled up to here
+    std::size_t lowest = kNone;   // the lowest list position at or below this node
     std::uint32_t firstEdge = 0;  // its branches are edges_[firstEdge, + edgeCount)
     std::uint32_t edgeCount = 0;
   };

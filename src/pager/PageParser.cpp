@@ -11,15 +11,15 @@
 #include <tuple>
 #include <utility>
 
-#include "support/Diagnostics.h"
-#include "support/FileUtils.h"
 #include "pager/NameTree.h"
-#include "support/NumberText.h"
 #include "pager/SuburbNames.h"
-#include "support/Syslog.h"
-#include "support/TextUtils.h"
 #include "pager/UnitClaims.h"
 #include "pager/VEKUnits.h"
+#include "support/Diagnostics.h"
+#include "support/FileUtils.h"
+#include "support/NumberText.h"
+#include "support/Syslog.h"
+#include "support/TextUtils.h"
 
 namespace VEKLib {
 
@@ -156,8 +156,7 @@ class tRandom {
   std::uint32_t seed_;
 };
 
-tRC LoadNames(std::string_view logName, const std::string& sFileName,
-              std::vector<std::string>& names) {
+tRC LoadNames(std::string_view logName, const std::string& sFileName, std::vector<std::string>& names) {
   brix32::Operation op(logName);
   op.Ex.Notes = "sFileName=" + sFileName;
   tRC rc{-99, "Exception."};
@@ -209,7 +208,7 @@ tRC LoadTaskTypesFromTextFile(const std::string& sFileName) {
 
 tRandomRFA RandomRFAFromDraws(int iPriority, int iTask, int iUnit, int iIncident) {
   struct TaskRow {
-    int upTo;              // the highest draw that picks this row
+    int upTo;  // the highest draw that picks this row
     const char* task;
     const char* comment;
     const char* priority;  // nullptr: the drawn priority
@@ -228,8 +227,8 @@ tRandomRFA RandomRFAFromDraws(int iPriority, int iTask, int iUnit, int iIncident
   const char* drawnPriority = iPriority < 20 ? "P1" : iPriority < 90 ? "P2" : "P3";
   std::string incident = std::to_string(9000 + iIncident);
   if (incident.size() < 4) incident.insert(0, 4 - incident.size(), '0');
-  return tRandomRFA{row->priority ? row->priority : drawnPriority, row->task, row->comment,
-                    kUnits[iUnit & 3], "INC:S" + incident};
+  return tRandomRFA{row->priority ? row->priority : drawnPriority, row->task, row->comment, kUnits[iUnit & 3],
+                    "INC:S" + incident};
 }
 
 tRandomRFA DrawRandomRFA(std::uint32_t seed) {
@@ -361,8 +360,7 @@ std::int32_t FindClaimingUnit(tPageWork& w) {
     }
   }
   if (page.DateTime < kVEKIncidentMarkerDate + 1) page.VEK = page.VEKUnit != "CFS";
-  if ((page.VEKUnit.empty() || page.VEKUnit == "CFS") &&
-      (Contains(w.text, " VEKOOA") || Contains(w.text, ":VEKOOA"))) {
+  if ((page.VEKUnit.empty() || page.VEKUnit == "CFS") && (Contains(w.text, " VEKOOA") || Contains(w.text, ":VEKOOA"))) {
     page.VEKUnit = "OOA";
     page.VEK = true;
   }
@@ -444,9 +442,8 @@ std::int32_t ReadPriorityAndTaskType(tPageWork& w) {
   std::tie(w.page.Priority, w.priorityAt) = PriorityOf(w.text);
 
   w.op.Log.Trace = 210;
-  const tNameTree& types = IndexOf<tNameTree>(gTaskTypes, [](const ArrayOfString& list) {
-    return tNameTree(list, tNameTree::tReading::Forwards);
-  });
+  const tNameTree& types = IndexOf<tNameTree>(
+      gTaskTypes, [](const ArrayOfString& list) { return tNameTree(list, tNameTree::tReading::Forwards); });
   std::size_t first = tNameTree::kNone;
   const std::size_t before = std::min(w.priorityAt, w.upper.size());
   for (std::size_t at = 0; at < before && first != types.Lowest(); ++at)
@@ -461,12 +458,10 @@ void SetAsideUnknownSuburb(tPageWork& w) {
   w.op.Log.Trace = 7950;
   // The incident text passed ReadDecimal: sign and digits, so the name stays in the
   // current folder whatever the page said.
-  const std::string fileName =
-      "U!" + brix32::FormatDateTime("yyyymmdd", brix32::Now()) + "-INC" + w.incident + ".TXT";
+  const std::string fileName = "U!" + brix32::FormatDateTime("yyyymmdd", brix32::Now()) + "-INC" + w.incident + ".TXT";
   const std::string copy = std::string(w.text) + "\r\nVEKUnit=" + w.page.VEKUnit + ",VEK=True";
   brix32::WriteTextFile(copy, fileName, false);
-  brix32::PostSyslogMsg({1090, w.op.Context() + " iRC=-16 -> Unknown suburb? FileName=\"" +
-                                   fileName + "\""});
+  brix32::PostSyslogMsg({1090, w.op.Context() + " iRC=-16 -> Unknown suburb? FileName=\"" + fileName + "\""});
 }
 
 // The address is "<street> <suburb> MAP": the suburb is the first name of the list that
@@ -505,14 +500,13 @@ std::int32_t FindSuburbAndStreet(tPageWork& w) {
   }
 
   w.op.Log.Trace = 230;
-  std::string street = brix32::Trim(brix32::Between(
-      w.upper, " P" + std::to_string(page.Priority) + " ", brix32::UpperCase(page.Suburb) + " MAP"));
+  std::string street = brix32::Trim(
+      brix32::Between(w.upper, " P" + std::to_string(page.Priority) + " ", brix32::UpperCase(page.Suburb) + " MAP"));
   // A comment glued to the address, and the separators before the street, are no part of it.
   if (const std::size_t p = street.find(",=="); p != npos) street.erase(p);
   if (!street.empty() && street.back() == ',') street.pop_back();
   std::size_t lead = 0;
-  while (lead < street.size() && (street[lead] == ':' || street[lead] == '@' || street[lead] == ' '))
-    ++lead;
+  while (lead < street.size() && (street[lead] == ':' || street[lead] == '@' || street[lead] == ' ')) ++lead;
   street.erase(0, lead);
   page.Street = brix32::Trim(street);
   // A boat ramp or a search at sea without a known suburb has no street to go to.
@@ -534,8 +528,7 @@ std::int32_t SetTaskID(tPageWork& w) {
 
 }  // namespace
 
-tZIRPageRec ParseRawTextToZIRPage(const std::string& sRawText,
-                                  const std::string& sCallingFunction) {
+tZIRPageRec ParseRawTextToZIRPage(const std::string& sRawText, const std::string& sCallingFunction) {
   brix32::Operation op("VEKLib.ParseRawTextToZIRPage");
   op.Ex.CallingFunction = sCallingFunction;
   tZIRPageRec page;
@@ -546,8 +539,7 @@ tZIRPageRec ParseRawTextToZIRPage(const std::string& sRawText,
     tPageWork work{page, op, sRawText, {}, {}, {}, {}, npos};
     using tStage = std::int32_t (*)(tPageWork&);
     for (const tStage stage : {CleanWorkingText, ReadDateAndTime, FindClaimingUnit, ReadIncidentNumber,
-                               ReadMapReferenceAndComment, ReadPriorityAndTaskType, FindSuburbAndStreet,
-                               SetTaskID}) {
+                               ReadMapReferenceAndComment, ReadPriorityAndTaskType, FindSuburbAndStreet, SetTaskID}) {
       code = stage(work);
       if (code < 0) return;
     }

@@ -36,8 +36,7 @@ tRC LoadTaskTypesFromTextFile(const std::string& sFileName);
 // Parses one page. RC is 0 "OK" or the first failure found; the fields the failing stage
 // had not reached keep their reset values. A VEK page naming no known suburb is copied
 // to "U!yyyymmdd-INC<incident>.TXT" in the current folder and reported by syslog.
-tZIRPageRec ParseRawTextToZIRPage(const std::string& sRawText,
-                                  const std::string& sCallingFunction);
+tZIRPageRec ParseRawTextToZIRPage(const std::string& sRawText, const std::string& sCallingFunction);
 
 // The four values a test page template is filled with.
 struct tRandomRFA {

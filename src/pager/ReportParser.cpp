@@ -3,12 +3,12 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "support/Diagnostics.h"
-#include "support/NumberText.h"
 #include "pager/PageParser.h"
-#include "support/TextUtils.h"
 #include "pager/UnitClaims.h"
 #include "pager/VEKUnits.h"
+#include "support/Diagnostics.h"
+#include "support/NumberText.h"
+#include "support/TextUtils.h"
 
 namespace VEKLib {
 namespace {

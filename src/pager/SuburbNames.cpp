@@ -30,8 +30,7 @@ constexpr auto kKeys = [] {
   std::array<char, kKeyedEndings.size() + 1> keys{};
   std::size_t count = 0;
   for (const tKeyedEnding& keyed : kKeyedEndings)
-    if (std::string_view(keys.data(), count).find(keyed.key) == std::string_view::npos)
-      keys[count++] = keyed.key;
+    if (std::string_view(keys.data(), count).find(keyed.key) == std::string_view::npos) keys[count++] = keyed.key;
   return keys;
 }();
 

@@ -27,8 +27,7 @@ class tSuburbNames {
 
   tSuburbNames() = default;
   // `names` as they are looked for (upper case), in list order; empty ones never count.
-  explicit tSuburbNames(const std::vector<std::string>& names)
-      : names_(names, tNameTree::tReading::Backwards) {}
+  explicit tSuburbNames(const std::vector<std::string>& names) : names_(names, tNameTree::tReading::Backwards) {}
 
   std::optional<tNamed> FirstNamed(std::string_view text) const;
 

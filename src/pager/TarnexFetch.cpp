@@ -41,8 +41,7 @@ brix32::UniqueFd ConnectWithin(const std::string& host, std::uint16_t port, mill
   const Clock::time_point deadline = Clock::now() + limit;
   brix32::UniqueFd connected;
   for (const addrinfo* a = list; a && !connected && brix32::MsUntil(deadline) > 0; a = a->ai_next) {
-    brix32::UniqueFd s(::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                                a->ai_protocol));
+    brix32::UniqueFd s(::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol));
     if (!s) continue;
     if (::connect(s.get(), a->ai_addr, a->ai_addrlen) != 0) {
       if (errno != EINPROGRESS || !brix32::WaitForFd(s.get(), POLLOUT, deadline)) continue;
@@ -155,8 +154,7 @@ tRC GetFileFromTarnex(const std::string& sFile, const std::string& sCallingFunct
       return;
     }
     const std::uint16_t port = Counterparts::kFileFetchPort;
-    op.Ex.Notes = "TCPLient.Host=" + host + ", TCPClient.Port=" + std::to_string(port) +
-                  ", sFile=" + sFile;
+    op.Ex.Notes = "TCPLient.Host=" + host + ", TCPClient.Port=" + std::to_string(port) + ", sFile=" + sFile;
     const std::string url = "\"https://" + host + "/vek/" + sFile + "\"";
 
     op.Log.Trace = 250;
@@ -170,8 +168,7 @@ tRC GetFileFromTarnex(const std::string& sFile, const std::string& sCallingFunct
     }
 
     op.Log.Trace = 270;
-    brix32::PostSyslogMsg(
-        {51124, op.Context() + " downloading " + url + " CF=\"" + sCallingFunction + "\""});
+    brix32::PostSyslogMsg({51124, op.Context() + " downloading " + url + " CF=\"" + sCallingFunction + "\""});
     brix32::PostSyslogMsg({71124, op.Context() + " sFile=\"" + sFile + "\""});
 
     op.Log.Trace = 280;
@@ -198,8 +195,7 @@ tRC GetFileFromTarnex(const std::string& sFile, const std::string& sCallingFunct
   });
   if (!ok) {
     result = tRC{-999, "Exception. Trace=3000"};
-    brix32::PostSyslogMsg(
-        {71124, "VEKLib.GetFileFromTarnex:3000 ExceptionRec.FileName=" + op.ReportFileName});
+    brix32::PostSyslogMsg({71124, "VEKLib.GetFileFromTarnex:3000 ExceptionRec.FileName=" + op.ReportFileName});
   }
   return result;
 }

@@ -53,14 +53,12 @@ tClaimMarkers::tClaimMarkers(std::string_view sText) : text_(sText) {
 }
 
 bool tClaimMarkers::Search(std::string_view sUnitCode) const {
-  if (sUnitCode.size() <= kShortCode)
-    return std::binary_search(codes_.begin(), codes_.end(), Key(sUnitCode));
+  if (sUnitCode.size() <= kShortCode) return std::binary_search(codes_.begin(), codes_.end(), Key(sUnitCode));
   // The directory cuts codes to three characters; a longer one asked for reads the text again.
   bool claimed = false;
   const std::size_t len = sUnitCode.size();
-  ForEachMarker(text_, [&](std::size_t r) {
-    claimed = claimed || (r >= len && text_.substr(r - len, len) == sUnitCode);
-  });
+  ForEachMarker(text_,
+                [&](std::size_t r) { claimed = claimed || (r >= len && text_.substr(r - len, len) == sUnitCode); });
   return claimed;
 }
 

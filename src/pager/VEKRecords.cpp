@@ -170,9 +170,8 @@ std::string RCtoStr(std::int32_t iRC) {
   brix32::Operation op("VEKLib.RCtoStr");
   std::string result;
   op.Run([&] {
-    const auto it = std::lower_bound(
-        kCodeTexts.begin(), kCodeTexts.end(), iRC,
-        [](const CodeText& entry, std::int32_t code) { return entry.code < code; });
+    const auto it = std::lower_bound(kCodeTexts.begin(), kCodeTexts.end(), iRC,
+                                     [](const CodeText& entry, std::int32_t code) { return entry.code < code; });
     if (it != kCodeTexts.end() && it->code == iRC) {
       result.assign(it->text);
       return;
@@ -216,8 +215,7 @@ void NullZIRPageRec(tZIRPageRec& ZIRPage) {
   });
 }
 
-std::int32_t GetIDFromDateAndMFSIncNo(std::int32_t MFSIncNo, bool bVEK,
-                                      brix32::TDateTime DateTime) {
+std::int32_t GetIDFromDateAndMFSIncNo(std::int32_t MFSIncNo, bool bVEK, brix32::TDateTime DateTime) {
   brix32::Operation op("VEKLib.GetIDFromDateAndMFSIncNo");
   std::int32_t result = 0;
   op.Run([&] {
@@ -239,20 +237,19 @@ std::int32_t GetIDFromDateAndMFSIncNo(std::int32_t MFSIncNo, bool bVEK,
     newYear.Day = 1;
     brix32::tDateTimeParts day = parts;
     day.Hour = day.Minute = day.Second = day.MilliSecond = 0;
-    const auto dayOfYear = static_cast<std::uint32_t>(
-        brix32::EncodeDateTime(day) - brix32::EncodeDateTime(newYear) + 1);
+    const auto dayOfYear =
+        static_cast<std::uint32_t>(brix32::EncodeDateTime(day) - brix32::EncodeDateTime(newYear) + 1);
     op.Log.Trace = 130;
     // Stored IDs were computed in 32-bit integers: far dates wrap exactly as they did.
     const std::uint32_t id = static_cast<std::uint32_t>(MFSIncNo) +
-                             static_cast<std::uint32_t>(parts.Year - 2000) * 3660000u +
-                             dayOfYear * 10000u + (bVEK ? 0u : 5000u);
+                             static_cast<std::uint32_t>(parts.Year - 2000) * 3660000u + dayOfYear * 10000u +
+                             (bVEK ? 0u : 5000u);
     result = static_cast<std::int32_t>(id);
   });
   return result;
 }
 
-std::string TaskFileName(const tTaskRec& Task, const std::string& sFileExtension,
-                         bool bZoneName) {
+std::string TaskFileName(const tTaskRec& Task, const std::string& sFileExtension, bool bZoneName) {
   brix32::Operation op("VEKLib.TaskFileName");
   std::string result;
   op.Run([&] {
@@ -272,9 +269,8 @@ std::string TaskFileName(const tTaskRec& Task, const std::string& sFileExtension
     extension = brix32::UpperCase(extension);
     const brix32::tDateTimeParts date = DecodeTaskDate(page.DateTime);
     op.Log.Trace = 120;
-    std::string name = "TASK-" + ZeroPadded(date.Year, 4) + ZeroPadded(date.Month, 2) +
-                       ZeroPadded(date.Day, 2) + "-" + (page.VEK ? "S" : "C") +
-                       ZeroPadded(page.MFSIncNo, 4) + extension;
+    std::string name = "TASK-" + ZeroPadded(date.Year, 4) + ZeroPadded(date.Month, 2) + ZeroPadded(date.Day, 2) + "-" +
+                       (page.VEK ? "S" : "C") + ZeroPadded(page.MFSIncNo, 4) + extension;
     if (bZoneName && !extension.empty()) {
       op.Log.Trace = 130;
       std::string zone;
@@ -292,9 +288,7 @@ std::string TaskFileName(const tTaskRec& Task, const std::string& sFileExtension
   return result;
 }
 
-void SetVEKDebugFileCount() {
-  RefreshCounter("VEKLib.SetVEKDebugFileCount", "D!*", Lib::gVEKSettings.DebugFileCount);
-}
+void SetVEKDebugFileCount() { RefreshCounter("VEKLib.SetVEKDebugFileCount", "D!*", Lib::gVEKSettings.DebugFileCount); }
 
 void SetTaskPDFFileCount() {
   RefreshCounter("VEKLib.SetTaskPDFFileCount", "Task*.PDF", Lib::gVEKSettings.TaskPDFFileCount);

@@ -5,13 +5,13 @@
 #include <array>
 #include <stdexcept>
 
+#include "pager/TarnexFetch.h"
 #include "support/BoundedRead.h"
 #include "support/Counterparts.h"
 #include "support/Diagnostics.h"
 #include "support/FileUtils.h"
 #include "support/Hooks.h"
 #include "support/NumberText.h"
-#include "pager/TarnexFetch.h"
 #include "support/TextUtils.h"
 
 namespace VEKLib {
@@ -129,12 +129,21 @@ class CommentTracker {
 void Store(ArrayOfVEKUnits& units, const Tag& tag, std::string_view line) {
   const std::string value = brix32::Between(line, tag.open, tag.close);
   switch (tag.action) {
-    case Action::UnitCode: units.SetUnitCode(value); break;
-    case Action::Text: units.SetText(tag.field, value); break;
-    case Action::Number: units.SetNumber(tag.field, IntOrZero(value)); break;
-    case Action::Coordinate: units.SetCoordinate(tag.field, FloatOrZero(value)); break;
+    case Action::UnitCode:
+      units.SetUnitCode(value);
+      break;
+    case Action::Text:
+      units.SetText(tag.field, value);
+      break;
+    case Action::Number:
+      units.SetNumber(tag.field, IntOrZero(value));
+      break;
+    case Action::Coordinate:
+      units.SetCoordinate(tag.field, FloatOrZero(value));
+      break;
     case Action::NextUnit:
-    case Action::Ignored: break;
+    case Action::Ignored:
+      break;
   }
 }
 
@@ -184,8 +193,7 @@ tRC LoadVEKUnitsArrayFromXML(const std::string& sFileName) {
     std::string fileName = sFileName;
     if (fileName.empty()) {
       const std::string& folder = brix32::gGlobalSettings.Path;
-      fileName = folder + brix32::ResolveNameIgnoringCase(
-                              folder, std::string(Counterparts::kUnitsFileName));
+      fileName = folder + brix32::ResolveNameIgnoringCase(folder, std::string(Counterparts::kUnitsFileName));
     }
     if (!FileExists(fileName)) {
       // The fetch stores into the current folder, which is the program folder once the

@@ -43,18 +43,15 @@ class Dialogs {
   // A plain message with an OK button, titled with the application's title.
   virtual void ShowMessage(const std::string& Text) = 0;
   // A message of the given type with the given buttons; the button pressed.
-  virtual tModalResult MessageDlg(const std::string& Text, tMsgDlgType DlgType,
-                                  const tMsgDlgButtons& Buttons) = 0;
+  virtual tModalResult MessageDlg(const std::string& Text, tMsgDlgType DlgType, const tMsgDlgButtons& Buttons) = 0;
   // The typed answer, or Default when the box is cancelled.
-  virtual std::string InputBox(const std::string& Caption, const std::string& Prompt,
-                               const std::string& Default) = 0;
+  virtual std::string InputBox(const std::string& Caption, const std::string& Prompt, const std::string& Default) = 0;
   // The chosen files (full names), or nothing when cancelled.
   virtual std::optional<std::vector<std::string>> OpenFiles(const tOpenDialogParams& Params) = 0;
   // The chosen file name (full name), or nothing when cancelled.
   virtual std::optional<std::string> SaveFile(const tSaveDialogParams& Params) = 0;
   // The chosen folder, or nothing when cancelled. The chooser may create folders.
-  virtual std::optional<std::string> SelectDirectory(const std::string& Caption,
-                                                     const std::string& InitialDir) = 0;
+  virtual std::optional<std::string> SelectDirectory(const std::string& Caption, const std::string& InitialDir) = 0;
   // The application's box for an error that ended a command.
   virtual void ShowException(const std::string& Message) = 0;
   virtual void SetCursor(tCursor Cursor) = 0;

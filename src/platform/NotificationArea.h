@@ -58,9 +58,7 @@ using HWND = std::uintptr_t;
 // An icon picture: the bytes of an image file (PNG, ICO, XPM, ...), shared and never
 // changed once made, so that a record carries it as cheaply as a handle. Empty: no picture.
 using HICON = std::shared_ptr<const std::string>;
-inline HICON MakeIcon(std::string imageBytes) {
-  return std::make_shared<const std::string>(std::move(imageBytes));
-}
+inline HICON MakeIcon(std::string imageBytes) { return std::make_shared<const std::string>(std::move(imageBytes)); }
 
 struct NOTIFYICONDATA {
   std::uint32_t cbSize = 0;

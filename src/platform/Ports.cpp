@@ -18,8 +18,7 @@ HWND HiddenWindows::Allocate(NotificationArea::WindowProc proc) {
 
 void HiddenWindows::Release(HWND wnd) { windows_.erase(wnd); }
 
-std::intptr_t HiddenWindows::Send(HWND wnd, std::uint32_t msg, std::uintptr_t wParam,
-                                  std::intptr_t lParam) {
+std::intptr_t HiddenWindows::Send(HWND wnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
   auto it = windows_.find(wnd);
   if (it == windows_.end()) return 0;
   // A copy: the handler may release its own window.

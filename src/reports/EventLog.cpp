@@ -1,9 +1,9 @@
 #include "reports/EventLog.h"
 
+#include "reports/PhoneHome.h"
 #include "support/DateTime.h"
 #include "support/Diagnostics.h"
 #include "support/FileUtils.h"
-#include "reports/PhoneHome.h"
 
 namespace Lib {
 
@@ -14,8 +14,8 @@ void WriteEventLog(const std::string& EventText, bool bPhoneHome) {
     // One reading of the clock names the file and stamps the line, so an event at
     // midnight cannot land in the file of the other day.
     const brix32::TDateTime now = brix32::Now();
-    const std::string fileName = brix32::ResolveNameIgnoringCase(
-        "", "CORVANSRVC-EventLog-" + brix32::FormatDateTime("ddd", now) + ".txt");
+    const std::string fileName =
+        brix32::ResolveNameIgnoringCase("", "CORVANSRVC-EventLog-" + brix32::FormatDateTime("ddd", now) + ".txt");
     op.Log.Trace = 110;
     const std::string line = brix32::FormatDateTime("dd/mm/yy hh:nn:ss.zzz", now) + " " +
                              brix32::gGlobalSettings.SelfName + " " + EventText + "\r\n";

@@ -10,6 +10,7 @@
 #include <exception>
 #include <memory>
 
+#include "pager/VEKRecords.h"
 #include "settings/CorvanSettings.h"
 #include "support/Counterparts.h"
 #include "support/DateTime.h"
@@ -18,7 +19,6 @@
 #include "support/ServiceFileRead.h"
 #include "support/SystemStatus.h"
 #include "support/TextUtils.h"
-#include "pager/VEKRecords.h"
 
 namespace Lib {
 namespace {
@@ -27,9 +27,7 @@ std::string Element(const char* name, const std::string& value) {
   return std::string("<") + name + ">" + value + "</" + name + ">";
 }
 
-std::string Element(const char* name, std::int32_t value) {
-  return Element(name, std::to_string(value));
-}
+std::string Element(const char* name, std::int32_t value) { return Element(name, std::to_string(value)); }
 
 std::string BoolText(bool value) { return brix32::BooleanTStr(value, "True", "False"); }
 
@@ -44,12 +42,11 @@ std::string PhoneHomeHost() {
 std::string BuildPhoneHomeReport(const std::string& Event) {
   const brix32::tGlobalSettings& g = brix32::gGlobalSettings;
   const tCorvanSettings& c = gCorvanSettings;
-  const std::string lastLogTime =
-      c.LastCorvanLogFileDateTime == 0
-          ? std::string()
-          : brix32::FormatDateTime("dd/mm/yy hh:nn:ss", c.LastCorvanLogFileDateTime);
-  const std::string serviceVersion = brix32::ReadServiceText(
-      brix32::ResolveNameIgnoringCase("", std::string(Counterparts::kVersionFile)));
+  const std::string lastLogTime = c.LastCorvanLogFileDateTime == 0
+                                      ? std::string()
+                                      : brix32::FormatDateTime("dd/mm/yy hh:nn:ss", c.LastCorvanLogFileDateTime);
+  const std::string serviceVersion =
+      brix32::ReadServiceText(brix32::ResolveNameIgnoringCase("", std::string(Counterparts::kVersionFile)));
 
   std::string r = "<PhoneHome><" + g.SelfName + "> v" + g.Version;
   r += Element("MainUnit", c.MainUnit);

@@ -10,11 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "settings/SettingsFields.h"
 #include "support/Counterparts.h"
 #include "support/Diagnostics.h"
 #include "support/FileUtils.h"
 #include "support/ServiceFileRead.h"
-#include "settings/SettingsFields.h"
 #include "support/Syslog.h"
 #include "support/TemporaryFiles.h"
 #include "support/TextUtils.h"
@@ -129,16 +129,14 @@ void SetDefaults() {
 
 std::string ServiceVersionText() {
   const std::string& folder = gGlobalSettings.Path;
-  const std::string name =
-      brix32::ResolveNameIgnoringCase(folder, std::string(Counterparts::kVersionFile));
+  const std::string name = brix32::ResolveNameIgnoringCase(folder, std::string(Counterparts::kVersionFile));
   return brix32::ReadServiceText(folder + name);
 }
 
 }  // namespace
 
 std::string MainUnitCode() {
-  return gCorvanSettings.MainUnit.size() == 3 ? brix32::UpperCase(gCorvanSettings.MainUnit)
-                                              : std::string();
+  return gCorvanSettings.MainUnit.size() == 3 ? brix32::UpperCase(gCorvanSettings.MainUnit) : std::string();
 }
 
 void SetSettingsFileReader(std::function<std::string(const std::string& FileName)> Reader) {
@@ -152,8 +150,7 @@ void ReadCorvanSettingsText(std::string_view Text) {
     const std::size_t end = Text.find_first_of("\r\n");
     ReadLine(Text.substr(0, end), inComment);
     if (end == std::string_view::npos) break;
-    const std::size_t next =
-        Text[end] == '\r' && end + 1 < Text.size() && Text[end + 1] == '\n' ? end + 2 : end + 1;
+    const std::size_t next = Text[end] == '\r' && end + 1 < Text.size() && Text[end + 1] == '\n' ? end + 2 : end + 1;
     Text.remove_prefix(next);
   }
   for (const tSettingsField& field : SettingsFields())
@@ -247,8 +244,7 @@ void SaveCorvanSettings() { WriteCorvanSettings(false); }
 tSettingsResult LoadCorvanSettings(std::string_view CallingFunction, bool bCreateMissing) {
   brix32::Operation op("Lib.GetCorvanSettings");
   op.Ex.CallingFunction.assign(CallingFunction);
-  op.Ex.Notes =
-      "gCorvanSettings.CorvanSrvcSettingsFilePath=" + gCorvanSettings.CorvanSrvcSettingsFilePath;
+  op.Ex.Notes = "gCorvanSettings.CorvanSrvcSettingsFilePath=" + gCorvanSettings.CorvanSrvcSettingsFilePath;
   tSettingsResult result;
   const bool ok = op.Run([&] {
     const std::string path = CorvanSettingsFile();
@@ -289,8 +285,7 @@ tSettingsResult LoadCorvanSettings(std::string_view CallingFunction, bool bCreat
   });
   if (!ok) {
     result.Error = op.Ex.Message;
-    brix32::PostSyslogMsg(
-        {0, "Lib.GetCorvanSettings:Exception! ExceptionRec.FileName=" + op.ReportFileName});
+    brix32::PostSyslogMsg({0, "Lib.GetCorvanSettings:Exception! ExceptionRec.FileName=" + op.ReportFileName});
   }
   return result;
 }

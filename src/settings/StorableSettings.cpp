@@ -1,8 +1,8 @@
 #include "settings/StorableSettings.h"
 
 #include "settings/CorvanSettings.h"
-#include "support/Diagnostics.h"
 #include "settings/SettingsFields.h"
+#include "support/Diagnostics.h"
 
 namespace Lib {
 namespace {

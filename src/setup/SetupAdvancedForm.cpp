@@ -7,13 +7,13 @@
 #include <optional>
 #include <system_error>
 
+#include "platform/qt/QtText.h"
+#include "reports/PhoneHome.h"
 #include "settings/CorvanSettings.h"
+#include "setup/OffThread.h"
+#include "setup/SetupRules.h"
 #include "support/Counterparts.h"
 #include "support/Diagnostics.h"
-#include "setup/OffThread.h"
-#include "reports/PhoneHome.h"
-#include "platform/qt/QtText.h"
-#include "setup/SetupRules.h"
 
 namespace SetupAdvancedForm {
 
@@ -67,36 +67,33 @@ TfrmSetupAdvanced::TfrmSetupAdvanced(platform::Dialogs& Dialogs) : QDialog(nullp
   SetupWidgets::SetUpDialogWindow(this, "frmSetupAdvanced", "Corvan Service - Setup (Advanced)");
 
   // Row 1: saving PDF copies locally is not offered on this side; the row stays hidden.
-  chkSaveTasksAsPDF = Named(new QCheckBox(QStringLiteral("Save Tasks as PDF on local machine"), this),
-                            "chkSaveTasksAsPDF");
-  cmdHelpSaveTasksAsPDF =
-      HelpButton("cmdHelpSaveTasksAsPDF", "If enabled the tasking sheets will be save locally.");
+  chkSaveTasksAsPDF =
+      Named(new QCheckBox(QStringLiteral("Save Tasks as PDF on local machine"), this), "chkSaveTasksAsPDF");
+  cmdHelpSaveTasksAsPDF = HelpButton("cmdHelpSaveTasksAsPDF", "If enabled the tasking sheets will be save locally.");
   chkSaveTasksAsPDF->setToolTip(cmdHelpSaveTasksAsPDF->toolTip());
 
-  chkProcessTarnexTCPFeed = Named(
-      new QCheckBox(QStringLiteral("Process Pager feed from Tarnex host (TCP)"), this), "chkProcessTarnexTCPFeed");
-  cmdHelpTarnexTCPFeed = HelpButton(
-      "cmdHelpTarnexTCPFeed",
-      "Leave this ENABLED to process the Pager feed from the Tarnex host. (TCP Port 15167). Disable when "
-      "the service is running on the same machine running REZIZUZ or when connected to a Corvan300 via "
-      "the serial port.");
+  chkProcessTarnexTCPFeed = Named(new QCheckBox(QStringLiteral("Process Pager feed from Tarnex host (TCP)"), this),
+                                  "chkProcessTarnexTCPFeed");
+  cmdHelpTarnexTCPFeed =
+      HelpButton("cmdHelpTarnexTCPFeed",
+                 "Leave this ENABLED to process the Pager feed from the Tarnex host. (TCP Port 15167). Disable when "
+                 "the service is running on the same machine running REZIZUZ or when connected to a Corvan300 via "
+                 "the serial port.");
   chkProcessTarnexTCPFeed->setToolTip(cmdHelpTarnexTCPFeed->toolTip());
 
   chkPrintCFStasks = Named(new QCheckBox(QStringLiteral("Print CFS tasks"), this), "chkPrintCFStasks");
-  cmdHelpPrintCFStasks =
-      HelpButton("cmdHelpPrintCFStasks", "ENABLE to print print CFS tasks that have the VEK.");
+  cmdHelpPrintCFStasks = HelpButton("cmdHelpPrintCFStasks", "ENABLE to print print CFS tasks that have the VEK.");
   chkPrintCFStasks->setToolTip(cmdHelpPrintCFStasks->toolTip());
 
   lblTarnexServer = Named(new QLabel(QStringLiteral("Tarnex server"), this), "lblTarnexServer");
   txtWWWHost = Named(new SetupWidgets::TSettingEdit(this), "txtWWWHost");
-  txtWWWHost->setToolTip(QStringLiteral(
-      "This is the address if the Tarnex server. It required for the Pager feed and downloading the "
-      "VEKUnits.xml, Suburbs.xml and TaskTypes.xml files"));
+  txtWWWHost->setToolTip(
+      QStringLiteral("This is the address if the Tarnex server. It required for the Pager feed and downloading the "
+                     "VEKUnits.xml, Suburbs.xml and TaskTypes.xml files"));
   cmdHelpTarnexServer = HelpButton("cmdHelpTarnexServer", TarnexServerHelp().c_str());
   lblTarnexServer->setToolTip(cmdHelpTarnexServer->toolTip());
 
-  lblPDWLogPathCaption =
-      Named(new QLineEdit(QStringLiteral("PDW log file path:"), this), "lblPDWLogPathCaption");
+  lblPDWLogPathCaption = Named(new QLineEdit(QStringLiteral("PDW log file path:"), this), "lblPDWLogPathCaption");
   lblPDWLogPathCaption->setReadOnly(true);
   lblPDWLogPathCaption->setFocusPolicy(Qt::ClickFocus);
   lblPDWLogPath = Named(new QLabel(this), "lblPDWLogPath");
@@ -104,54 +101,51 @@ TfrmSetupAdvanced::TfrmSetupAdvanced(platform::Dialogs& Dialogs) : QDialog(nullp
   cmdBrowsePDWLogPath = SetupWidgets::MakeButton(this, "cmdBrowsePDWLogPath", "...");
   cmdBrowsePDWLogPath->setFixedWidth(28);
   cmdHelpPDWLogPath = HelpButton(
-      "cmdHelpPDWLogPath",
-      "If PDW FLEX decoder is running, set this path to the PDW log files to enable processing.");
+      "cmdHelpPDWLogPath", "If PDW FLEX decoder is running, set this path to the PDW log files to enable processing.");
   lblPDWLogPathCaption->setToolTip(cmdHelpPDWLogPath->toolTip());
   cmdBrowsePDWLogPath->setToolTip(cmdHelpPDWLogPath->toolTip());
 
-  lblUDPBroadcastAddress =
-      Named(new QLabel(QStringLiteral("UDP broadcast address"), this), "lblUDPBroadcastAddress");
+  lblUDPBroadcastAddress = Named(new QLabel(QStringLiteral("UDP broadcast address"), this), "lblUDPBroadcastAddress");
   txtBroadcastAddr = Named(new SetupWidgets::TSettingEdit(this, kBroadcastAddrLength), "txtBroadcastAddr");
   txtBroadcastAddr->SetValue(QStringLiteral("255.255.255.255"));
-  cmdHelpBroadcastAddress = HelpButton(
-      "cmdHelpBroadcastAddress",
-      "The Pager feed is broadcast to this address on the local network so other CorvanServices can "
-      "receive them. The default Broadcast address is 255.255.255.255. If this doesn't work, try a more "
-      "specific address such as 0.0.0.255. At the units, this should be set where there is a PDW "
-      "receiver running on another machine broadcasting packets such at STT.");
+  cmdHelpBroadcastAddress =
+      HelpButton("cmdHelpBroadcastAddress",
+                 "The Pager feed is broadcast to this address on the local network so other CorvanServices can "
+                 "receive them. The default Broadcast address is 255.255.255.255. If this doesn't work, try a more "
+                 "specific address such as 0.0.0.255. At the units, this should be set where there is a PDW "
+                 "receiver running on another machine broadcasting packets such at STT.");
   lblUDPBroadcastAddress->setToolTip(cmdHelpBroadcastAddress->toolTip());
   txtBroadcastAddr->setToolTip(cmdHelpBroadcastAddress->toolTip());
 
   Button4 = SetupWidgets::MakeButton(this, "Button4", "Broadcast a task on the local network.");
-  cmdHelpBroadcast =
-      HelpButton("cmdHelpBroadcast", "Click this to broadcast a dummy page on the local network.");
+  cmdHelpBroadcast = HelpButton("cmdHelpBroadcast", "Click this to broadcast a dummy page on the local network.");
   Button4->setToolTip(cmdHelpBroadcast->toolTip());
 
-  chkProcessUDPBroadcastPackets = Named(
-      new QCheckBox(QStringLiteral("Process received UDP broadcast packets"), this), "chkProcessUDPBroadcastPackets");
-  cmdHelpUDPBroadcastPackets = HelpButton(
-      "cmdHelpUDPBroadcastPackets",
-      "Leave this option Checked. Only uncheck when running on the same machine as the REZEDOZO.DLL web "
-      "service or if testing to see if packets are being received exclusively from the Tarnex server on "
-      "TCP 15167. If this option is disabled then the service was unable to bind to the port and the "
-      "<UDPListenPort> will need to be manually reset in CORVANSRVC-SETTINGS.XML.");
+  chkProcessUDPBroadcastPackets = Named(new QCheckBox(QStringLiteral("Process received UDP broadcast packets"), this),
+                                        "chkProcessUDPBroadcastPackets");
+  cmdHelpUDPBroadcastPackets =
+      HelpButton("cmdHelpUDPBroadcastPackets",
+                 "Leave this option Checked. Only uncheck when running on the same machine as the REZEDOZO.DLL web "
+                 "service or if testing to see if packets are being received exclusively from the Tarnex server on "
+                 "TCP 15167. If this option is disabled then the service was unable to bind to the port and the "
+                 "<UDPListenPort> will need to be manually reset in CORVANSRVC-SETTINGS.XML.");
   chkProcessUDPBroadcastPackets->setToolTip(cmdHelpUDPBroadcastPackets->toolTip());
 
   lblProcessUnit = Named(new QLabel(QStringLiteral("Process Unit:"), this), "lblProcessUnit");
   lblProcessUnit->setToolTip(QStringLiteral("Filters units. *=All, {3 letter unit code}=Unit, {blank}=none"));
   txtProcessVEKUnits = Named(new SetupWidgets::TSettingEdit(this), "txtProcessVEKUnits");
   txtProcessVEKUnits->setFixedWidth(90);
-  cmdHelpProcessUnit = HelpButton("cmdHelpProcessUnit",
-                                  "Filter tasks by unit. *=All, {3 letter unit code}=Unit, {blank}=none");
+  cmdHelpProcessUnit =
+      HelpButton("cmdHelpProcessUnit", "Filter tasks by unit. *=All, {3 letter unit code}=Unit, {blank}=none");
   txtProcessVEKUnits->setToolTip(cmdHelpProcessUnit->toolTip());
 
   lblSerialPortSettings =
       Named(new QLabel(QStringLiteral("Corvan300 serial port settings"), this), "lblSerialPortSettings");
   txtSerialComms = Named(new SetupWidgets::TSettingEdit(this), "txtSerialComms");
-  cmdHelpSerialPortSettings = HelpButton(
-      "cmdHelpSerialPortSettings",
-      "Set the serial parameters if connected to a Corvan3000. Eg:- COM1,57600,N,8,1. At the units this "
-      "should be left blank.");
+  cmdHelpSerialPortSettings =
+      HelpButton("cmdHelpSerialPortSettings",
+                 "Set the serial parameters if connected to a Corvan3000. Eg:- COM1,57600,N,8,1. At the units this "
+                 "should be left blank.");
   lblSerialPortSettings->setToolTip(cmdHelpSerialPortSettings->toolTip());
   txtSerialComms->setToolTip(cmdHelpSerialPortSettings->toolTip());
 
@@ -264,10 +258,9 @@ void TfrmSetupAdvanced::cmdBrowsePDWLogPathClick() {
   std::optional<std::string> chosen = dialogs_.SelectDirectory("PDW log path", stored);
   if (chosen && !IsFolder(*chosen)) {
     // A name typed into the chooser that does not exist yet: create it once confirmed.
-    const platform::tModalResult answer =
-        dialogs_.MessageDlg(*chosen + "\r\nThis folder does not exist. Do you want to create it?",
-                            platform::tMsgDlgType::mtConfirmation,
-                            {platform::tMsgDlgBtn::mbYes, platform::tMsgDlgBtn::mbNo});
+    const platform::tModalResult answer = dialogs_.MessageDlg(
+        *chosen + "\r\nThis folder does not exist. Do you want to create it?", platform::tMsgDlgType::mtConfirmation,
+        {platform::tMsgDlgBtn::mbYes, platform::tMsgDlgBtn::mbNo});
     std::error_code ec;
     if (answer != platform::tModalResult::mrYes) {
       chosen.reset();
@@ -335,8 +328,8 @@ void TfrmSetupAdvanced::Button4Click() {
         dialogs_.MessageDlg(sent.Message, platform::tMsgDlgType::mtWarning, {platform::tMsgDlgBtn::mbOK});
         break;
       case tTestBroadcast::Sent:
-        dialogs_.ShowMessage(BroadcastDoneMessage(sent.Task.ZIRPage.MFSIncNo, sent.Task.ZIRPage.VEKUnit,
-                                                  S(txtBroadcastAddr->text())));
+        dialogs_.ShowMessage(
+            BroadcastDoneMessage(sent.Task.ZIRPage.MFSIncNo, sent.Task.ZIRPage.VEKUnit, S(txtBroadcastAddr->text())));
         break;
     }
   });

@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <cstdint>
 
-#include "settings/CorvanSettings.h"
 #include "platform/Dialogs.h"
+#include "settings/CorvanSettings.h"
 #include "setup/SetupRules.h"
 #include "setup/SetupWidgets.h"
 

@@ -5,12 +5,12 @@
 #include <stdexcept>
 #include <utility>
 
-#include "settings/CorvanSettings.h"
-#include "support/DefaultPrinter.h"
 #include "platform/qt/QtText.h"
+#include "settings/CorvanSettings.h"
 #include "setup/SetupAdvancedForm.h"
 #include "setup/SetupRules.h"
 #include "setup/SetupWidgets.h"
+#include "support/DefaultPrinter.h"
 
 namespace SetupForm {
 
@@ -24,9 +24,9 @@ TfrmSetup::TfrmSetup(platform::Dialogs& Dialogs) : QDialog(nullptr), dialogs_(Di
 
   chkPrintTestPageAtStartup = new QCheckBox(QStringLiteral("Print DummyPage.TXT on service start."), this);
   chkPrintTestPageAtStartup->setObjectName(QStringLiteral("chkPrintTestPageAtStartup"));
-  chkPrintTestPageAtStartup->setToolTip(QStringLiteral(
-      "If enabled the dummy tasking sheet (DummyPage.TXT) will be printed each time the "
-      "CorvanSrvc service starts."));
+  chkPrintTestPageAtStartup->setToolTip(
+      QStringLiteral("If enabled the dummy tasking sheet (DummyPage.TXT) will be printed each time the "
+                     "CorvanSrvc service starts."));
   cmdHelpPrintTestPage = SetupWidgets::MakeHelpButton(this, "cmdHelpPrintTestPage");
 
   chkEnablePrinting = new QCheckBox(Q(EnablePrintingCaption(false)), this);
@@ -34,9 +34,9 @@ TfrmSetup::TfrmSetup(platform::Dialogs& Dialogs) : QDialog(nullptr), dialogs_(Di
   // Room for the longer caption from the start, so that the dialog keeps its size.
   chkEnablePrinting->setMinimumWidth(chkEnablePrinting->sizeHint().width());
   chkEnablePrinting->setText(Q(EnablePrintingCaption(true)));
-  chkEnablePrinting->setToolTip(QStringLiteral(
-      "Enables tasking sheets printing. If this is disabled, check the VEK Corvan Service "
-      "default printer settings."));
+  chkEnablePrinting->setToolTip(
+      QStringLiteral("Enables tasking sheets printing. If this is disabled, check the VEK Corvan Service "
+                     "default printer settings."));
   lblDefaultPrinter = new QLabel(this);
   lblDefaultPrinter->setObjectName(QStringLiteral("lblDefaultPrinter"));
   lblDefaultPrinter->setMinimumWidth(120);
@@ -44,8 +44,8 @@ TfrmSetup::TfrmSetup(platform::Dialogs& Dialogs) : QDialog(nullptr), dialogs_(Di
 
   lblMainUnit = new QLabel(QStringLiteral("Main unit"), this);
   lblMainUnit->setObjectName(QStringLiteral("lblMainUnit"));
-  lblMainUnit->setToolTip(QStringLiteral(
-      "This is the 3 character unit code that is displayed in the maps on the task sheets."));
+  lblMainUnit->setToolTip(
+      QStringLiteral("This is the 3 character unit code that is displayed in the maps on the task sheets."));
   txtMainUnit = new SetupWidgets::TSettingEdit(this);
   txtMainUnit->setObjectName(QStringLiteral("txtMainUnit"));
   txtMainUnit->setFixedWidth(48);
@@ -76,15 +76,13 @@ TfrmSetup::TfrmSetup(platform::Dialogs& Dialogs) : QDialog(nullptr), dialogs_(Di
   connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(cmdAdvanced, &QPushButton::clicked, this, [this] { cmdAdvancedClick(); });
   connect(chkEnablePrinting, &QCheckBox::toggled, this, [this] { chkEnablePrintingClick(); });
-  connect(cmdHelpPrintTestPage, &QPushButton::clicked, this,
-          [this] { HelpClick(chkPrintTestPageAtStartup); });
+  connect(cmdHelpPrintTestPage, &QPushButton::clicked, this, [this] { HelpClick(chkPrintTestPageAtStartup); });
   connect(cmdHelpEnablePrinting, &QPushButton::clicked, this, [this] { HelpClick(chkEnablePrinting); });
   connect(cmdHelpMainUnit, &QPushButton::clicked, this, [this] { HelpClick(lblMainUnit); });
 }
 
 SetupAdvancedForm::TfrmSetupAdvanced& TfrmSetup::Advanced() const {
-  if (!SetupAdvancedForm::frmSetupAdvanced)
-    throw std::logic_error("the advanced setup dialog has not been created");
+  if (!SetupAdvancedForm::frmSetupAdvanced) throw std::logic_error("the advanced setup dialog has not been created");
   return *SetupAdvancedForm::frmSetupAdvanced;
 }
 
@@ -118,8 +116,7 @@ void TfrmSetup::RefreshSetupForm() {
     // This is how a click on the box reaches the setting; only OK saves it.
     settings.EnablePrinting =
         EnablePrintingFromBox(chkEnablePrinting->isEnabledTo(this), chkEnablePrinting->isChecked());
-    lblDefaultPrinter->setText(settings.EnablePrinting == 1 ? Q(brix32::GetDefaultPrinterName())
-                                                            : QString());
+    lblDefaultPrinter->setText(settings.EnablePrinting == 1 ? Q(brix32::GetDefaultPrinterName()) : QString());
     advanced.RefreshFromSetupForm(settings);
   });
 }

@@ -59,7 +59,6 @@ class TfrmSetup : public QDialog {
   QPushButton* cmdCancel = nullptr;
   QPushButton* cmdOK = nullptr;
 
-
   // The advanced dialog, created right after this one by the program entry.
   SetupAdvancedForm::TfrmSetupAdvanced& Advanced() const;
   void SetPrintingBoxEnabled(bool Enabled);

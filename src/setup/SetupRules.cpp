@@ -6,12 +6,12 @@
 #include <system_error>
 #include <vector>
 
+#include "pager/ReportParser.h"
 #include "settings/CorvanSettings.h"
+#include "settings/StorableSettings.h"
 #include "support/Counterparts.h"
 #include "support/FileUtils.h"
-#include "pager/ReportParser.h"
 #include "support/ServiceFileRead.h"
-#include "settings/StorableSettings.h"
 #include "support/Syslog.h"
 #include "support/TextUtils.h"
 
@@ -43,12 +43,9 @@ struct tTextField {
   bool Advanced;
 };
 constexpr tTextField kTextFields[] = {
-    {"MainUnit", "Main unit", false},
-    {"WWWHost", "Tarnex server", true},
-    {"PDWLogPath", "PDW log file path", true},
-    {"UDPAddr", "UDP broadcast address", true},
-    {"ProcessVEKUnits", "Process Unit", true},
-    {"SerialComms", "Corvan300 serial port settings", true},
+    {"MainUnit", "Main unit", false},          {"WWWHost", "Tarnex server", true},
+    {"PDWLogPath", "PDW log file path", true}, {"UDPAddr", "UDP broadcast address", true},
+    {"ProcessVEKUnits", "Process Unit", true}, {"SerialComms", "Corvan300 serial port settings", true},
 };
 
 // Whether the value of Setting came from Field: an empty unit filter takes the main unit
@@ -67,8 +64,7 @@ std::string Shown(const std::string& Value) {
 }  // namespace
 
 std::optional<std::string> UnstorableSetupValue(const tSetupControlValues& Values, bool AdvancedFieldsOnly) {
-  const std::vector<Lib::tUnstorableSetting> unstorable =
-      Lib::UnstorableSettings([&] { ApplySetupValues(Values); });
+  const std::vector<Lib::tUnstorableSetting> unstorable = Lib::UnstorableSettings([&] { ApplySetupValues(Values); });
   for (const tTextField& field : kTextFields) {
     if (AdvancedFieldsOnly && !field.Advanced) continue;
     for (const Lib::tUnstorableSetting& u : unstorable)
@@ -89,9 +85,7 @@ std::string EnablePrintingCaption(bool Enabled) {
   return Enabled ? "Enable printing" : "Enable printing (no service default printer)";
 }
 
-tCheckState UDPBoxFromPort(std::int32_t UDPListenPort) {
-  return {UDPListenPort > 0, UDPListenPort >= 0};
-}
+tCheckState UDPBoxFromPort(std::int32_t UDPListenPort) { return {UDPListenPort > 0, UDPListenPort >= 0}; }
 
 std::string UnitFilterShown(const std::string& ProcessVEKUnits, const std::string& MainUnit) {
   return ProcessVEKUnits.empty() ? MainUnit : ProcessVEKUnits;
@@ -125,8 +119,7 @@ std::string TestPacket(const std::string& TestPage, brix32::TDateTime Now) {
   return packet;
 }
 
-std::string BroadcastDoneMessage(std::int32_t MFSIncNo, const std::string& VEKUnit,
-                                 const std::string& BroadcastAddr) {
+std::string BroadcastDoneMessage(std::int32_t MFSIncNo, const std::string& VEKUnit, const std::string& BroadcastAddr) {
   char incident[16];
   std::snprintf(incident, sizeof incident, "%.4d", MFSIncNo);  // at least four digits
   std::string text = "Incident ";
@@ -163,8 +156,7 @@ tTestBroadcast BroadcastTestPage(const std::string& Folder, const std::string& C
     std::error_code ec;
     return std::filesystem::is_regular_file(std::filesystem::symlink_status(fileName, ec));
   };
-  if (!isPage())
-    brix32::WriteTextFile(DefaultDummyPageText(brix32::Now(), Lib::MainUnitCode()), fileName, false);
+  if (!isPage()) brix32::WriteTextFile(DefaultDummyPageText(brix32::Now(), Lib::MainUnitCode()), fileName, false);
   if (!isPage()) {
     result.Result = tTestBroadcast::NoDummyPage;
     result.Message = "Oops! Spoke too soon. " + fileName + " is missing!";

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "support/DateTime.h"
 #include "pager/VEKRecords.h"
+#include "support/DateTime.h"
 
 namespace SetupForm {
 
@@ -66,8 +66,7 @@ std::string TestPageText(const std::string& DummyPage);
 std::string TestPacket(const std::string& TestPage, brix32::TDateTime Now);
 
 // What the broadcast button reports once the test page has gone out.
-std::string BroadcastDoneMessage(std::int32_t MFSIncNo, const std::string& VEKUnit,
-                                 const std::string& BroadcastAddr);
+std::string BroadcastDoneMessage(std::int32_t MFSIncNo, const std::string& VEKUnit, const std::string& BroadcastAddr);
 
 std::string PhoneHomeResultMessage(bool Sent, const std::string& WWWHost);
 
@@ -75,7 +74,7 @@ std::string PhoneHomeResultMessage(bool Sent, const std::string& WWWHost);
 struct tTestBroadcast {
   enum tResult { Sent, NoDummyPage, NetworkError };
   tResult Result = Sent;
-  std::string Message;   // the problem, in the dialog's words; empty when sent
+  std::string Message;    // the problem, in the dialog's words; empty when sent
   VEKLib::tTaskRec Task;  // the test page parsed, once sent
 };
 

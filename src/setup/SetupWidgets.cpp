@@ -25,8 +25,7 @@ QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Caption) 
   return button;
 }
 
-void LayOutDialog(QDialog* Dialog, QGridLayout* Rows, QPushButton* Left, QPushButton* Cancel,
-                  QPushButton* OK) {
+void LayOutDialog(QDialog* Dialog, QGridLayout* Rows, QPushButton* Left, QPushButton* Cancel, QPushButton* OK) {
   OK->setDefault(true);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(Left);
@@ -75,9 +74,8 @@ TSettingEdit::TSettingEdit(QWidget* Parent, int TypingLimit)
   setMaxLength(limit_);
   setValidator(new TNoLineBreaks(this));
   // Each edit can only keep or lower the bound, down to the limit itself.
-  connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
-    setMaxLength(std::max(limit_, static_cast<int>(text.size())));
-  });
+  connect(this, &QLineEdit::textEdited, this,
+          [this](const QString& text) { setMaxLength(std::max(limit_, static_cast<int>(text.size()))); });
 }
 
 void TSettingEdit::SetValue(const QString& Text) {

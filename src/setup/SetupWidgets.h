@@ -22,8 +22,7 @@ QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Caption);
 
 // The rows above, a gap, then `Left` at the left end and Cancel and OK at the right; the
 // dialog takes the size its rows need.
-void LayOutDialog(QDialog* Dialog, QGridLayout* Rows, QPushButton* Left, QPushButton* Cancel,
-                  QPushButton* OK);
+void LayOutDialog(QDialog* Dialog, QGridLayout* Rows, QPushButton* Left, QPushButton* Cancel, QPushButton* OK);
 
 // Every label of a window shows its text as written: a printer's name or a folder from
 // the settings must never be taken for markup (a picture it named would be loaded).

@@ -2,8 +2,8 @@
 
 #include <sys/stat.h>
 
-#include "support/Counterparts.h"
 #include "settings/CorvanSettings.h"
+#include "support/Counterparts.h"
 #include "support/Diagnostics.h"
 #include "support/FileUtils.h"
 #include "support/ProcessCount.h"
@@ -54,8 +54,7 @@ tServiceVerdict GetServiceVerdict(const std::string& Folder) {
     verdict.PrintingReady = PrintingReady(state);
   });
   if (!ok)
-    brix32::PostSyslogMsg({kGetStatusErrorSyslogId,
-                           "GetStatus:excption ExceptionRec.FileName=" + op.ReportFileName});
+    brix32::PostSyslogMsg({kGetStatusErrorSyslogId, "GetStatus:excption ExceptionRec.FileName=" + op.ReportFileName});
   return verdict;
 }
 

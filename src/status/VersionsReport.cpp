@@ -1,10 +1,10 @@
 #include "status/VersionsReport.h"
 
+#include "status/ServiceState.h"
+#include "status/StatusRules.h"
 #include "support/Counterparts.h"
 #include "support/NumberText.h"
 #include "support/ServiceFileRead.h"
-#include "status/ServiceState.h"
-#include "status/StatusRules.h"
 
 namespace MainForm {
 
@@ -19,8 +19,8 @@ std::int32_t WholeNumber(const std::string& Text) {
 }
 
 std::string JoinVersion(const brix32::tFileVersion& v) {
-  return std::to_string(v.Major) + "." + std::to_string(v.Minor) + "." +
-         std::to_string(v.Release) + "." + std::to_string(v.Build);
+  return std::to_string(v.Major) + "." + std::to_string(v.Minor) + "." + std::to_string(v.Release) + "." +
+         std::to_string(v.Build);
 }
 
 // The piece before the next "." (all of the rest when none follows); Text moves past it.
@@ -34,8 +34,7 @@ std::string NextPiece(std::string& Text) {
 std::string VersionLine(std::string_view Title, const brix32::tFileVersion& Installed,
                         const brix32::tFileUpdate& Published, std::string_view UpdateMark) {
   return std::string(Title) + Installed.VersionStr + " " +
-         (Published.UpdateRequired ? std::string(UpdateMark) : std::string(" - At latest version")) +
-         "\n";
+         (Published.UpdateRequired ? std::string(UpdateMark) : std::string(" - At latest version")) + "\n";
 }
 
 }  // namespace
@@ -72,26 +71,23 @@ tPublishedVersions GetPublishedVersions(const tInstalledVersions& Installed, std
   tPublishedVersions published;
   published.Control = brix32::GetUpdateVersion(base + std::string(kControlVersionPath), Installed.Control);
   published.Service = brix32::GetUpdateVersion(base + std::string(kServiceVersionPath), Installed.Service);
-  published.SheetPress =
-      brix32::GetUpdateVersion(base + std::string(kSheetPressVersionPath), Installed.SheetPress);
+  published.SheetPress = brix32::GetUpdateVersion(base + std::string(kSheetPressVersionPath), Installed.SheetPress);
   return published;
 }
 
-std::string VersionsReportText(const tInstalledVersions& Installed,
-                               const tPublishedVersions& Published, std::string_view Host) {
+std::string VersionsReportText(const tInstalledVersions& Installed, const tPublishedVersions& Published,
+                               std::string_view Host) {
   std::string text = "Current Corvan Service Binary Versions:\n\n";
   text += VersionLine(" - CorvanControl.EXE version: ", Installed.Control, Published.Control,
                       " - An update is available *");
-  text += VersionLine(" - CorvanSrvc.EXE version: ", Installed.Service, Published.Service,
-                      " - An update is available *");
+  text +=
+      VersionLine(" - CorvanSrvc.EXE version: ", Installed.Service, Published.Service, " - An update is available *");
   // The vendor's text for SheetPress has no "is".
   text += VersionLine(" - SheetPress.EXE version: ", Installed.SheetPress, Published.SheetPress,
                       " - An update available *");
   text += "\n";
-  if (Published.Control.UpdateRequired || Published.Service.UpdateRequired ||
-      Published.SheetPress.UpdateRequired)
-    text += "* Program updates for these files are available for download at " +
-            DownloadAddress(Host) + ".";
+  if (Published.Control.UpdateRequired || Published.Service.UpdateRequired || Published.SheetPress.UpdateRequired)
+    text += "* Program updates for these files are available for download at " + DownloadAddress(Host) + ".";
   return text;
 }
 

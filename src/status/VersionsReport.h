@@ -47,7 +47,7 @@ tPublishedVersions GetPublishedVersions(const tInstalledVersions& Installed, std
 
 // The message text: one line per program with "At latest version" or the update mark,
 // and the downloads address of Host when any update is available.
-std::string VersionsReportText(const tInstalledVersions& Installed,
-                               const tPublishedVersions& Published, std::string_view Host);
+std::string VersionsReportText(const tInstalledVersions& Installed, const tPublishedVersions& Published,
+                               std::string_view Host);
 
 }  // namespace MainForm

@@ -16,11 +16,20 @@ std::string EscapeValue(std::string_view text) {
   std::string out;
   for (const char c : text) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -85,8 +94,12 @@ std::string AutostartEntry(const std::string& Description, const std::string& Pa
   // LF line ends: desktop entry readers keep a CR as part of the value.
   return "[Desktop Entry]\n"
          "Type=Application\n"
-         "Name=" + EscapeValue(Description) + "\n"
-         "Exec=" + EscapeValue(ExecArgument(Unquoted(Path))) + "\n"
+         "Name=" +
+         EscapeValue(Description) +
+         "\n"
+         "Exec=" +
+         EscapeValue(ExecArgument(Unquoted(Path))) +
+         "\n"
          "Terminal=false\n";
 }
 

@@ -69,11 +69,16 @@ tBoundedRead ReadBoundedFile(const std::string& FileName, std::size_t MaxBytes, 
 
 std::string ReadProblemText(const tBoundedRead& Result) {
   switch (Result.Status) {
-    case tReadStatus::Read: return "was read";
-    case tReadStatus::Missing: return "does not exist";
-    case tReadStatus::NotRegular: return "is not a regular file";
-    case tReadStatus::TooLarge: return "is larger than " + ByteSizeText(Result.Limit);
-    case tReadStatus::Failed: break;
+    case tReadStatus::Read:
+      return "was read";
+    case tReadStatus::Missing:
+      return "does not exist";
+    case tReadStatus::NotRegular:
+      return "is not a regular file";
+    case tReadStatus::TooLarge:
+      return "is larger than " + ByteSizeText(Result.Limit);
+    case tReadStatus::Failed:
+      break;
   }
   return std::string("cannot be read: ") + std::strerror(Result.Error);
 }

@@ -22,14 +22,13 @@ enum class tReadStatus {
 struct tBoundedRead {
   tReadStatus Status = tReadStatus::Missing;
   std::string Data;
-  int Error = 0;           // errno of a failure
-  std::size_t Limit = 0;   // the limit it was read with
+  int Error = 0;          // errno of a failure
+  std::size_t Limit = 0;  // the limit it was read with
 
   bool Ok() const { return Status == tReadStatus::Read; }
 };
 
-tBoundedRead ReadBoundedFile(const std::string& FileName, std::size_t MaxBytes,
-                             tLinkRule Links = tLinkRule::Follow);
+tBoundedRead ReadBoundedFile(const std::string& FileName, std::size_t MaxBytes, tLinkRule Links = tLinkRule::Follow);
 
 // Why a file was not read, to follow its name in a message: "is larger than 64 KB",
 // "is not a regular file", "does not exist", or the system's error text.

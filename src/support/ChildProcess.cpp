@@ -25,20 +25,17 @@ class SpawnObject {
  private:
   T value_;
 };
-using SpawnActions = SpawnObject<posix_spawn_file_actions_t, posix_spawn_file_actions_init,
-                                 posix_spawn_file_actions_destroy>;
+using SpawnActions =
+    SpawnObject<posix_spawn_file_actions_t, posix_spawn_file_actions_init, posix_spawn_file_actions_destroy>;
 using SpawnAttributes = SpawnObject<posix_spawnattr_t, posix_spawnattr_init, posix_spawnattr_destroy>;
 
 }  // namespace
 
 pid_t StartChild(const tChildStart& start) {
   SpawnActions actions;
-  if (start.StdOut >= 0 && ::posix_spawn_file_actions_adddup2(actions.get(), start.StdOut, 1) != 0)
-    return -1;
-  if (start.StdErr >= 0 && ::posix_spawn_file_actions_adddup2(actions.get(), start.StdErr, 2) != 0)
-    return -1;
-  if (!start.WorkDir.empty() &&
-      ::posix_spawn_file_actions_addchdir_np(actions.get(), start.WorkDir.c_str()) != 0)
+  if (start.StdOut >= 0 && ::posix_spawn_file_actions_adddup2(actions.get(), start.StdOut, 1) != 0) return -1;
+  if (start.StdErr >= 0 && ::posix_spawn_file_actions_adddup2(actions.get(), start.StdErr, 2) != 0) return -1;
+  if (!start.WorkDir.empty() && ::posix_spawn_file_actions_addchdir_np(actions.get(), start.WorkDir.c_str()) != 0)
     return -1;
 
   // Whatever this process ignores or blocks (a GUI may ignore SIGPIPE) is not the
@@ -59,10 +56,8 @@ pid_t StartChild(const tChildStart& start) {
   const bool search = start.Program.find('/') == std::string::npos;
   pid_t pid = -1;
   // glibc reports a failed chdir or exec here, not as a child that exits with 127.
-  const int rc = search ? ::posix_spawnp(&pid, start.Program.c_str(), actions.get(), attr.get(),
-                                         argv.data(), environ)
-                        : ::posix_spawn(&pid, start.Program.c_str(), actions.get(), attr.get(),
-                                        argv.data(), environ);
+  const int rc = search ? ::posix_spawnp(&pid, start.Program.c_str(), actions.get(), attr.get(), argv.data(), environ)
+                        : ::posix_spawn(&pid, start.Program.c_str(), actions.get(), attr.get(), argv.data(), environ);
   return rc == 0 ? pid : -1;
 }
 

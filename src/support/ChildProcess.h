@@ -9,10 +9,10 @@
 namespace brix32 {
 
 struct tChildStart {
-  std::string Program;             // a path, or a bare name looked up in PATH
-  std::vector<std::string> Argv;   // Argv[0] included
-  std::string WorkDir;             // empty: this process's working folder
-  int StdOut = -1;                 // descriptors for the child's 1 and 2; -1 keeps ours
+  std::string Program;            // a path, or a bare name looked up in PATH
+  std::vector<std::string> Argv;  // Argv[0] included
+  std::string WorkDir;            // empty: this process's working folder
+  int StdOut = -1;                // descriptors for the child's 1 and 2; -1 keeps ours
   int StdErr = -1;
 };
 

@@ -52,8 +52,7 @@ TDateTime SystemNow() {
 std::uint64_t SystemTicks() {
   timespec ts{};
   clock_gettime(CLOCK_BOOTTIME, &ts);
-  return static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
-         static_cast<std::uint64_t>(ts.tv_nsec / 1000000);
+  return static_cast<std::uint64_t>(ts.tv_sec) * 1000u + static_cast<std::uint64_t>(ts.tv_nsec / 1000000);
 }
 
 constexpr std::array<const char*, 7> kShortDays{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -61,9 +60,9 @@ constexpr std::array<const char*, 7> kLongDays{"Sunday",   "Monday", "Tuesday", 
                                                "Thursday", "Friday", "Saturday"};
 constexpr std::array<const char*, 12> kShortMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-constexpr std::array<const char*, 12> kLongMonths{
-    "January", "February", "March",     "April",   "May",      "June",
-    "July",    "August",   "September", "October", "November", "December"};
+constexpr std::array<const char*, 12> kLongMonths{"January",   "February", "March",    "April",
+                                                  "May",       "June",     "July",     "August",
+                                                  "September", "October",  "November", "December"};
 
 void AppendPadded(std::string& out, long value, int width) {
   std::string digits = std::to_string(value < 0 ? -value : value);
@@ -75,14 +74,12 @@ void AppendPadded(std::string& out, long value, int width) {
 }  // namespace
 
 bool IsValidDate(int year, int month, int day) {
-  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
-         day <= DaysInMonth(year, month);
+  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
 }
 
 TDateTime EncodeDateTime(const tDateTimeParts& p) {
   const double days = static_cast<double>(DaysFromCivil(p.Year, p.Month, p.Day));
-  const double time =
-      (p.Hour * 3600000.0 + p.Minute * 60000.0 + p.Second * 1000.0 + p.MilliSecond) / 86400000.0;
+  const double time = (p.Hour * 3600000.0 + p.Minute * 60000.0 + p.Second * 1000.0 + p.MilliSecond) / 86400000.0;
   // Before 1899-12-30 the fraction counts away from zero, as the format has always done.
   return days >= 0 ? days + time : days - time;
 }
@@ -125,9 +122,7 @@ std::string FormatDateTime(std::string_view format, TDateTime dt) {
   std::size_t i = 0;
   auto runOf = [&](char lower) {
     std::size_t n = 0;
-    while (i + n < format.size() &&
-           std::tolower(static_cast<unsigned char>(format[i + n])) == lower)
-      ++n;
+    while (i + n < format.size() && std::tolower(static_cast<unsigned char>(format[i + n])) == lower) ++n;
     return n;
   };
   while (i < format.size()) {
@@ -152,10 +147,14 @@ std::string FormatDateTime(std::string_view format, TDateTime dt) {
     switch (lc) {
       case 'd': {
         const std::size_t n = runOf('d');
-        if (n == 1) AppendPadded(out, p.Day, 1);
-        else if (n == 2) AppendPadded(out, p.Day, 2);
-        else if (n == 3) out += ShortDayName(DayOfWeek(dt));
-        else out += kLongDays[static_cast<std::size_t>(DayOfWeek(dt) - 1)];
+        if (n == 1)
+          AppendPadded(out, p.Day, 1);
+        else if (n == 2)
+          AppendPadded(out, p.Day, 2);
+        else if (n == 3)
+          out += ShortDayName(DayOfWeek(dt));
+        else
+          out += kLongDays[static_cast<std::size_t>(DayOfWeek(dt) - 1)];
         i += n > 4 ? 4 : n;
         lastWasHour = false;
         continue;
@@ -178,8 +177,10 @@ std::string FormatDateTime(std::string_view format, TDateTime dt) {
       }
       case 'y': {
         const std::size_t n = runOf('y');
-        if (n <= 2) AppendPadded(out, p.Year % 100, 2);
-        else AppendPadded(out, p.Year, 4);
+        if (n <= 2)
+          AppendPadded(out, p.Year % 100, 2);
+        else
+          AppendPadded(out, p.Year, 4);
         i += n;
         lastWasHour = false;
         continue;
@@ -216,8 +217,7 @@ std::optional<TDateTime> TryStrToDateTime(std::string_view text) {
   auto number = [&](int maxDigits, int& value, int& digits) {
     value = 0;
     digits = 0;
-    while (i < text.size() && digits < maxDigits &&
-           std::isdigit(static_cast<unsigned char>(text[i]))) {
+    while (i < text.size() && digits < maxDigits && std::isdigit(static_cast<unsigned char>(text[i]))) {
       value = value * 10 + (text[i] - '0');
       ++i;
       ++digits;

@@ -30,9 +30,8 @@ std::string GetDefaultPrinterName() {
   try {
     // Connecting first keeps "no server" quick and silent: the library's own connection
     // would fall back to browsing the network for printers.
-    std::unique_ptr<http_t, HttpClose> http(httpConnect2(cupsServer(), ippPort(), nullptr,
-                                                         AF_UNSPEC, cupsEncryption(), 1,
-                                                         kConnectTimeoutMs, nullptr));
+    std::unique_ptr<http_t, HttpClose> http(
+        httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, kConnectTimeoutMs, nullptr));
     if (!http) return "";
     cups_dest_t* dests = nullptr;
     const int count = cupsGetDests2(http.get(), &dests);
@@ -41,8 +40,10 @@ std::string GetDefaultPrinterName() {
       if (!MeansNoPrinters(cupsLastError())) message = cupsLastErrorString();
     } else {
       // cupsGetDests2 has already applied the user's lpoptions default.
-      if (const cups_dest_t* d = cupsGetDest(nullptr, nullptr, count, dests)) name = d->name;
-      else message = "There is no default printer.";
+      if (const cups_dest_t* d = cupsGetDest(nullptr, nullptr, count, dests))
+        name = d->name;
+      else
+        message = "There is no default printer.";
       cupsFreeDests(count, dests);
     }
   } catch (const std::exception&) {

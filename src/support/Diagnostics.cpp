@@ -15,13 +15,11 @@ tGlobalSettings gGlobalSettings;
 std::string ExceptionClassName(const std::exception& e) {
   const char* mangled = typeid(e).name();
   int status = 0;
-  std::unique_ptr<char, void (*)(void*)> demangled(
-      abi::__cxa_demangle(mangled, nullptr, nullptr, &status), std::free);
+  std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(mangled, nullptr, nullptr, &status), std::free);
   return status == 0 && demangled ? std::string(demangled.get()) : std::string(mangled);
 }
 
-Operation::Operation(std::string_view logName, std::int32_t initialTrace)
-    : logName_(logName) {
+Operation::Operation(std::string_view logName, std::int32_t initialTrace) : logName_(logName) {
   Log.Trace = initialTrace;
   Ex.Beep = true;
 }

@@ -31,14 +31,12 @@ void KeepTail(std::string& output, std::string_view piece) {
   if (output.size() >= 2 * kDosOutputTail) output.erase(0, output.size() - kDosOutputTail);
 }
 
-[[noreturn]] void ThrowErrno(const char* what) {
-  throw std::system_error(errno, std::generic_category(), what);
-}
+[[noreturn]] void ThrowErrno(const char* what) { throw std::system_error(errno, std::generic_category(), what); }
 
 }  // namespace
 
-std::string GetDosOutput(std::string_view CommandLine, bool InheritHandles,
-                         const std::string& WorkDir, std::chrono::milliseconds TimeLimit) {
+std::string GetDosOutput(std::string_view CommandLine, bool InheritHandles, const std::string& WorkDir,
+                         std::chrono::milliseconds TimeLimit) {
   Operation op("brix32.GetDosOutput");
   std::string output;
   op.Run([&] {
@@ -55,8 +53,7 @@ std::string GetDosOutput(std::string_view CommandLine, bool InheritHandles,
     const int childOut = InheritHandles ? writeEnd.get() : nowhere.get();
 
     op.Log.Trace = 120;
-    const pid_t pid = StartChild({"/bin/sh", {"sh", "-c", std::string(CommandLine)}, WorkDir,
-                                  childOut, childOut});
+    const pid_t pid = StartChild({"/bin/sh", {"sh", "-c", std::string(CommandLine)}, WorkDir, childOut, childOut});
     // Only the command (and what it starts) may hold the write end now, so the pipe ends
     // when they have all finished.
     writeEnd.reset();
@@ -68,8 +65,8 @@ std::string GetDosOutput(std::string_view CommandLine, bool InheritHandles,
     const auto deadline = std::chrono::steady_clock::now() + TimeLimit;
     char piece[kPieceSize];
     for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
       pollfd p{readEnd.get(), POLLIN, 0};
       const int waitMs = static_cast<int>(std::clamp(left, std::chrono::milliseconds(0), kIdleWait).count());
       const int ready = ::poll(&p, 1, waitMs);

@@ -22,8 +22,7 @@ inline constexpr std::size_t kDosOutputTail = 4096;
 // and everything it started have closed it) or when TimeLimit has passed; the command is
 // never stopped or waited for. With InheritHandles false the command's output goes
 // nowhere. A command that cannot be started gives empty text and no report.
-std::string GetDosOutput(std::string_view CommandLine, bool InheritHandles,
-                         const std::string& WorkDir,
+std::string GetDosOutput(std::string_view CommandLine, bool InheritHandles, const std::string& WorkDir,
                          std::chrono::milliseconds TimeLimit = kDosOutputTimeLimit);
 
 }  // namespace brix32

@@ -77,8 +77,7 @@ class Decoder {
   bool big_;
 };
 
-#define CORVAN_ELF_FIELD(rec, type, member) \
-  decoder.get((rec) + offsetof(type, member), sizeof(type::member))
+#define CORVAN_ELF_FIELD(rec, type, member) decoder.get((rec) + offsetof(type, member), sizeof(type::member))
 
 // The fields we need, in the same shape for both classes.
 struct tHeader {
@@ -113,8 +112,8 @@ std::uint64_t AlignUp(std::uint64_t v, std::uint64_t align) { return (v + align 
 // padding rule is relative to an aligned start, and every step is checked against the
 // region's end (clamped to the file) before anything is read.
 template <class Bytes>
-std::optional<tElfVersionNote> ScanNotes(const Bytes& bytes, const Decoder& decoder,
-                                         const tRegion& region, std::uint32_t& budget) {
+std::optional<tElfVersionNote> ScanNotes(const Bytes& bytes, const Decoder& decoder, const tRegion& region,
+                                         std::uint32_t& budget) {
   if (region.offset > bytes.size()) return std::nullopt;
   const std::uint64_t start = region.offset;
   const std::uint64_t length = std::min(region.size, bytes.size() - start);
@@ -130,8 +129,7 @@ std::optional<tElfVersionNote> ScanNotes(const Bytes& bytes, const Decoder& deco
     // All terms stay far below 2^64: pos <= length <= file size, the sizes are 32-bit.
     const std::uint64_t desc = AlignUp(pos + 12 + namesz, align);
     if (desc > length || descsz > length - desc) return std::nullopt;
-    if (type == kVersionNoteType && namesz == kVersionNoteOwnerSize &&
-        descsz == kVersionNoteDescSize) {
+    if (type == kVersionNoteType && namesz == kVersionNoteOwnerSize && descsz == kVersionNoteDescSize) {
       char name[kVersionNoteOwnerSize];
       unsigned char words[kVersionNoteDescSize];
       if (!bytes.read(start + pos + 12, name, sizeof name)) return std::nullopt;
@@ -148,11 +146,9 @@ std::optional<tElfVersionNote> ScanNotes(const Bytes& bytes, const Decoder& deco
 // Visits `count` table entries of `entrySize` bytes at `tableOffset`, decoding each with
 // `decode` (which needs `minSize` bytes) and scanning those of `noteType`.
 template <class Bytes, class Decode>
-std::optional<tElfVersionNote> ScanTable(const Bytes& bytes, const Decoder& decoder,
-                                         std::uint64_t tableOffset, std::uint64_t count,
-                                         std::uint64_t entrySize, std::size_t minSize,
-                                         std::uint64_t noteType, Decode decode,
-                                         std::uint32_t& budget) {
+std::optional<tElfVersionNote> ScanTable(const Bytes& bytes, const Decoder& decoder, std::uint64_t tableOffset,
+                                         std::uint64_t count, std::uint64_t entrySize, std::size_t minSize,
+                                         std::uint64_t noteType, Decode decode, std::uint32_t& budget) {
   if (count == 0 || entrySize < minSize || tableOffset > bytes.size()) return std::nullopt;
   unsigned char rec[sizeof(Elf64_Shdr)];  // the largest record we decode
   for (std::uint64_t i = 0; i < count && budget > 0; ++i) {
@@ -174,11 +170,10 @@ std::optional<tElfVersionNote> ReadClass(const Bytes& bytes, const Decoder& deco
   // Segments first: a linked program keeps them even when its sections are stripped.
   // A section count of 0 with the real count in section 0 (over 65279 sections) is not
   // followed: our programs are found through their segments long before that.
-  if (auto note = ScanTable(bytes, decoder, h.phoff, h.phnum, h.phentsize, sizeof(Phdr),
-                            PT_NOTE, DecodeSegment<Phdr>, budget))
+  if (auto note =
+          ScanTable(bytes, decoder, h.phoff, h.phnum, h.phentsize, sizeof(Phdr), PT_NOTE, DecodeSegment<Phdr>, budget))
     return note;
-  return ScanTable(bytes, decoder, h.shoff, h.shnum, h.shentsize, sizeof(Shdr), SHT_NOTE,
-                   DecodeSection<Shdr>, budget);
+  return ScanTable(bytes, decoder, h.shoff, h.shnum, h.shentsize, sizeof(Shdr), SHT_NOTE, DecodeSection<Shdr>, budget);
 }
 
 template <class Bytes>
@@ -189,17 +184,18 @@ std::optional<tElfVersionNote> Read(const Bytes& bytes) {
   if (ident[EI_DATA] != ELFDATA2LSB && ident[EI_DATA] != ELFDATA2MSB) return std::nullopt;
   const Decoder decoder(ident[EI_DATA] == ELFDATA2MSB);
   switch (ident[EI_CLASS]) {
-    case ELFCLASS32: return ReadClass<Elf32_Ehdr, Elf32_Phdr, Elf32_Shdr>(bytes, decoder);
-    case ELFCLASS64: return ReadClass<Elf64_Ehdr, Elf64_Phdr, Elf64_Shdr>(bytes, decoder);
-    default: return std::nullopt;
+    case ELFCLASS32:
+      return ReadClass<Elf32_Ehdr, Elf32_Phdr, Elf32_Shdr>(bytes, decoder);
+    case ELFCLASS64:
+      return ReadClass<Elf64_Ehdr, Elf64_Phdr, Elf64_Shdr>(bytes, decoder);
+    default:
+      return std::nullopt;
   }
 }
 
 }  // namespace
 
-std::optional<tElfVersionNote> ReadElfVersionNote(std::string_view fileBytes) {
-  return Read(MemoryBytes(fileBytes));
-}
+std::optional<tElfVersionNote> ReadElfVersionNote(std::string_view fileBytes) { return Read(MemoryBytes(fileBytes)); }
 
 std::optional<tElfVersionNote> ReadElfVersionNoteFromFile(int fd) {
   struct stat st {};
@@ -209,9 +205,8 @@ std::optional<tElfVersionNote> ReadElfVersionNoteFromFile(int fd) {
 
 std::string ElfVersionText(const tElfVersionNote& note) {
   char text[48];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", note.dwFileVersionMS >> 16,
-                note.dwFileVersionMS & 0xFFFFu, note.dwFileVersionLS >> 16,
-                note.dwFileVersionLS & 0xFFFFu);
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", note.dwFileVersionMS >> 16, note.dwFileVersionMS & 0xFFFFu,
+                note.dwFileVersionLS >> 16, note.dwFileVersionLS & 0xFFFFu);
   return text;
 }
 

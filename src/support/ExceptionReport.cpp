@@ -30,27 +30,24 @@ void WriteReport(const tExceptionRec& rec, std::int32_t& trace, std::string& nam
     for (const int hz : {200, 400, 800, 1600}) Beep(hz, 50);
   }
   trace = 480;
-  PostSyslogMsg({5003, "EXCEPTION:Func=" + rec.Function + " Trace=" + std::to_string(rec.Trace) +
-                           " File=\"" + name + "\" SelfName" + gGlobalSettings.SelfName +
-                           " Version=" + gGlobalSettings.Version});
+  PostSyslogMsg({5003, "EXCEPTION:Func=" + rec.Function + " Trace=" + std::to_string(rec.Trace) + " File=\"" + name +
+                           "\" SelfName" + gGlobalSettings.SelfName + " Version=" + gGlobalSettings.Version});
 }
 
 }  // namespace
 
-std::string BuildExceptionReportText(const tExceptionRec& rec, TDateTime now,
-                                     const std::string& upTimeText,
+std::string BuildExceptionReportText(const tExceptionRec& rec, TDateTime now, const std::string& upTimeText,
                                      const tMemoryStatusRec& memory) {
   const std::string crlf = "\r\n";
   const double usedPercent = 100.0 - memory.AvailVirtualPercent;
-  const double usedBytes =
-      static_cast<double>(memory.TotalVirtual) - static_cast<double>(memory.AvailVirtual);
+  const double usedBytes = static_cast<double>(memory.TotalVirtual) - static_cast<double>(memory.AvailVirtual);
   std::string t;
   t += "<xml>" + crlf;
   t += "<Exception>" + crlf;
   t += "<DateTime>" + FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", now) + "</DateTime>" + crlf;
   t += "<MachineUpTime>" + upTimeText + "</MachineUpTime>" + crlf;
-  t += "<UsedMemory>" + FormatThousands(usedPercent, 2) + "% (" + FormatThousands(usedBytes, 0) +
-       ") </UsedMemory>" + crlf;
+  t += "<UsedMemory>" + FormatThousands(usedPercent, 2) + "% (" + FormatThousands(usedBytes, 0) + ") </UsedMemory>" +
+       crlf;
   t += "<SelfName>" + gGlobalSettings.SelfName + "</SelfName>" + crlf;
   t += "<Version>" + gGlobalSettings.Version + "</Version>" + crlf;
   t += "<Function>" + rec.Function + ":" + std::to_string(rec.Trace) + "</Function>" + crlf;

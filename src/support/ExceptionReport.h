@@ -13,8 +13,7 @@ namespace brix32 {
 std::string SaveExceptionRecAsXML(const tExceptionRec& ExceptionRec);
 
 // The report's 18 CR LF lines, values inserted unescaped, exactly as the file holds them.
-std::string BuildExceptionReportText(const tExceptionRec& rec, TDateTime now,
-                                     const std::string& upTimeText,
+std::string BuildExceptionReportText(const tExceptionRec& rec, TDateTime now, const std::string& upTimeText,
                                      const tMemoryStatusRec& memory);
 
 // The file name from the record's template (or the default one) at time `now`.

@@ -7,8 +7,7 @@
 namespace brix32 {
 
 int MsUntil(std::chrono::steady_clock::time_point Deadline) {
-  const auto left =
-      std::chrono::ceil<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now()).count();
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now()).count();
   return left > 0 ? static_cast<int>(left) : 0;
 }
 

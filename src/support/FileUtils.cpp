@@ -39,8 +39,7 @@ std::string FolderOf(const std::string& FileName) {
 // keeps the owner's access to it, as the service's account needs.
 void ShareWithFolderGroup(int fd, const std::string& Folder, mode_t mode) {
   struct stat folder {};
-  if (::stat(Folder.c_str(), &folder) == 0 && (folder.st_mode & S_ISGID))
-    mode |= (mode & S_IRWXU) >> 3;
+  if (::stat(Folder.c_str(), &folder) == 0 && (folder.st_mode & S_ISGID)) mode |= (mode & S_IRWXU) >> 3;
   ::fchmod(fd, mode & 0777);
 }
 
@@ -66,8 +65,8 @@ UniqueFd OpenNoFollow(const std::string& FileName, bool bAppend) {
       errno = S_ISLNK(st.st_mode) ? ELOOP : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
       return {};
     }
-    UniqueFd existing(::open(FileName.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW |
-                                                   O_NONBLOCK | (bAppend ? O_APPEND : 0)));
+    UniqueFd existing(
+        ::open(FileName.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK | (bAppend ? O_APPEND : 0)));
     if (!existing) {
       if (errno == ENOENT) continue;  // removed meanwhile: create it after all
       return {};
@@ -132,7 +131,7 @@ UniqueFd TemporaryHolding(std::string_view Text, const std::string& FileName, co
 void FileToBin(const std::string& FileName, std::string& Data, std::size_t MaxBytes, tLinkRule Links) {
   tBoundedRead read = ReadBoundedFile(FileName, MaxBytes, Links);
   if (read.Status == tReadStatus::Missing) return;  // Data unchanged
-  Data = std::move(read.Data);  // empty unless read whole
+  Data = std::move(read.Data);                      // empty unless read whole
 }
 
 std::string FileToBin(const std::string& FileName, std::size_t MaxBytes, tLinkRule Links) {

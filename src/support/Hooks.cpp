@@ -15,15 +15,11 @@ void SetBeepHandler(std::function<void(int, int)> handler) { gBeep = std::move(h
 void ShowMessageBox(const std::string& text) {
   if (gMessageBox) gMessageBox(text);
 }
-void SetMessageBoxHandler(std::function<void(const std::string&)> handler) {
-  gMessageBox = std::move(handler);
-}
+void SetMessageBoxHandler(std::function<void(const std::string&)> handler) { gMessageBox = std::move(handler); }
 
 void ProcessMessages() {
   if (gProcessMessages) gProcessMessages();
 }
-void SetProcessMessagesHandler(std::function<void()> handler) {
-  gProcessMessages = std::move(handler);
-}
+void SetProcessMessagesHandler(std::function<void()> handler) { gProcessMessages = std::move(handler); }
 
 }  // namespace brix32

@@ -36,8 +36,7 @@ std::pair<std::string_view, std::size_t> DropPlus(std::string_view text) {
 
 std::optional<std::int32_t> ReadDecimal(std::string_view text, tBlanks blanks) {
   const auto [number, digitsFrom] = DropPlus(WithoutBlanks(text, blanks));
-  if (number.size() == digitsFrom || SkipDigits(number, digitsFrom) != number.size())
-    return std::nullopt;
+  if (number.size() == digitsFrom || SkipDigits(number, digitsFrom) != number.size()) return std::nullopt;
   std::int32_t value = 0;
   const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
   if (ec != std::errc() || end != number.data() + number.size()) return std::nullopt;
@@ -65,8 +64,7 @@ std::optional<double> ReadDecimalFraction(std::string_view text, tBlanks blanks)
   if (i != number.size()) return std::nullopt;
   double value = 0;
   const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
-  if (ec != std::errc() || end != number.data() + number.size() || !std::isfinite(value))
-    return std::nullopt;
+  if (ec != std::errc() || end != number.data() + number.size() || !std::isfinite(value)) return std::nullopt;
   return value;
 }
 

@@ -47,8 +47,7 @@ std::string ReadProcFile(int procFd, const std::string& relative, int stop, std:
 }
 
 bool NameMatches(std::string_view name, const std::string& wantedUpper) {
-  return !name.empty() &&
-         (UpperCase(ExtractFileName(name)) == wantedUpper || UpperCase(name) == wantedUpper);
+  return !name.empty() && (UpperCase(ExtractFileName(name)) == wantedUpper || UpperCase(name) == wantedUpper);
 }
 
 // The fields of /proc/<pid>/stat after the name in brackets, which may hold ")" or blanks;

@@ -20,7 +20,7 @@ std::int32_t ProcessCount(std::string_view ExeName);
 struct tProcessInfo {
   pid_t Pid = 0;
   uid_t Uid = 0;
-  std::int64_t Started = 0;  // seconds since 1970, from the boot time and the process's start
+  std::int64_t Started = 0;            // seconds since 1970, from the boot time and the process's start
   std::vector<std::string> Arguments;  // its command line; argv[0] first
 };
 

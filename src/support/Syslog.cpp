@@ -62,8 +62,8 @@ bool SendFrom(in_addr source, std::string_view text, std::uint16_t port) {
   target.sin_family = AF_INET;
   target.sin_port = htons(port);
   target.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-  const ssize_t sent = ::sendto(socket.fd(), text.data(), text.size(), 0,
-                                reinterpret_cast<sockaddr*>(&target), sizeof target);
+  const ssize_t sent =
+      ::sendto(socket.fd(), text.data(), text.size(), 0, reinterpret_cast<sockaddr*>(&target), sizeof target);
   return sent == static_cast<ssize_t>(text.size());
 }
 

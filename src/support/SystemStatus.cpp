@@ -62,8 +62,7 @@ tMemoryStatusRec GetMemoryStatus() {
     op.Log.Trace = 120;
     rlimit limit{};
     std::uint64_t total = kUserAddressSpace;
-    if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-        limit.rlim_cur < total)
+    if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < total)
       total = limit.rlim_cur;
     const std::uint64_t used = ProcessVmSizeBytes();
     r.TotalVirtual = total;
@@ -88,8 +87,8 @@ tMachineUpTime MachineUpTimeFromTicks(std::int64_t tickCount) {
   const std::int64_t minutes = rest / 60000;
   rest %= 60000;
   const std::int64_t seconds = rest / 1000;
-  u.Text = std::to_string(weeks) + "w" + std::to_string(days) + "d" + Pad2(hours) + "h" +
-           Pad2(minutes) + "m" + Pad2(seconds) + "s";
+  u.Text = std::to_string(weeks) + "w" + std::to_string(days) + "d" + Pad2(hours) + "h" + Pad2(minutes) + "m" +
+           Pad2(seconds) + "s";
   u.Days = static_cast<double>(weeks * 7 + days) + static_cast<double>(hours) / 24.0 +
            static_cast<double>(minutes) / 1440.0 + static_cast<double>(seconds) / 86400.0;
   return u;
@@ -119,8 +118,10 @@ void SetGlobalExceptionAndDebugFileCount() {
         isFolder = ::stat((folder + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
       }
       if (isFolder) continue;
-      if (name[0] == 'E') ++count;
-      else if (name[0] != 'D' && name[0] != 'U') ProcessMessages();
+      if (name[0] == 'E')
+        ++count;
+      else if (name[0] != 'D' && name[0] != 'U')
+        ProcessMessages();
     }
     ::closedir(dir);
     gGlobalSettings.ExceptionFileCount = count;

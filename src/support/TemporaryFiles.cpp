@@ -57,13 +57,14 @@ void RemoveLeftoverTemporaries(const std::string& FileName) {
         !IsTemporarySuffix(name.substr(base.size() + 1)))
       continue;
     const UniqueFd fd(::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     if (!fd || ::fstat(fd.get(), &held) != 0 || !S_ISREG(held.st_mode)) continue;
     // A writer that is alive holds the lock until its temporary has its final name.
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;
     // Still the file that was checked: only then is the name removed.
-    if (::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-        named.st_dev == held.st_dev && named.st_ino == held.st_ino)
+    if (::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == held.st_dev &&
+        named.st_ino == held.st_ino)
       ::unlinkat(dirFd, entry->d_name, 0);
   }
   ::closedir(dir);

@@ -4,8 +4,7 @@
 
 namespace brix32 {
 
-std::string Between(std::string_view Text, std::string_view StartMarker,
-                    std::string_view EndMarker) {
+std::string Between(std::string_view Text, std::string_view StartMarker, std::string_view EndMarker) {
   Operation op("brix32.Between");
   std::string result;
   op.Run([&] {

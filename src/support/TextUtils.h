@@ -9,8 +9,7 @@ namespace brix32 {
 
 // The text after the first StartMarker, cut before the first EndMarker that follows it.
 // An empty StartMarker matches at the start; a missing or empty EndMarker keeps the rest.
-std::string Between(std::string_view Text, std::string_view StartMarker,
-                    std::string_view EndMarker);
+std::string Between(std::string_view Text, std::string_view StartMarker, std::string_view EndMarker);
 
 // Collapses runs of commas, turns a trailing comma into "." and drops a leading one.
 std::string CommaToFullStop(std::string_view Text);

@@ -26,13 +26,11 @@ std::atomic<std::int64_t> gTimeoutMs{kDefaultTimeout.count()};
 
 // A whole number as the published files and version texts hold it, spaces before it
 // allowed; anything else reads as 0.
-std::int32_t WholeNumberOrZero(std::string_view text) {
-  return ReadDecimal(text, tBlanks::LeadingSpaces).value_or(0);
-}
+std::int32_t WholeNumberOrZero(std::string_view text) { return ReadDecimal(text, tBlanks::LeadingSpaces).value_or(0); }
 
 std::string JoinVersion(const tFileVersion& v) {
-  return std::to_string(v.Major) + "." + std::to_string(v.Minor) + "." +
-         std::to_string(v.Release) + "." + std::to_string(v.Build);
+  return std::to_string(v.Major) + "." + std::to_string(v.Minor) + "." + std::to_string(v.Release) + "." +
+         std::to_string(v.Build);
 }
 
 // "1.2.3.4": the numbers before the first, second and third ".", and the rest; numbers
@@ -58,9 +56,7 @@ std::string ExistingFileName(const std::string& name) {
   return folder + ResolveNameIgnoringCase(folder, name.substr(folder.size()));
 }
 
-std::int64_t VersionSum(const tFileVersion& v) {
-  return std::int64_t{v.Major} + v.Minor + v.Release + v.Build;
-}
+std::int64_t VersionSum(const tFileVersion& v) { return std::int64_t{v.Major} + v.Minor + v.Release + v.Build; }
 
 // A URL without a scheme is plain http; one without a host goes to the vendor's host.
 std::string RequestURL(const std::string& url) {
@@ -95,8 +91,7 @@ struct tGetOutcome {
 void CurlGlobalInitOnce() {
   static std::once_flag once;
   std::call_once(once, [] {
-    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
-      throw std::runtime_error("curl_global_init failed");
+    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) throw std::runtime_error("curl_global_init failed");
   });
 }
 
@@ -105,8 +100,7 @@ tGetOutcome HttpGet(const std::string& url, tBody& body) {
   CurlGlobalInitOnce();
   std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
   if (!curl) throw std::runtime_error("curl_easy_init failed");
-  std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr,
-                                                                      curl_slist_free_all);
+  std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, curl_slist_free_all);
   for (const char* h : {"Connection: Keep-Alive", "Cache-Control: no-cache"}) {
     curl_slist* grown = curl_slist_append(headers.get(), h);
     if (!grown) throw std::runtime_error("curl_slist_append failed");
@@ -164,8 +158,7 @@ tFileVersion GetExeVersion(const std::string& FileName) {
   FileVersion.VersionStr = "0.0.0.0";
   op.Run([&] {
     op.Log.Trace = 110;
-    const std::string name =
-        FileName.empty() ? std::string("/proc/self/exe") : ExistingFileName(FileName);
+    const std::string name = FileName.empty() ? std::string("/proc/self/exe") : ExistingFileName(FileName);
     struct stat st {};
     if (::stat(name.c_str(), &st) != 0) return;
     op.Log.Trace = 200;
@@ -243,10 +236,9 @@ tFileUpdate GetUpdateVersion(const std::string& URL, const tFileVersion& Current
 }
 
 bool FileUpdateRequired(const tFileVersion& CurrentVersion, const tFileVersion& LatestVersion) {
-  const std::int32_t current[] = {CurrentVersion.Major, CurrentVersion.Minor,
-                                  CurrentVersion.Release, CurrentVersion.Build};
-  const std::int32_t latest[] = {LatestVersion.Major, LatestVersion.Minor, LatestVersion.Release,
-                                 LatestVersion.Build};
+  const std::int32_t current[] = {CurrentVersion.Major, CurrentVersion.Minor, CurrentVersion.Release,
+                                  CurrentVersion.Build};
+  const std::int32_t latest[] = {LatestVersion.Major, LatestVersion.Minor, LatestVersion.Release, LatestVersion.Build};
   for (int i = 0; i < 4; ++i)
     if (current[i] != latest[i]) return current[i] < latest[i];
   return false;

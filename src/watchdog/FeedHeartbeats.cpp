@@ -4,9 +4,9 @@
 
 #include <ctime>
 
+#include "status/ServiceState.h"
 #include "support/Counterparts.h"
 #include "watchdog/PanelSettings.h"
-#include "status/ServiceState.h"
 
 namespace MainForm {
 
@@ -54,8 +54,7 @@ bool tHeartbeatStamp::SameWrite(const tHeartbeatStamp& Other) const {
 tHeartbeatStamp StatHeartbeat(const std::string& Folder, tFeed Feed) {
   tHeartbeatStamp stamp;
   struct stat st {};
-  if (::lstat(ServiceFile(Folder, HeartbeatFileName(Feed)).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-    return stamp;
+  if (::lstat(ServiceFile(Folder, HeartbeatFileName(Feed)).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return stamp;
   stamp.Present = true;
   stamp.Inode = st.st_ino;
   stamp.Size = st.st_size;

@@ -32,8 +32,8 @@ bool FeedExpected(tFeed Feed, const Lib::tCorvanSettings& Settings);
 // A heartbeat file's entry, looked at without opening it: whoever put a FIFO or a device
 // in its place cannot make us wait.
 struct tHeartbeatStamp {
-  bool Present = false;  // a regular file; a link, folder, FIFO or device is no heartbeat
-  bool HasTime = false;  // a modification time after 1970 (some file systems keep none)
+  bool Present = false;         // a regular file; a link, folder, FIFO or device is no heartbeat
+  bool HasTime = false;         // a modification time after 1970 (some file systems keep none)
   std::int64_t ModifiedMs = 0;  // Unix time
   // Together with the time, what tells one write from the next where times are coarse
   // or missing.
@@ -51,10 +51,10 @@ tHeartbeatStamp StatHeartbeat(const std::string& Folder, tFeed Feed);
 
 // How old a feed's last data is at one moment, from the heartbeat file alone.
 struct tFeedAge {
-  bool Known = false;            // a heartbeat with a modification time
-  std::int64_t LastDataMs = 0;   // Unix time of the last data
-  std::int64_t AgeMs = 0;        // never below 0
-  std::int64_t AheadMs = 0;      // how far the file's time is ahead of NowMs (else 0)
+  bool Known = false;           // a heartbeat with a modification time
+  std::int64_t LastDataMs = 0;  // Unix time of the last data
+  std::int64_t AgeMs = 0;       // never below 0
+  std::int64_t AheadMs = 0;     // how far the file's time is ahead of NowMs (else 0)
 };
 tFeedAge FeedAgeAt(const tHeartbeatStamp& Stamp, std::int64_t NowMs);
 

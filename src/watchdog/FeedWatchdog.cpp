@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "status/ServiceState.h"
 #include "support/Counterparts.h"
 #include "support/DateTime.h"
 #include "support/ProcessCount.h"
-#include "status/ServiceState.h"
 
 namespace MainForm {
 
@@ -37,7 +37,8 @@ std::string DurationText(std::int64_t Ms) {
   const std::int64_t minutes = seconds / 60;
   if (minutes < 120) return std::to_string(minutes) + " min";
   const std::int64_t hours = minutes / 60;
-  if (hours < 48) return std::to_string(hours) + " h" + (minutes % 60 ? " " + std::to_string(minutes % 60) + " min" : "");
+  if (hours < 48)
+    return std::to_string(hours) + " h" + (minutes % 60 ? " " + std::to_string(minutes % 60) + " min" : "");
   return std::to_string(hours / 24) + " days" + (hours % 24 ? " " + std::to_string(hours % 24) + " h" : "");
 }
 
@@ -57,8 +58,7 @@ TFeedWatchdog::TFeedWatchdog(std::string Folder, tWatchdogClock Clock, tProcessC
   if (!counter_) counter_ = [] { return brix32::ProcessCount(kServiceExeName); };
 }
 
-std::vector<tAlarmChange> TFeedWatchdog::Check(const tWatchdogLimits& Limits,
-                                               const Lib::tCorvanSettings& Settings) {
+std::vector<tAlarmChange> TFeedWatchdog::Check(const tWatchdogLimits& Limits, const Lib::tCorvanSettings& Settings) {
   std::vector<tAlarmChange> changes;
   for (const tFeed feed : kFeeds) {
     const std::int32_t limit = Limits.MinutesOf(feed);
@@ -78,7 +78,9 @@ void TFeedWatchdog::CheckFeed(tFeed Feed, std::int32_t LimitMinutes, bool Expect
   if (!Expected) {
     // Not watched: forget the anchor, so that watching again starts from the file.
     if (state.Alarm)
-      Changes.push_back({false, {subject, state.SinceMs}, "No longer watching " + std::string(FeedName(Feed)) + ".",
+      Changes.push_back({false,
+                         {subject, state.SinceMs},
+                         "No longer watching " + std::string(FeedName(Feed)) + ".",
                          kFeedBackSyslogBase + FeedNumber(Feed)});
     state = {};
     return;
@@ -102,7 +104,9 @@ void TFeedWatchdog::CheckFeed(tFeed Feed, std::int32_t LimitMinutes, bool Expect
   if (silent && !state.Alarm) {
     state.Alarm = true;
     state.SinceMs = lastDataMs;
-    Changes.push_back({true, {subject, lastDataMs}, FeedSilentText(Feed, lastDataMs, nowMs),
+    Changes.push_back({true,
+                       {subject, lastDataMs},
+                       FeedSilentText(Feed, lastDataMs, nowMs),
                        kFeedSilentSyslogBase + FeedNumber(Feed)});
   } else if (!silent && state.Alarm) {
     state.Alarm = false;
@@ -126,7 +130,8 @@ void TFeedWatchdog::CheckService(std::vector<tAlarmChange>& Changes) {
   // No program file: the service is not installed, which the status line says already.
   if (!ServiceFileExists(folder_, kServiceExeName)) {
     if (service_.Alarm)
-      Changes.push_back({false, {subject, service_.SinceMs},
+      Changes.push_back({false,
+                         {subject, service_.SinceMs},
                          "The Corvan service is no longer watched: CorvanSrvc.exe is missing.",
                          kServiceBackSyslogId});
     service_.Alarm = false;
@@ -141,9 +146,10 @@ void TFeedWatchdog::CheckService(std::vector<tAlarmChange>& Changes) {
     Changes.push_back({true, {subject, nowMs}, ServiceGoneText(nowMs, nowMs), kServiceGoneSyslogId});
   } else if (!gone && service_.Alarm) {
     service_.Alarm = false;
-    Changes.push_back({false, {subject, service_.SinceMs},
-                       "The Corvan service is running again at " + LocalTimeText(nowMs, nowMs) +
-                           " (not running for " + DurationText(static_cast<std::int64_t>(tick - service_.SinceTick)) + ").",
+    Changes.push_back({false,
+                       {subject, service_.SinceMs},
+                       "The Corvan service is running again at " + LocalTimeText(nowMs, nowMs) + " (not running for " +
+                           DurationText(static_cast<std::int64_t>(tick - service_.SinceTick)) + ").",
                        kServiceBackSyslogId});
   }
 }

@@ -32,7 +32,7 @@ inline constexpr std::uint64_t kProcessScanIntervalMs = 4000;
 struct tWatchdogClock {
   std::function<std::int64_t()> UnixMs;   // wall clock, as file times are written
   std::function<std::uint64_t()> TickMs;  // monotonic: never set back or forward
-  static tWatchdogClock System();          // UnixNowMs and BootTimeMs
+  static tWatchdogClock System();         // UnixNowMs and BootTimeMs
 };
 
 // What an alarm is about: one of the feeds, or the service process.
@@ -51,16 +51,16 @@ struct tAlarm {
 struct tAlarmChange {
   bool Raised = false;  // false: ended
   tAlarm Alarm;
-  std::string Text;        // the balloon and log text
+  std::string Text;           // the balloon and log text
   std::int32_t SyslogId = 0;  // the message number of its syslog and event-log lines
 };
 
 // Syslog message numbers (priority * 10000 + code). Feeds: + 1 vendor, + 2 serial, + 3 UDP.
-inline constexpr std::int32_t kFeedSilentSyslogBase = 31010;    // error
-inline constexpr std::int32_t kServiceGoneSyslogId = 21014;      // critical
-inline constexpr std::int32_t kFeedBackSyslogBase = 51020;       // notice
-inline constexpr std::int32_t kServiceBackSyslogId = 51024;      // notice
-inline constexpr std::int32_t kPanelSettingsSyslogId = 41030;    // warning: a limit not used
+inline constexpr std::int32_t kFeedSilentSyslogBase = 31010;   // error
+inline constexpr std::int32_t kServiceGoneSyslogId = 21014;    // critical
+inline constexpr std::int32_t kFeedBackSyslogBase = 51020;     // notice
+inline constexpr std::int32_t kServiceBackSyslogId = 51024;    // notice
+inline constexpr std::int32_t kPanelSettingsSyslogId = 41030;  // warning: a limit not used
 
 class TFeedWatchdog {
  public:

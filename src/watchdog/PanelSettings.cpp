@@ -3,9 +3,9 @@
 #include <QSettings>
 #include <QTemporaryFile>
 
+#include "platform/qt/QtText.h"
 #include "support/BoundedRead.h"
 #include "watchdog/FeedHeartbeats.h"
-#include "platform/qt/QtText.h"
 
 namespace MainForm {
 
@@ -48,8 +48,8 @@ tWatchdogLimits ReadWatchdogLimits(const std::string& Folder) {
     return limits;
   }
   QTemporaryFile copy;
-  if (!copy.open() || copy.write(read.Data.data(), static_cast<qint64>(read.Data.size())) !=
-                          static_cast<qint64>(read.Data.size()) ||
+  if (!copy.open() ||
+      copy.write(read.Data.data(), static_cast<qint64>(read.Data.size())) != static_cast<qint64>(read.Data.size()) ||
       !copy.flush()) {
     limits.Problems.push_back(FileProblem("cannot be copied to read it"));
     return limits;
@@ -68,9 +68,8 @@ tWatchdogLimits ReadWatchdogLimits(const std::string& Folder) {
     if (!ParseMinutes(text, minutes))
       limits.Problems.push_back(std::string(kPanelSettingsFileName) + ": [" + kWatchdogGroup + "] " +
                                 std::string(LimitKey(feed)) + "=" + Shown(text) +
-                                " is not a whole number of minutes from 0 to " +
-                                std::to_string(kMaxFeedLimitMinutes) + ": using " +
-                                std::to_string(kDefaultFeedLimitMinutes));
+                                " is not a whole number of minutes from 0 to " + std::to_string(kMaxFeedLimitMinutes) +
+                                ": using " + std::to_string(kDefaultFeedLimitMinutes));
   }
   return limits;
 }

@@ -29,8 +29,7 @@ inline constexpr std::size_t kPanelSettingsFileLimit = 64 * 1024;
 
 struct tWatchdogLimits {
   // By tFeed; 0: the feed's alarm is off.
-  std::array<std::int32_t, 3> Minutes{kDefaultFeedLimitMinutes, kDefaultFeedLimitMinutes,
-                                      kDefaultFeedLimitMinutes};
+  std::array<std::int32_t, 3> Minutes{kDefaultFeedLimitMinutes, kDefaultFeedLimitMinutes, kDefaultFeedLimitMinutes};
   // What could not be used, one sentence each: a value that is not a number of minutes,
   // a file that cannot be read. The defaults stand in for it.
   std::vector<std::string> Problems;

@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "settings/CorvanSettings.h"
-#include "support/ServiceFileRead.h"
 #include "status/ServiceState.h"
+#include "support/ServiceFileRead.h"
 
 namespace MainForm {
 
@@ -34,8 +34,7 @@ TServiceWatcher::TServiceWatcher(TServiceSink& Sink, tWatchOptions Options, std:
   monitor_.FilterAction =
       components::TActionFilter{faADDED, faREMOVED, faMODIFIED, faRENAMED_OLD_NAME, faRENAMED_NEW_NAME};
   monitor_.WatchSubtree = false;
-  monitor_.OnChange = [this](components::TDirMonitor* Sender, components::TAction Action,
-                             const std::string& FileName) {
+  monitor_.OnChange = [this](components::TDirMonitor* Sender, components::TAction Action, const std::string& FileName) {
     DirMonitorChange(Sender, Action, FileName);
   };
 }

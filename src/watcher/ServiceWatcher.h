@@ -46,8 +46,7 @@ class TServiceWatcher {
   const std::string& Folder() const { return folder_; }
 
   // The directory monitor's change handler: one notification, as the monitor reports it.
-  void DirMonitorChange(components::TDirMonitor* Sender, components::TAction Action,
-                        const std::string& FileName);
+  void DirMonitorChange(components::TDirMonitor* Sender, components::TAction Action, const std::string& FileName);
 
   // Nothing is waiting: no read pending, no message waiting for its status.
   bool Idle() const;
@@ -59,9 +58,9 @@ class TServiceWatcher {
 
   struct tPendingRead {
     bool Pending = false;
-    std::string FileName;                 // as notified last
-    TWatchTimers::tTime Due{};            // the first notification it covers, plus the wait
-    std::uint64_t LastNotification = 0;   // the number of the last notification it covers
+    std::string FileName;                // as notified last
+    TWatchTimers::tTime Due{};           // the first notification it covers, plus the wait
+    std::uint64_t LastNotification = 0;  // the number of the last notification it covers
   };
   struct tWaitingMessage {
     bool Waiting = false;

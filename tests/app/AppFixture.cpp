@@ -11,10 +11,10 @@
 #include <thread>
 
 #include "Controls.h"
-#include "settings/CorvanSettings.h"
-#include "support/Diagnostics.h"
 #include "Hermetic.h"
 #include "platform/qt/QtText.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
 
 using corvantest::Control;
 

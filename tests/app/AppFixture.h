@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/fakes/FakeNotificationArea.h"
 #include "FixedClock.h"
-#include "app/MainForm.h"
 #include "ProcessState.h"
-#include "platform/fakes/ScriptedDialogs.h"
 #include "ServiceProcesses.h"
 #include "TempFolder.h"
+#include "app/MainForm.h"
+#include "platform/fakes/FakeNotificationArea.h"
+#include "platform/fakes/ScriptedDialogs.h"
 
 namespace apptest {
 

@@ -22,17 +22,17 @@
 #include <string>
 
 #include "Controls.h"
-#include "settings/CorvanSettings.h"
-#include "support/Diagnostics.h"
+#include "SamplePage.h"
+#include "SimProcess.h"
+#include "TempFolder.h"
 #include "app/MainForm.h"
 #include "app/NewTaskFrom.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtNotificationArea.h"
-#include "SamplePage.h"
+#include "settings/CorvanSettings.h"
 #include "setup/SetupAdvancedForm.h"
 #include "setup/SetupForm.h"
-#include "SimProcess.h"
-#include "TempFolder.h"
+#include "support/Diagnostics.h"
 
 using corvantest::Control;
 
@@ -90,9 +90,8 @@ int main(int argc, char** argv) {
   ::setenv("XDG_CONFIG_DIRS", runtime.path().c_str(), 1);
   ::setenv("CUPS_SERVER", "127.0.0.1:9", 1);
   corvantest::SimProcess host(CORVAN_HOSTSIM_EXE,
-                              {"--control-version", "1.0.0.2", "--service-version", "3.1.0.12",
-                               "--sheetpress-version", "2.0.0.7", "--phonehome-log",
-                               runtime.file("phonehome.log")});
+                              {"--control-version", "1.0.0.2", "--service-version", "3.1.0.12", "--sheetpress-version",
+                               "2.0.0.7", "--phonehome-log", runtime.file("phonehome.log")});
   if (!host.waitForOutput("ready")) {
     std::fprintf(stderr, "host simulator: %s\n", host.err().c_str());
     return 1;
@@ -171,7 +170,10 @@ int main(int argc, char** argv) {
           Control<QPushButton>(f, "cmdSetup")->click();
           Later([&] { ShootModal("task-sheets-chooser.png", Reject); });
           Control<QPushButton>(f, "Button1")->click();
-          Later([&] { Shoot(&f, "main-after.png"); QApplication::quit(); });
+          Later([&] {
+            Shoot(&f, "main-after.png");
+            QApplication::quit();
+          });
         });
       });
     });

@@ -70,8 +70,8 @@ bool CommandsTest::OpensModal(const std::function<void()>& command) {
 
 void CommandsTest::FakeProgram(const std::string& name) {
   const std::string log = fakeBin.file(name + ".log");
-  fakeBin.write(name, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + log +
-                          ".part' && mv '" + log + ".part' '" + log + "'\n");
+  fakeBin.write(name, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + log + ".part' && mv '" + log +
+                          ".part' '" + log + "'\n");
   ::chmod(fakeBin.file(name).c_str(), 0755);
 }
 

@@ -15,14 +15,14 @@
 #include <vector>
 
 #include "CommandsFixture.h"
-#include "app/ControlEvents.h"
 #include "Controls.h"
-#include "settings/CorvanSettings.h"
 #include "FifoProbe.h"
-#include "platform/qt/QtDialogs.h"
-#include "platform/qt/QtText.h"
 #include "ShownText.h"
 #include "SimProcess.h"
+#include "app/ControlEvents.h"
+#include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtText.h"
+#include "settings/CorvanSettings.h"
 
 using namespace MainForm;
 using apptest::CommandsTest;
@@ -147,9 +147,11 @@ TEST_F(CommandsTest, TrayClickGetsThroughEveryDialogAndCancelsWhateverIsOpen) {
     std::function<void()> command;              // opens the first dialog
     std::vector<std::function<void()>> inside;  // each opens the next, inside the one before
   } cases[] = {
-      {"a message box over the advanced dialog", setupButton,
+      {"a message box over the advanced dialog",
+       setupButton,
        {advancedButton, [&] { Control<QPushButton>(*advanced, "cmdHelpTarnexServer")->click(); }}},
-      {"a folder chooser over the advanced dialog", setupButton,
+      {"a folder chooser over the advanced dialog",
+       setupButton,
        {advancedButton, [&] { Control<QPushButton>(*advanced, "cmdBrowsePDWLogPath")->click(); }}},
       {"the task dialog", [&] { Control<QPushButton>(*form, "Button4")->click(); }, {}},
       {"a file chooser", [&] { Control<QPushButton>(*form, "Button1")->click(); }, {}},
@@ -327,11 +329,15 @@ TEST_F(CommandsTest, ALinkOrTaskSheetThatCannotBeOpenedIsReported) {
     bool link;
     std::string message;
   } cases[] = {
-      {"exit 3", true, "Could not open " + link + ":\nthe desktop has no program to open it with (xdg-open exit status 3)."},
-      {"exit 4", false, "Could not open " + sheet + ":\nthe program that should have opened it failed (xdg-open exit status 4)."},
+      {"exit 3", true,
+       "Could not open " + link + ":\nthe desktop has no program to open it with (xdg-open exit status 3)."},
+      {"exit 4", false,
+       "Could not open " + sheet + ":\nthe program that should have opened it failed (xdg-open exit status 4)."},
       {"exit 2", false, "Could not open " + sheet + ":\nit does not exist (xdg-open exit status 2)."},
-      {nullptr, true, "Could not open " + link + ":\nxdg-open, which opens it with the desktop's program, could not be started. "
-                      "Is xdg-utils installed?"},
+      {nullptr, true,
+       "Could not open " + link +
+           ":\nxdg-open, which opens it with the desktop's program, could not be started. "
+           "Is xdg-utils installed?"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);
@@ -397,25 +403,28 @@ TEST_F(VersionsReportTest, NoVersionFilesAndNoHostShowZeros) {
   // this program's own version differs from.
   EXPECT_EQ(About(),
             "Current Corvan Service Binary Versions:\n\n"
-            " - CorvanControl.EXE version: " + kVersion + "  - An update is available *\n"
-            " - CorvanSrvc.EXE version: 0.0.0.0  - At latest version\n"
-            " - SheetPress.EXE version: 0.0.0.0  - At latest version\n"
-            "\n"
-            "* Program updates for these files are available for download at "
-            "https://127.0.0.1/downloads.");
+            " - CorvanControl.EXE version: " +
+                kVersion +
+                "  - An update is available *\n"
+                " - CorvanSrvc.EXE version: 0.0.0.0  - At latest version\n"
+                " - SheetPress.EXE version: 0.0.0.0  - At latest version\n"
+                "\n"
+                "* Program updates for these files are available for download at "
+                "https://127.0.0.1/downloads.");
 }
 
 TEST_F(VersionsReportTest, AllAtTheirLatestVersionHasNoFooter) {
-  StartHost({"--control-version", kVersion, "--service-version", "3.1.0.12",
-             "--sheetpress-version", "2.0.0.7"});
+  StartHost({"--control-version", kVersion, "--service-version", "3.1.0.12", "--sheetpress-version", "2.0.0.7"});
   dir.write("CorvanSrvc-Version.txt", "3.1.0.12");
   dir.write("sheetpress-version.TXT", "2.0.0.7");  // found whatever the case of its name
   EXPECT_EQ(About(),
             "Current Corvan Service Binary Versions:\n\n"
-            " - CorvanControl.EXE version: " + kVersion + "  - At latest version\n"
-            " - CorvanSrvc.EXE version: 3.1.0.12  - At latest version\n"
-            " - SheetPress.EXE version: 2.0.0.7  - At latest version\n"
-            "\n");
+            " - CorvanControl.EXE version: " +
+                kVersion +
+                "  - At latest version\n"
+                " - CorvanSrvc.EXE version: 3.1.0.12  - At latest version\n"
+                " - SheetPress.EXE version: 2.0.0.7  - At latest version\n"
+                "\n");
   // One after the other, in this order.
   EXPECT_TRUE(host->waitForOutput("/downloads/SheetPress.xml -> 200", kHostLimit)) << host->out();
   const std::string& log = host->out();
@@ -428,18 +437,19 @@ TEST_F(VersionsReportTest, AllAtTheirLatestVersionHasNoFooter) {
 }
 
 TEST_F(VersionsReportTest, NewerPublishedVersionsAreMarkedWithTheDownloadsFooter) {
-  StartHost({"--control-version", "99.0.0.0", "--service-version", "3.1.0.12",
-             "--sheetpress-version", "2.0.0.8"});
+  StartHost({"--control-version", "99.0.0.0", "--service-version", "3.1.0.12", "--sheetpress-version", "2.0.0.8"});
   dir.write("CorvanSrvc-Version.txt", "3.2.0.0");  // newer than published: no update
   dir.write("SheetPress-Version.txt", "2.0.0.7");
   EXPECT_EQ(About(),
             "Current Corvan Service Binary Versions:\n\n"
-            " - CorvanControl.EXE version: " + kVersion + "  - An update is available *\n"
-            " - CorvanSrvc.EXE version: 3.2.0.0  - At latest version\n"
-            " - SheetPress.EXE version: 2.0.0.7  - An update available *\n"
-            "\n"
-            "* Program updates for these files are available for download at "
-            "https://127.0.0.1/downloads.");
+            " - CorvanControl.EXE version: " +
+                kVersion +
+                "  - An update is available *\n"
+                " - CorvanSrvc.EXE version: 3.2.0.0  - At latest version\n"
+                " - SheetPress.EXE version: 2.0.0.7  - An update available *\n"
+                "\n"
+                "* Program updates for these files are available for download at "
+                "https://127.0.0.1/downloads.");
 }
 
 TEST_F(VersionsReportTest, AVersionFileWithTextAfterTheBuildEndsTheCommandInTheErrorBox) {
@@ -460,7 +470,9 @@ TEST_F(VersionsReportTest, AVersionFileWithTextAfterTheBuildEndsTheCommandInTheE
 TEST_F(VersionsReportTest, TheErrorBoxShowsTheVersionFileAsWritten) {
   // Rendered as markup, the picture would be read from a pipe that never ends.
   corvantest::FifoProbe fifo(dir.file("FIFO"));
-  const std::string major = "<img src='FIFO'><h1>Update now</h1><a href='https://corvantest/update'>here</a>";  // no full stop: it ends the major number
+  const std::string major =
+      "<img src='FIFO'><h1>Update now</h1><a href='https://corvantest/update'>here</a>";  // no full stop: it ends the
+                                                                                          // major number
   dir.write("CorvanSrvc-Version.txt", major + ".1.0.12");
   platform::QtDialogs boxes;
   dialogsPort = &boxes;

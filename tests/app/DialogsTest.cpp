@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/qt/QtDialogs.h"
 #include "platform/fakes/ScriptedDialogs.h"
+#include "platform/qt/QtDialogs.h"
 
 using namespace platform;
 

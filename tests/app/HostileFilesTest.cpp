@@ -20,8 +20,7 @@ TEST_F(MainFormTest, PlantedServiceFilesNeitherBlockNorLeakNorShowWhatLiesOutsid
   outside.write("secret", "SECRET from outside");
   auto form = Start();
   Settle();
-  const char* events[] = {"CORVANSRVC-TARNEX-HEARTBEAT.TXT", "CORVANSRVC-SERIAL-HEARTBEAT.TXT",
-                          "CORVANSRVC-MSG.TXT"};
+  const char* events[] = {"CORVANSRVC-TARNEX-HEARTBEAT.TXT", "CORVANSRVC-SERIAL-HEARTBEAT.TXT", "CORVANSRVC-MSG.TXT"};
   const char* refreshed[] = {"CorvanSrvc-Status.txt", "CorvanSrvc-Version.txt", "CORVANSRVC-GOING.JPG"};
   const int descriptors = corvantest::OpenDescriptorCount();
 
@@ -40,7 +39,8 @@ TEST_F(MainFormTest, PlantedServiceFilesNeitherBlockNorLeakNorShowWhatLiesOutsid
       form->RefreshForms();
       EXPECT_FALSE(rescue.Needed()) << "a " << PlantedName(kind) << " blocked the window";
     }
-    const std::string shown = MemoText(*form) + form->TrayIcon->Hint() + S(Control<QLabel>(*form, "lblServiceVersion")->text());
+    const std::string shown =
+        MemoText(*form) + form->TrayIcon->Hint() + S(Control<QLabel>(*form, "lblServiceVersion")->text());
     EXPECT_EQ(shown.find("SECRET"), std::string::npos) << PlantedName(kind) << ": " << shown;
     EXPECT_LT(shown.size(), 1000u) << PlantedName(kind);
 

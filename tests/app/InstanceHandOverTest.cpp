@@ -14,8 +14,8 @@
 #include <future>
 
 #include "ChildProcesses.h"
-#include "app/InstanceHandOver.h"
 #include "TempFolder.h"
+#include "app/InstanceHandOver.h"
 #include "support/UniqueFd.h"
 
 using MainForm::TInstanceHandOver;

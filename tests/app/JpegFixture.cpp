@@ -1,11 +1,11 @@
 #include "JpegFixture.h"
 
+#include <jpeglib.h>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <stdexcept>
 #include <vector>
-#include <jpeglib.h>
 
 namespace apptest {
 
@@ -47,8 +47,7 @@ std::string Encode(int width, int height, std::uint8_t r, std::uint8_t g, std::u
 
 }  // namespace
 
-std::string SolidJpeg(int width, int height, std::uint8_t r, std::uint8_t g, std::uint8_t b,
-                      bool progressive) {
+std::string SolidJpeg(int width, int height, std::uint8_t r, std::uint8_t g, std::uint8_t b, bool progressive) {
   if (!progressive) return Encode(width, height, r, g, b, {});
   return Encode(width, height, r, g, b, [](jpeg_compress_struct& c) { jpeg_simple_progression(&c); });
 }
@@ -77,8 +76,8 @@ std::string WithDeclaredSize(std::string jpeg, int width, int height) {
       jpeg[at + 8] = static_cast<char>(width & 0xff);
       return jpeg;
     }
-    const std::size_t length = static_cast<unsigned char>(jpeg[at + 2]) * 256u +
-                               static_cast<unsigned char>(jpeg[at + 3]);
+    const std::size_t length =
+        static_cast<unsigned char>(jpeg[at + 2]) * 256u + static_cast<unsigned char>(jpeg[at + 3]);
     at += 2 + length;
   }
   throw std::runtime_error("no frame header in the picture");

@@ -6,8 +6,7 @@
 namespace apptest {
 
 // A width x height picture of one colour; progressive (several scans) on request.
-std::string SolidJpeg(int width, int height, std::uint8_t r, std::uint8_t g, std::uint8_t b,
-                      bool progressive = false);
+std::string SolidJpeg(int width, int height, std::uint8_t r, std::uint8_t g, std::uint8_t b, bool progressive = false);
 
 // A progressive picture of many valid scans: one for the DC coefficients, then one for
 // each AC coefficient of each colour (190 in all).

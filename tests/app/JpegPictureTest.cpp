@@ -2,8 +2,8 @@
 
 #include "Hostile.h"
 #include "JpegFixture.h"
-#include "app/JpegPicture.h"
 #include "PeakMemory.h"
+#include "app/JpegPicture.h"
 
 using MainForm::DecodeJpeg;
 
@@ -25,8 +25,8 @@ TEST(DecodeJpeg, HalfWrittenCorruptOrHugePicturesGiveNothing) {
   // A baseline header claiming 60000 x 60000 pixels.
   const std::string huge = apptest::WithDeclaredSize(apptest::SolidJpeg(8, 8, 1, 2, 3), 60000, 60000);
   const std::string cases[] = {
-      whole.substr(0, whole.size() / 2),       // the service is still writing
-      whole.substr(0, whole.size() - 2),       // everything but the end marker
+      whole.substr(0, whole.size() / 2),  // the service is still writing
+      whole.substr(0, whole.size() - 2),  // everything but the end marker
       corrupt,
       huge,
       "not a picture",

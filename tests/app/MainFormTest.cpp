@@ -14,17 +14,17 @@
 
 #include "AppFixture.h"
 #include "Controls.h"
-#include "settings/CorvanSettings.h"
-#include "support/Diagnostics.h"
 #include "FifoProbe.h"
 #include "JpegFixture.h"
-#include "support/ProcessCount.h"
 #include "MonitorTesting.h"
-#include "platform/qt/QtText.h"
 #include "ShownText.h"
-#include "app/SingleInstance.h"
 #include "UdpListener.h"
+#include "app/SingleInstance.h"
 #include "pager/VEKUnits.h"
+#include "platform/qt/QtText.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "support/ProcessCount.h"
 
 using namespace MainForm;
 using apptest::MainFormTest;
@@ -99,14 +99,16 @@ TEST_F(MainFormTest, ControlsSitWhereTheFormPutsThem) {
       EXPECT_EQ(Text(label), c.caption);
     }
   }
-  for (const auto* label : {Control<QLabel>(*form, "lblControlVersion"), Control<QLabel>(*form, "lblServiceVersion"), Control<QLabel>(*form, "lblConnectedTo")})
+  for (const auto* label : {Control<QLabel>(*form, "lblControlVersion"), Control<QLabel>(*form, "lblServiceVersion"),
+                            Control<QLabel>(*form, "lblConnectedTo")})
     EXPECT_EQ(label->x(), 8);
   EXPECT_EQ(Control<QLabel>(*form, "lblControlVersion")->y(), 148);
   EXPECT_EQ(Control<QLabel>(*form, "lblServiceVersion")->y(), 164);
   EXPECT_EQ(Control<QLabel>(*form, "lblConnectedTo")->y(), 180);
   EXPECT_EQ(Control<QLabel>(*form, "lblGoingRFAsTitle")->pos(), QPoint(216, 180));
   EXPECT_EQ(Tip(Control<QFrame>(*form, "pnlLogo")), "Logo. Double click to show data packets");
-  EXPECT_EQ(Tip(Control<QPlainTextEdit>(*form, "memTarnexConnectionHeartbeat")), "Data packets. Double click to show the time.");
+  EXPECT_EQ(Tip(Control<QPlainTextEdit>(*form, "memTarnexConnectionHeartbeat")),
+            "Data packets. Double click to show the time.");
   EXPECT_EQ(Tip(Control<QLabel>(*form, "pnlClock")), "Time. Double click to show logo.");
   EXPECT_EQ(Tip(Control<QLabel>(*form, "lblGoingRFAs")), "Current going RFAs");
   EXPECT_EQ(Tip(Control<QLabel>(*form, "imgDataSource")),
@@ -169,8 +171,7 @@ TEST_F(MainFormTest, StartUpLeavesTheLogoAHiddenWindowAndTheFeedLine) {
   EXPECT_EQ(Control<TLinkLabel>(*form, "lblURL")->Link(), "");
 
   EXPECT_EQ(dir.read("CORVANSRVC-EventLog-Thu.txt"),
-            "03/10/13 14:05:09.000 CorvanControl Program started. v" + kVersion +
-                "\" (TfrmMain.FormCreate:900)\r\n");
+            "03/10/13 14:05:09.000 CorvanControl Program started. v" + kVersion + "\" (TfrmMain.FormCreate:900)\r\n");
 
   // The clock follows the time of day by itself.
   clock.set(brix32::EncodeDateTime({2013, 10, 3, 9, 7, 0, 0}));
@@ -190,28 +191,36 @@ TEST_F(MainFormTest, StartIsAnnouncedBySyslogAndPhoneHomeByteForByte) {
   const auto lines = syslog.receive(1);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].bytes, "<5>CorvanControl:00001 TfrmMain.FormCreate:100 v" + kVersion +
-                                " started. gGlobalSettings.Path=" + dir.path() +
-                                " H=\"corvantest\" (ID=57002)");
+                                " started. gGlobalSettings.Path=" + dir.path() + " H=\"corvantest\" (ID=57002)");
   const auto reports = phoneHome.receive(1);
   ASSERT_EQ(reports.size(), 1u);
   const std::string d = dir.path();
   EXPECT_EQ(reports[0].bytes,
-            "<PhoneHome><CorvanControl> v" + kVersion + "<MainUnit>stt</MainUnit>"
-            "<DateTime>03/10/13 14:05:09</DateTime><DaysOfLogFilesRetained>7</DaysOfLogFilesRetained>"
-            "<DebugFileCount>0</DebugFileCount><DefaultPrinterName></DefaultPrinterName>"
-            "<EnablePrinting>1</EnablePrinting>"
-            "<Event>Program started. v" + kVersion + "\" (TfrmMain.FormCreate:900)</Event>"
-            "<ExceptionFileCount>0</ExceptionFileCount><HostName>corvantest</HostName>"
-            "<LastPDWLogFileLength>0</LastPDWLogFileLength><LastCorvanLogFileDateTime></LastCorvanLogFileDateTime>"
-            "<MachineUpTime>0w3d04h05m09s</MachineUpTime><Path>" + d + "</Path>"
-            "<CorvanSrvcSettingsFilePath>" + d + "CorvanSrvc-Settings.xml</CorvanSrvcSettingsFilePath>"
-            "<CorvanSrvcVersion>2.1.0.37</CorvanSrvcVersion><CorvanUDPPort>15167</CorvanUDPPort>"
-            "<PDWLogPath></PDWLogPath><PrintTestPageAtStartup>False</PrintTestPageAtStartup>"
-            "<ProcessTarnexTCPFeed>True</ProcessTarnexTCPFeed><SelfName>CorvanControl</SelfName>"
-            "<SerialComms></SerialComms><ProcessVEKUnits>STT,EAS</ProcessVEKUnits>"
-            "<TaskPDFFileCount>0</TaskPDFFileCount><UDPAddr>255.255.255.255</UDPAddr>"
-            "<URI>/vek/rezedozo.dll</URI><UserName></UserName><Version>" + kVersion + "</Version>"
-            "<WWWHost>127.0.0.1</WWWHost><WWWHostAlt></WWWHostAlt></PhoneHome>");
+            "<PhoneHome><CorvanControl> v" + kVersion +
+                "<MainUnit>stt</MainUnit>"
+                "<DateTime>03/10/13 14:05:09</DateTime><DaysOfLogFilesRetained>7</DaysOfLogFilesRetained>"
+                "<DebugFileCount>0</DebugFileCount><DefaultPrinterName></DefaultPrinterName>"
+                "<EnablePrinting>1</EnablePrinting>"
+                "<Event>Program started. v" +
+                kVersion +
+                "\" (TfrmMain.FormCreate:900)</Event>"
+                "<ExceptionFileCount>0</ExceptionFileCount><HostName>corvantest</HostName>"
+                "<LastPDWLogFileLength>0</LastPDWLogFileLength><LastCorvanLogFileDateTime></LastCorvanLogFileDateTime>"
+                "<MachineUpTime>0w3d04h05m09s</MachineUpTime><Path>" +
+                d +
+                "</Path>"
+                "<CorvanSrvcSettingsFilePath>" +
+                d +
+                "CorvanSrvc-Settings.xml</CorvanSrvcSettingsFilePath>"
+                "<CorvanSrvcVersion>2.1.0.37</CorvanSrvcVersion><CorvanUDPPort>15167</CorvanUDPPort>"
+                "<PDWLogPath></PDWLogPath><PrintTestPageAtStartup>False</PrintTestPageAtStartup>"
+                "<ProcessTarnexTCPFeed>True</ProcessTarnexTCPFeed><SelfName>CorvanControl</SelfName>"
+                "<SerialComms></SerialComms><ProcessVEKUnits>STT,EAS</ProcessVEKUnits>"
+                "<TaskPDFFileCount>0</TaskPDFFileCount><UDPAddr>255.255.255.255</UDPAddr>"
+                "<URI>/vek/rezedozo.dll</URI><UserName></UserName><Version>" +
+                kVersion +
+                "</Version>"
+                "<WWWHost>127.0.0.1</WWWHost><WWWHostAlt></WWWHostAlt></PhoneHome>");
   EXPECT_EQ(Control<TLinkLabel>(*form, "lblURL")->Link(), "https://127.0.0.1/vek/CalloutReport-STT-7Day.html");
 }
 
@@ -231,8 +240,7 @@ TEST_F(MainFormTest, FolderThatCannotBeWatchedEndsTheStartUpWithAReport) {
   const auto lines = syslog.receive(2);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_NE(lines[0].bytes.find("(ID=57002)"), std::string::npos);
-  EXPECT_NE(lines[1].bytes.find("EXCEPTION:Func=TfrmMain.FormCreate Trace=120 "), std::string::npos)
-      << lines[1].bytes;
+  EXPECT_NE(lines[1].bytes.find("EXCEPTION:Func=TfrmMain.FormCreate Trace=120 "), std::string::npos) << lines[1].bytes;
   EXPECT_FALSE(form->ServiceWatcher->Active());
   // The steps after the failing one did not run: no refresh, no feed line, no start event,
   // and the window was not hidden for the notification area, so it shows.
@@ -310,7 +318,8 @@ TEST_F(MainFormTest, TheDataPacketBoxShowsAPacketsFirstLinesOnly) {
   }
   WriteFile(dir.file("CORVANSRVC-TARNEX-HEARTBEAT.TXT"), packet);
   ASSERT_TRUE(WaitFor([&] { return MemoText(*form) == shown; })) << MemoText(*form).size();
-  EXPECT_EQ(Control<QPlainTextEdit>(*form, "memTarnexConnectionHeartbeat")->blockCount(), static_cast<int>(MainForm::kDataPacketBoxLines));
+  EXPECT_EQ(Control<QPlainTextEdit>(*form, "memTarnexConnectionHeartbeat")->blockCount(),
+            static_cast<int>(MainForm::kDataPacketBoxLines));
   WriteFile(dir.file("CORVANSRVC-SERIAL-HEARTBEAT.TXT"), packet);
   ASSERT_TRUE(WaitFor([&] { return MemoText(*form) == "COM:" + shown; })) << MemoText(*form).size();
 }
@@ -420,8 +429,10 @@ TEST_F(MainFormTest, StatusAndIconFromProcessesMessageAndPrinting) {
     });
     Settle();
     form->RefreshForms();
-    EXPECT_EQ(Text(Control<QLabel>(*form, "lblStatus")), c.status) << c.processes << " " << (c.message ? c.message : "-");
-    EXPECT_EQ(form->TrayIcon->Icon(), c.ready ? Control<TIconImage>(*form, "imgPrint")->Icon() : Control<TIconImage>(*form, "imgNoPrint")->Icon())
+    EXPECT_EQ(Text(Control<QLabel>(*form, "lblStatus")), c.status)
+        << c.processes << " " << (c.message ? c.message : "-");
+    EXPECT_EQ(form->TrayIcon->Icon(), c.ready ? Control<TIconImage>(*form, "imgPrint")->Icon()
+                                              : Control<TIconImage>(*form, "imgNoPrint")->Icon())
         << c.processes << " " << (c.message ? c.message : "-") << " " << c.printing;
   }
 }
@@ -438,13 +449,13 @@ TEST_F(MainFormTest, RemovedSettingsFileIsRecreatedWithDefaults) {
   ASSERT_TRUE(WaitFor([&] { return dir.exists("CorvanSrvc-Settings.xml"); }));
   Settle();
   EXPECT_EQ(Lib::gVEKSettings.WWWHost, "www.tarnex.example");
-  EXPECT_NE(dir.read("CorvanSrvc-Settings.xml").find("<WWWHost>www.tarnex.example</WWWHost>"),
-            std::string::npos);
+  EXPECT_NE(dir.read("CorvanSrvc-Settings.xml").find("<WWWHost>www.tarnex.example</WWWHost>"), std::string::npos);
   // The service's active host is kept by the defaults, and still shown.
   EXPECT_EQ(Text(Control<QLabel>(*form, "lblConnectedTo")), "Connected to:corvantwo:15167");
   // A change written by the service is read again.
   WriteSettings([] { Lib::gVEKSettings.WWWHostActive = "corvantest"; });
-  EXPECT_TRUE(WaitFor([&] { return Text(Control<QLabel>(*form, "lblConnectedTo")) == "Connected to:corvantest:15167"; }));
+  EXPECT_TRUE(
+      WaitFor([&] { return Text(Control<QLabel>(*form, "lblConnectedTo")) == "Connected to:corvantest:15167"; }));
 }
 
 TEST_F(MainFormTest, FreshInstallAsksForTheUnitOnce) {
@@ -713,8 +724,8 @@ TEST_F(MainFormTest, TextFromTheFolderAndTheSettingsIsShownAsWritten) {
   EXPECT_EQ(Control<TLinkLabel>(*form, "lblURL")->Link(), "https://" + picture + "/vek/CalloutReport-STT-7Day.html");
   EXPECT_EQ(Control<TLinkLabel>(*form, "lblURL")->textFormat(), Qt::PlainText);
   EXPECT_EQ(ShownText(Control<QLabel>(*form, "lblStatus")), "Disconnected from " + picture);
-  EXPECT_EQ(tip, "The Corvan service cannot connect to the Tarnex server. Check that you can PING:- \"" +
-                     picture + "\"");
+  EXPECT_EQ(tip,
+            "The Corvan service cannot connect to the Tarnex server. Check that you can PING:- \"" + picture + "\"");
   // Start-up ran to its end.
   EXPECT_NE(dir.read("CORVANSRVC-EventLog-Thu.txt").find("Program started."), std::string::npos);
 }

@@ -11,9 +11,9 @@
 #include "CommandsFixture.h"
 #include "Controls.h"
 #include "Hostile.h"
-#include "platform/qt/QtText.h"
 #include "SamplePage.h"
 #include "app/TaskFiles.h"
+#include "platform/qt/QtText.h"
 
 using namespace MainForm;
 using apptest::CommandsTest;
@@ -57,8 +57,9 @@ class NewTaskTest : public CommandsTest {
 
   // A SheetPress that records its argument, under a name in another case.
   void FakeSheetPress() {
-    dir.write("sheetpress.EXE", "#!/bin/sh\nprintf '%s' \"$1\" > sheetpress-ran.part && "
-                                "mv sheetpress-ran.part sheetpress-ran\n");
+    dir.write("sheetpress.EXE",
+              "#!/bin/sh\nprintf '%s' \"$1\" > sheetpress-ran.part && "
+              "mv sheetpress-ran.part sheetpress-ran\n");
     std::filesystem::permissions(dir.file("sheetpress.EXE"), std::filesystem::perms::owner_all);
   }
   std::string SheetPressArgument() const {
@@ -156,8 +157,7 @@ TEST_F(NewTaskTest, OverwriteOnlyOnYes) {
     const platform::tDialogCall& question = dialogs.Calls()[1];
     EXPECT_EQ(question.Text, "File aleady exists. Do you want to overwrite it?");
     EXPECT_EQ(question.DlgType, platform::tMsgDlgType::mtInformation);
-    EXPECT_EQ(question.Buttons,
-              (platform::tMsgDlgButtons{platform::tMsgDlgBtn::mbYes, platform::tMsgDlgBtn::mbNo}));
+    EXPECT_EQ(question.Buttons, (platform::tMsgDlgButtons{platform::tMsgDlgBtn::mbYes, platform::tMsgDlgBtn::mbNo}));
     EXPECT_EQ(dialogs.Calls()[2].Text.substr(0, std::string(c.message).size()), c.message);
     EXPECT_EQ(dir.read("TASK-existing.TXT"), c.content);
   }
@@ -204,9 +204,14 @@ TEST_F(NewTaskTest, HostileFileNamesReachSheetPressWholeAndRunNothingElse) {
   std::filesystem::copy_file(CORVAN_SHEETPRESS_EXE, dir.file("SheetPress.exe"));
   StartShown();
   const char* names[] = {
-      "TASK-it's.TXT",          "TASK-\"quoted\".TXT",     "TASK-$(touch ran1).TXT",
-      "TASK-`touch ran2`.TXT",  "TASK-a; touch ran3.TXT",  "TASK-x\ntouch ran4\n.TXT",
-      "TASK-$HOME & touch ran5 | cat.TXT", "TASK-'; touch ran6; '.TXT",
+      "TASK-it's.TXT",
+      "TASK-\"quoted\".TXT",
+      "TASK-$(touch ran1).TXT",
+      "TASK-`touch ran2`.TXT",
+      "TASK-a; touch ran3.TXT",
+      "TASK-x\ntouch ran4\n.TXT",
+      "TASK-$HOME & touch ran5 | cat.TXT",
+      "TASK-'; touch ran6; '.TXT",
   };
   for (const std::string name : names) {
     dialogs.ClearCalls();
@@ -228,8 +233,7 @@ TEST_F(NewTaskTest, TheSeedIsARegularFileOfAtMost64KBOrNothing) {
   outside.write("secret", "SECRET from outside");
   StartShown();
   const std::string seed = dir.file("TASK-20260101-S0001.TXT");
-  const std::string tooLarge =
-      "The task file " + seed + " is larger than 64 KB and was not loaded.";
+  const std::string tooLarge = "The task file " + seed + " is larger than 64 KB and was not loaded.";
   using corvantest::tPlanted;
   const struct {
     std::function<void()> plant;

@@ -15,10 +15,10 @@
 
 #include "CommandsFixture.h"
 #include "Controls.h"
-#include "settings/CorvanSettings.h"
 #include "HostileFolder.h"
 #include "PeakMemory.h"
 #include "platform/qt/QtText.h"
+#include "settings/CorvanSettings.h"
 
 using namespace corvantest;
 using apptest::CommandsTest;
@@ -49,9 +49,7 @@ class TPressingOn : public platform::Dialogs {
   std::optional<std::string> SaveFile(const platform::tSaveDialogParams& Params) override {
     return Params.InitialDir + TaskFile;
   }
-  std::optional<std::string> SelectDirectory(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
+  std::optional<std::string> SelectDirectory(const std::string&, const std::string&) override { return std::nullopt; }
   void ShowException(const std::string& Message) override { said += Message + "\n"; }
   void SetCursor(platform::tCursor) override {}
 
@@ -134,7 +132,7 @@ class PanelHostileFolder : public CommandsTest {
     {
       const AddressSpaceBound bound;
       FifoRescue rescue(!Path.empty() && Kind == tPlanted::Fifo ? std::vector<std::string>{Path}
-                                                                 : std::vector<std::string>{});
+                                                                : std::vector<std::string>{});
       auto form = StartWithDialogs();
       form->TrayIconClick(nullptr);
       ASSERT_TRUE(HeartbeatShown(*form, Planted, "FIRST")) << Where << ": " << MemoText(*form);
@@ -150,7 +148,7 @@ class PanelHostileFolder : public CommandsTest {
       PressingOK([&] { Control<QPushButton>(*form, "cmdSetup")->click(); });
       PressingOK([&] { Control<QPushButton>(*form, "Button3")->click(); });  // About
       PressingOK([&] { Control<QPushButton>(*form, "Button4")->click(); });  // Enter
-      PressingOK([&] { advanced->Button4Click(); });  // the broadcast test
+      PressingOK([&] { advanced->Button4Click(); });                         // the broadcast test
 
       shownAtEnd = MemoText(*form) + "\n" + form->TrayIcon->Hint();
       for (const char* label : {"lblServiceVersion", "lblStatus", "lblConnectedTo"})
@@ -218,5 +216,4 @@ TEST_P(PanelHostileFolderTable, ThePanelLivesThroughItSmallAndWritesNothingOutsi
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(, PanelHostileFolderTable, ::testing::ValuesIn(HostileRows(PanelFiles(0))),
-                         HostileRowName);
+INSTANTIATE_TEST_SUITE_P(, PanelHostileFolderTable, ::testing::ValuesIn(HostileRows(PanelFiles(0))), HostileRowName);

@@ -1,7 +1,7 @@
 // The program itself, copied into a program folder of its own as an installer would put
 // it beside the service, and started as a separate process (offscreen).
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -13,14 +13,14 @@
 #include <fstream>
 #include <thread>
 
-#include "settings/CorvanSettings.h"
-#include "support/Diagnostics.h"
 #include "FifoProbe.h"
 #include "Hermetic.h"
 #include "ProcessState.h"
 #include "SiteSettings.h"
 #include "TempFolder.h"
 #include "UdpListener.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
 
 extern char** environ;
 
@@ -47,9 +47,8 @@ class ProgramTest : public ::testing::Test {
   // (e.g. "TMPDIR=..." for none); its standard error goes to stderr.txt in `runtime`.
   pid_t Launch(std::string runtimeEnv = {}) {
     if (runtimeEnv.empty()) runtimeEnv = "XDG_RUNTIME_DIR=" + runtime.path();
-    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", runtimeEnv,
-                                    "XDG_CONFIG_DIRS=" + config.path(), "HOME=" + runtime.path(),
-                                    "PATH=/usr/bin:/bin"};
+    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", runtimeEnv, "XDG_CONFIG_DIRS=" + config.path(),
+                                    "HOME=" + runtime.path(), "PATH=/usr/bin:/bin"};
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -57,8 +56,8 @@ class ProgramTest : public ::testing::Test {
     char* argv[] = {const_cast<char*>(exe.c_str()), nullptr};
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_addopen(&actions, 2, runtime.file("stderr.txt").c_str(),
-                                       O_WRONLY | O_CREAT | O_APPEND, 0600);
+    ::posix_spawn_file_actions_addopen(&actions, 2, runtime.file("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                       0600);
     pid_t pid = 0;
     const int rc = ::posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, envp.data());
     ::posix_spawn_file_actions_destroy(&actions);
@@ -143,13 +142,11 @@ TEST_F(ProgramTest, AnnouncesItsStartOnTheNetwork) {
   ASSERT_EQ(lines.size(), 1u);
   // The program folder is the folder of the program's own file.
   EXPECT_EQ(lines[0].bytes, "<5>CorvanControl:00001 TfrmMain.FormCreate:100 v" + kVersion +
-                                " started. gGlobalSettings.Path=" + dir.path() +
-                                " H=\"corvantest\" (ID=57002)");
+                                " started. gGlobalSettings.Path=" + dir.path() + " H=\"corvantest\" (ID=57002)");
   const auto reports = phoneHome.receive(1, std::chrono::milliseconds(10000));
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].bytes.rfind("<PhoneHome><CorvanControl> v" + kVersion + "<MainUnit>STT</MainUnit>", 0), 0u);
-  EXPECT_NE(reports[0].bytes.find("<Event>Program started. v" + kVersion +
-                                  "\" (TfrmMain.FormCreate:900)</Event>"),
+  EXPECT_NE(reports[0].bytes.find("<Event>Program started. v" + kVersion + "\" (TfrmMain.FormCreate:900)</Event>"),
             std::string::npos);
   EXPECT_NE(reports[0].bytes.find("<Path>" + dir.path() + "</Path>"), std::string::npos);
 }
@@ -178,8 +175,10 @@ TEST_F(ProgramTest, MarkupThatNamesEndlessPicturesNeitherStallsNorFloodsTheStart
   struct Case {
     bool inVersionFile;  // else in WWWHostActive
     const char* picture;
-  } cases[] = {{true, "<img src='/dev/zero'>"}, {true, "<img src='FIFO'>"},
-               {false, "<img src='/dev/zero'>"}, {false, "<img src='FIFO'>"}};
+  } cases[] = {{true, "<img src='/dev/zero'>"},
+               {true, "<img src='FIFO'>"},
+               {false, "<img src='/dev/zero'>"},
+               {false, "<img src='FIFO'>"}};
   constexpr std::size_t kBound = 1024 * 1024 * 1024;
   std::size_t starts = 0;
   for (const Case& c : cases) {

@@ -8,8 +8,8 @@
 #include "CommandsFixture.h"
 #include "Controls.h"
 #include "settings/CorvanSettings.h"
-#include "support/Diagnostics.h"
 #include "settings/StorableSettings.h"
+#include "support/Diagnostics.h"
 
 using apptest::CommandsTest;
 using corvantest::Control;
@@ -147,9 +147,12 @@ TEST_P(SetupRoundTrip, LeavesEverySettingAsStored) {
 std::string CaseName(const ::testing::TestParamInfo<tRoundTrip>& info) {
   std::string name = info.param.Tray ? "WithATray_" : "WithoutATray_";
   switch (info.param.Close) {
-    case tClose::OK: return name + "OK";
-    case tClose::AdvancedThenOK: return name + "AdvancedThenOK";
-    case tClose::EditsCancelledThenOK: return name + "EditsCancelledThenOK";
+    case tClose::OK:
+      return name + "OK";
+    case tClose::AdvancedThenOK:
+      return name + "AdvancedThenOK";
+    case tClose::EditsCancelledThenOK:
+      return name + "EditsCancelledThenOK";
   }
   return name;
 }
@@ -157,8 +160,7 @@ std::string CaseName(const ::testing::TestParamInfo<tRoundTrip>& info) {
 INSTANTIATE_TEST_SUITE_P(, SetupRoundTrip,
                          ::testing::Values(tRoundTrip{true, tClose::OK}, tRoundTrip{true, tClose::AdvancedThenOK},
                                            tRoundTrip{true, tClose::EditsCancelledThenOK},
-                                           tRoundTrip{false, tClose::OK},
-                                           tRoundTrip{false, tClose::AdvancedThenOK},
+                                           tRoundTrip{false, tClose::OK}, tRoundTrip{false, tClose::AdvancedThenOK},
                                            tRoundTrip{false, tClose::EditsCancelledThenOK}),
                          CaseName);
 

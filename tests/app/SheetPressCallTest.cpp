@@ -5,10 +5,10 @@
 
 #include <filesystem>
 
-#include "support/DosOutput.h"
+#include "TempFolder.h"
 #include "app/SheetPressCall.h"
 #include "app/TaskFiles.h"
-#include "TempFolder.h"
+#include "support/DosOutput.h"
 
 using namespace MainForm;
 
@@ -53,8 +53,7 @@ TEST(SheetPressCommandLine, TheProgramGetsTheNameAsItsOnlyArgument) {
   const std::string folder = dir.file("Corvan's $(touch m0) folder/");
   std::filesystem::create_directory(folder);
   const std::string program = folder + "SheetPress.exe";
-  dir.write("Corvan's $(touch m0) folder/SheetPress.exe",
-            "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\"\n");
+  dir.write("Corvan's $(touch m0) folder/SheetPress.exe", "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\"\n");
   ::chmod(program.c_str(), 0755);
   for (const std::string name : kHostileNames) {
     const std::string task = folder + name;
@@ -71,9 +70,15 @@ TEST(TaskFiles, NamesMatchedAsWindowsMatchesThem) {
     const char* name;
     bool task;
   } cases[] = {
-      {"TASK-20220620-S9000.TXT", true}, {"task-20220620-s9000.txt", true}, {"Task-x.Txt", true},
-      {"TASK-.TXT", true},               {"TASK.TXT", false},               {"TASK-1.TXT.bak", false},
-      {"XTASK-1.TXT", false},            {"TASK-1.PDF", false},             {"TASK-TXT", false},
+      {"TASK-20220620-S9000.TXT", true},
+      {"task-20220620-s9000.txt", true},
+      {"Task-x.Txt", true},
+      {"TASK-.TXT", true},
+      {"TASK.TXT", false},
+      {"TASK-1.TXT.bak", false},
+      {"XTASK-1.TXT", false},
+      {"TASK-1.PDF", false},
+      {"TASK-TXT", false},
   };
   for (const auto& c : cases) EXPECT_EQ(IsTaskTextFileName(c.name), c.task) << c.name;
 }

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/SingleInstance.h"
 #include "TempFolder.h"
+#include "app/SingleInstance.h"
 
 using MainForm::tInstanceClaim;
 using MainForm::TSingleInstance;
@@ -99,16 +99,19 @@ TEST(SingleInstance, AFallbackFolderNotOursWithMode0700IsRefused) {
          held = ::open((f + "/corvancontrol").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
          ::flock(held, LOCK_EX);
        }},
-      {"readable by the group", [](const std::string& f) {
+      {"readable by the group",
+       [](const std::string& f) {
          ::mkdir(f.c_str(), 0700);
          ::chmod(f.c_str(), 0750);
        }},
-      {"a link to a folder of ours", [](const std::string& f) {
+      {"a link to a folder of ours",
+       [](const std::string& f) {
          ::mkdir((f + ".real").c_str(), 0700);
          ::symlink((f + ".real").c_str(), f.c_str());
        }},
       {"a file", [](const std::string& f) { ::close(::open(f.c_str(), O_WRONLY | O_CREAT, 0600)); }},
-      {"another user's", [](const std::string& f) {
+      {"another user's",
+       [](const std::string& f) {
          ::mkdir(f.c_str(), 0700);
          if (::chown(f.c_str(), 65534, 65534) != 0) {
            ::chmod(f.c_str(), 0770);  // not root: a wrong mode must do

@@ -6,10 +6,10 @@
 
 #include "AppFixture.h"
 #include "Controls.h"
-#include "settings/CorvanSettings.h"
-#include "support/FileUtils.h"
 #include "SimProcess.h"
 #include "UdpListener.h"
+#include "settings/CorvanSettings.h"
+#include "support/FileUtils.h"
 
 using namespace apptest;
 using corvantest::Control;
@@ -89,8 +89,10 @@ TEST_F(WatchdogAlarmTest, AFeedThatFallsSilentIsShownAndLoggedOnceAndItsReturnTo
   EXPECT_TRUE(std::regex_match(text, silent)) << text;
   EXPECT_EQ(Balloons().back().dwInfoFlags, platform::NIIF_ERROR);
   EXPECT_EQ(form->TrayIcon->Icon(), Control<MainForm::TIconImage>(*form, "imgAlarm")->Icon());
-  EXPECT_NE(*Control<MainForm::TIconImage>(*form, "imgAlarm")->Icon(), *Control<MainForm::TIconImage>(*form, "imgPrint")->Icon());
-  EXPECT_NE(*Control<MainForm::TIconImage>(*form, "imgAlarm")->Icon(), *Control<MainForm::TIconImage>(*form, "imgNoPrint")->Icon());
+  EXPECT_NE(*Control<MainForm::TIconImage>(*form, "imgAlarm")->Icon(),
+            *Control<MainForm::TIconImage>(*form, "imgPrint")->Icon());
+  EXPECT_NE(*Control<MainForm::TIconImage>(*form, "imgAlarm")->Icon(),
+            *Control<MainForm::TIconImage>(*form, "imgNoPrint")->Icon());
   // The alarm's line first, then the hint as it was.
   const std::string shown = form->TrayIcon->Hint();
   const std::size_t lineEnd = shown.find('\n');
@@ -117,7 +119,8 @@ TEST_F(WatchdogAlarmTest, AFeedThatFallsSilentIsShownAndLoggedOnceAndItsReturnTo
   form->timWatchdogTimer();
   ASSERT_EQ(BalloonsSince(beforeBack).size(), 1u);
   const std::string back = BalloonsSince(beforeBack)[0];
-  EXPECT_TRUE(std::regex_match(back, std::regex("Data from the vendor feed again at " + kTime + " \\(none for 1[23] min\\)\\.")))
+  EXPECT_TRUE(std::regex_match(
+      back, std::regex("Data from the vendor feed again at " + kTime + " \\(none for 1[23] min\\)\\.")))
       << back;
   EXPECT_EQ(Balloons().back().dwInfoFlags, platform::NIIF_INFO);
   EXPECT_EQ(form->TrayIcon->Icon(), Control<MainForm::TIconImage>(*form, "imgPrint")->Icon());

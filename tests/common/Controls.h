@@ -15,8 +15,7 @@ namespace corvantest {
 template <class T>
 T* Control(const QObject& Window, const char* Name) {
   T* control = dynamic_cast<T*>(Window.findChild<QObject*>(QString::fromLatin1(Name)));
-  if (!control)
-    throw std::logic_error(Window.objectName().toStdString() + " has no control " + Name + " of that type");
+  if (!control) throw std::logic_error(Window.objectName().toStdString() + " has no control " + Name + " of that type");
   return control;
 }
 

@@ -9,8 +9,7 @@ namespace corvantest {
 class FixedClock {
  public:
   explicit FixedClock(brix32::TDateTime now, std::uint64_t ticks = 273909000);
-  FixedClock(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
-             int ms = 0);
+  FixedClock(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0);
   ~FixedClock();
   FixedClock(const FixedClock&) = delete;
   FixedClock& operator=(const FixedClock&) = delete;

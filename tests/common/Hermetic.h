@@ -8,7 +8,7 @@ bool InsideHermeticNetwork();
 
 }  // namespace corvantest
 
-#define CORVAN_REQUIRE_HERMETIC_NETWORK()                                             \
+#define CORVAN_REQUIRE_HERMETIC_NETWORK()                                            \
   do {                                                                               \
     if (!::corvantest::InsideHermeticNetwork())                                      \
       GTEST_FAIL() << "this test sends datagrams: run it through scripts/netns-run"; \

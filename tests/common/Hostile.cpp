@@ -35,23 +35,37 @@ void Check(bool ok, const std::string& what) {
 
 const char* PlantedName(tPlanted Kind) {
   switch (Kind) {
-    case tPlanted::Fifo: return "FIFO";
-    case tPlanted::DevZeroLink: return "link to /dev/zero";
-    case tPlanted::LinkOut: return "link out of the folder";
-    case tPlanted::DanglingLink: return "dangling link";
-    case tPlanted::Folder: return "folder";
-    case tPlanted::Huge: return "100 MB file";
+    case tPlanted::Fifo:
+      return "FIFO";
+    case tPlanted::DevZeroLink:
+      return "link to /dev/zero";
+    case tPlanted::LinkOut:
+      return "link out of the folder";
+    case tPlanted::DanglingLink:
+      return "dangling link";
+    case tPlanted::Folder:
+      return "folder";
+    case tPlanted::Huge:
+      return "100 MB file";
   }
   return "?";
 }
 
 void Plant(tPlanted Kind, const std::string& Path, const std::string& Outside) {
   switch (Kind) {
-    case tPlanted::Fifo: Check(::mkfifo(Path.c_str(), 0666) == 0, Path); break;
-    case tPlanted::DevZeroLink: Check(::symlink("/dev/zero", Path.c_str()) == 0, Path); break;
+    case tPlanted::Fifo:
+      Check(::mkfifo(Path.c_str(), 0666) == 0, Path);
+      break;
+    case tPlanted::DevZeroLink:
+      Check(::symlink("/dev/zero", Path.c_str()) == 0, Path);
+      break;
     case tPlanted::LinkOut:
-    case tPlanted::DanglingLink: Check(::symlink(Outside.c_str(), Path.c_str()) == 0, Path); break;
-    case tPlanted::Folder: Check(::mkdir(Path.c_str(), 0755) == 0, Path); break;
+    case tPlanted::DanglingLink:
+      Check(::symlink(Outside.c_str(), Path.c_str()) == 0, Path);
+      break;
+    case tPlanted::Folder:
+      Check(::mkdir(Path.c_str(), 0755) == 0, Path);
+      break;
     case tPlanted::Huge: {
       const int fd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
       Check(fd >= 0 && ::ftruncate(fd, 100 * 1000 * 1000) == 0, Path);
@@ -118,8 +132,7 @@ FileSizeLimit::~FileSizeLimit() {
   ::signal(SIGXFSZ, signal_);
 }
 
-FifoRescue::FifoRescue(std::vector<std::string> fifos, std::chrono::milliseconds after)
-    : fifos_(std::move(fifos)) {
+FifoRescue::FifoRescue(std::vector<std::string> fifos, std::chrono::milliseconds after) : fifos_(std::move(fifos)) {
   thread_ = std::thread([this, after] {
     std::unique_lock<std::mutex> lock(mutex_);
     if (stop_.wait_for(lock, after, [this] { return stopping_; })) return;

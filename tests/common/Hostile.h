@@ -20,9 +20,8 @@ enum class tPlanted {
   Folder,        // a folder where a file should be
   Huge,          // a 100 MB regular file (sparse)
 };
-inline constexpr tPlanted kEveryPlanted[] = {tPlanted::Fifo,         tPlanted::DevZeroLink,
-                                             tPlanted::LinkOut,      tPlanted::DanglingLink,
-                                             tPlanted::Folder,       tPlanted::Huge};
+inline constexpr tPlanted kEveryPlanted[] = {tPlanted::Fifo,         tPlanted::DevZeroLink, tPlanted::LinkOut,
+                                             tPlanted::DanglingLink, tPlanted::Folder,      tPlanted::Huge};
 const char* PlantedName(tPlanted Kind);
 // Puts Kind at Path; the links point at Outside (a file or name outside the folder).
 void Plant(tPlanted Kind, const std::string& Path, const std::string& Outside);
@@ -31,8 +30,7 @@ void Plant(tPlanted Kind, const std::string& Path, const std::string& Outside);
 // would block for ever (a FIFO opened for reading) fails the test instead of hanging it.
 // The child is killed and reaped when it did not end; its address space is bounded, so
 // that a read without end fails soon instead of taking the machine's memory.
-bool FinishesInChild(const std::function<void()>& body,
-                     std::chrono::milliseconds limit = std::chrono::seconds(30));
+bool FinishesInChild(const std::function<void()>& body, std::chrono::milliseconds limit = std::chrono::seconds(30));
 
 // Bounds this process's address space to what it uses now plus `headroom` while it
 // lives: a read without end then fails soon. Does nothing under the address sanitizer,
@@ -68,8 +66,7 @@ class FileSizeLimit {
 // one gets to its end and the test can fail instead of hanging.
 class FifoRescue {
  public:
-  explicit FifoRescue(std::vector<std::string> fifos,
-                      std::chrono::milliseconds after = std::chrono::seconds(20));
+  explicit FifoRescue(std::vector<std::string> fifos, std::chrono::milliseconds after = std::chrono::seconds(20));
   ~FifoRescue();
   FifoRescue(const FifoRescue&) = delete;
   FifoRescue& operator=(const FifoRescue&) = delete;

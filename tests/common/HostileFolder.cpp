@@ -108,9 +108,12 @@ OutsideFolder::OutsideFolder() {
 
 std::string OutsideFolder::Target(tPlanted Kind) const {
   switch (Kind) {
-    case tPlanted::LinkOut: return folder_.file("secret");
-    case tPlanted::DanglingLink: return folder_.file("none");
-    default: return {};
+    case tPlanted::LinkOut:
+      return folder_.file("secret");
+    case tPlanted::DanglingLink:
+      return folder_.file("none");
+    default:
+      return {};
   }
 }
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "support/DateTime.h"
 #include "Hostile.h"
 #include "TempFolder.h"
+#include "support/DateTime.h"
 
 namespace corvantest {
 

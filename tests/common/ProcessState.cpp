@@ -1,12 +1,12 @@
 #include "ProcessState.h"
 
+#include "pager/PageParser.h"
+#include "pager/TarnexFetch.h"
+#include "pager/VEKUnits.h"
 #include "settings/CorvanSettings.h"
 #include "support/Diagnostics.h"
 #include "support/Hooks.h"
-#include "pager/PageParser.h"
-#include "pager/TarnexFetch.h"
 #include "support/UpdateCheck.h"
-#include "pager/VEKUnits.h"
 
 namespace corvantest {
 

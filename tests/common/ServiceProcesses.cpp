@@ -26,7 +26,8 @@ void WaitUntilListed(pid_t pid, const std::string& exe) {
     std::ifstream in(cmdline, std::ios::binary);
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (text.compare(0, exe.size() + 1, exe + '\0') == 0) return;
-    if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error(exe + " never showed in the process list");
+    if (std::chrono::steady_clock::now() > deadline)
+      throw std::runtime_error(exe + " never showed in the process list");
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }

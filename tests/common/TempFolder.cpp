@@ -20,10 +20,9 @@ TempFolder::~TempFolder() {
   // Tests may leave read-only folders behind; make them writable so removal works.
   for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
        it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
-    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ignored);
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
   std::filesystem::remove_all(path_, ignored);
 }
 
@@ -41,9 +40,7 @@ std::string TempFolder::read(const std::string& name) const {
   return s.str();
 }
 
-bool TempFolder::exists(const std::string& name) const {
-  return std::filesystem::exists(file(name));
-}
+bool TempFolder::exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
 
 std::vector<std::string> EntryNames(const std::string& Folder) {
   std::vector<std::string> names;

@@ -40,8 +40,7 @@ std::vector<Datagram> UdpListener::receive(std::size_t count, std::chrono::milli
     char buffer[65536];
     sockaddr_in from{};
     socklen_t len = sizeof from;
-    const ssize_t n =
-        ::recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
+    const ssize_t n = ::recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
     if (n < 0) break;
     char text[INET_ADDRSTRLEN] = {};
     ::inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);

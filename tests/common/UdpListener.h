@@ -21,8 +21,7 @@ class UdpListener {
 
   std::uint16_t port() const { return port_; }
   // Everything that arrives within `wait` after the last datagram (and at most `count`).
-  std::vector<Datagram> receive(std::size_t count,
-                                std::chrono::milliseconds wait = std::chrono::milliseconds(500));
+  std::vector<Datagram> receive(std::size_t count, std::chrono::milliseconds wait = std::chrono::milliseconds(500));
 
  private:
   int fd_ = -1;

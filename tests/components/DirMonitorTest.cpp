@@ -12,9 +12,9 @@
 #include <typeinfo>
 #include <utility>
 
-#include "components/DirMonitor.h"
 #include "MonitorTesting.h"
 #include "TempFolder.h"
+#include "components/DirMonitor.h"
 
 using namespace components;
 using namespace corvantest;
@@ -44,9 +44,7 @@ class DirMonitorTest : public ::testing::Test {
     return monitor;
   }
 
-  bool Reported(const Change& c) const {
-    return std::find(changes_.begin(), changes_.end(), c) != changes_.end();
-  }
+  bool Reported(const Change& c) const { return std::find(changes_.begin(), changes_.end(), c) != changes_.end(); }
 
   // Creates a marker file and runs the loop until it is reported. Changes arrive in
   // order, so what came before it is everything the preceding actions caused.
@@ -74,8 +72,8 @@ TEST_F(DirMonitorTest, StartsInactiveWithItsDefaults) {
   EXPECT_EQ(monitor.Directory, "c:\\brix");
   EXPECT_FALSE(monitor.WatchSubtree);
   EXPECT_EQ(monitor.FilterNotification, TFilter{nfFILE_NAME});
-  EXPECT_EQ(monitor.FilterAction, (TActionFilter{faADDED, faREMOVED, faMODIFIED,
-                                                 faRENAMED_OLD_NAME, faRENAMED_NEW_NAME}));
+  EXPECT_EQ(monitor.FilterAction,
+            (TActionFilter{faADDED, faREMOVED, faMODIFIED, faRENAMED_OLD_NAME, faRENAMED_NEW_NAME}));
   EXPECT_FALSE(monitor.OnChange);
   EXPECT_FALSE(monitor.Active());
 }
@@ -91,16 +89,21 @@ TEST_F(DirMonitorTest, ReportsEachChangeInOrderWithItsExactName) {
   auto none = [](const TempFolder&) {};
   auto existing = [](const TempFolder& d) { WriteFile(d.file("a.txt"), "old"); };
   const std::vector<Scenario> scenarios = {
-      {"create", none, [](const TempFolder& d) { WriteFile(d.file("a.txt")); },
+      {"create",
+       none,
+       [](const TempFolder& d) { WriteFile(d.file("a.txt")); },
        {{faADDED, "a.txt"}, {faMODIFIED, "a.txt"}}},
-      {"rewrite in place", existing, [](const TempFolder& d) { WriteFile(d.file("a.txt"), "new"); },
+      {"rewrite in place",
+       existing,
+       [](const TempFolder& d) { WriteFile(d.file("a.txt"), "new"); },
        {{faMODIFIED, "a.txt"}}},
-      {"delete", existing, [](const TempFolder& d) { ::unlink(d.file("a.txt").c_str()); },
-       {{faREMOVED, "a.txt"}}},
-      {"rename", existing,
+      {"delete", existing, [](const TempFolder& d) { ::unlink(d.file("a.txt").c_str()); }, {{faREMOVED, "a.txt"}}},
+      {"rename",
+       existing,
        [](const TempFolder& d) { std::rename(d.file("a.txt").c_str(), d.file("b.txt").c_str()); },
        {{faRENAMED_OLD_NAME, "a.txt"}, {faRENAMED_NEW_NAME, "b.txt"}}},
-      {"atomic replace", existing,
+      {"atomic replace",
+       existing,
        [](const TempFolder& d) {
          WriteFile(d.file("a.txt.tmp"), "new");
          std::rename(d.file("a.txt.tmp").c_str(), d.file("a.txt").c_str());
@@ -109,18 +112,24 @@ TEST_F(DirMonitorTest, ReportsEachChangeInOrderWithItsExactName) {
         {faMODIFIED, "a.txt.tmp"},
         {faRENAMED_OLD_NAME, "a.txt.tmp"},
         {faRENAMED_NEW_NAME, "a.txt"}}},
-      {"folder created: folders are not reported", none,
-       [](const TempFolder& d) { ::mkdir(d.file("sub").c_str(), 0755); }, {}},
+      {"folder created: folders are not reported",
+       none,
+       [](const TempFolder& d) { ::mkdir(d.file("sub").c_str(), 0755); },
+       {}},
       // Records are padded; names of 4, 8, 15 and 16 bytes must come out exact.
-      {"names whose length is a multiple of four", none,
+      {"names whose length is a multiple of four",
+       none,
        [](const TempFolder& d) {
-         for (const char* n : {"abcd", "abcdefgh", "abcdefghijklmno", "abcdefghijklmnop"})
-           WriteFile(d.file(n));
+         for (const char* n : {"abcd", "abcdefgh", "abcdefghijklmno", "abcdefghijklmnop"}) WriteFile(d.file(n));
        },
-       {{faADDED, "abcd"}, {faMODIFIED, "abcd"},
-        {faADDED, "abcdefgh"}, {faMODIFIED, "abcdefgh"},
-        {faADDED, "abcdefghijklmno"}, {faMODIFIED, "abcdefghijklmno"},
-        {faADDED, "abcdefghijklmnop"}, {faMODIFIED, "abcdefghijklmnop"}}},
+       {{faADDED, "abcd"},
+        {faMODIFIED, "abcd"},
+        {faADDED, "abcdefgh"},
+        {faMODIFIED, "abcdefgh"},
+        {faADDED, "abcdefghijklmno"},
+        {faMODIFIED, "abcdefghijklmno"},
+        {faADDED, "abcdefghijklmnop"},
+        {faMODIFIED, "abcdefghijklmnop"}}},
   };
   for (const Scenario& s : scenarios) {
     SCOPED_TRACE(s.name);
@@ -137,8 +146,7 @@ TEST_F(DirMonitorTest, FolderNamesNeedTheFolderFilter) {
     auto monitor = Watch({nfFILE_NAME, nfDIR_NAME});
     ::mkdir(dir_->file("sub").c_str(), 0755);
     ::rmdir(dir_->file("sub").c_str());
-    EXPECT_EQ(ChangesBeforeMarker(),
-              (std::vector<Change>{{faADDED, "sub"}, {faREMOVED, "sub"}}));
+    EXPECT_EQ(ChangesBeforeMarker(), (std::vector<Change>{{faADDED, "sub"}, {faREMOVED, "sub"}}));
   }
   {
     // Folders only: a file's creation is not reported (the marker shows it arrived).
@@ -171,9 +179,7 @@ TEST_F(DirMonitorTest, SubfoldersAreWatchedOnlyWhenAsked) {
   monitor->Directory = dir_->path();
   monitor->WatchSubtree = true;
   monitor->FilterNotification = {nfFILE_NAME, nfDIR_NAME};
-  monitor->OnChange = [this](TDirMonitor*, TAction a, const std::string& n) {
-    changes_.push_back({a, n});
-  };
+  monitor->OnChange = [this](TDirMonitor*, TAction a, const std::string& n) { changes_.push_back({a, n}); };
   monitor->SetActive(true);
   WriteFile(dir_->file("old/a"));
   ::mkdir(dir_->file("new").c_str(), 0755);
@@ -236,8 +242,7 @@ TEST_F(DirMonitorTest, StartStopStartWatchesAnewAndLeavesNoDescriptors) {
   monitor->SetActive(true);  // already active: nothing happens
   EXPECT_EQ(OpenFdCount(), activeFds);
   WriteFile(dir_->file("one"));
-  EXPECT_EQ(ChangesBeforeMarker(),
-            (std::vector<Change>{{faADDED, "one"}, {faMODIFIED, "one"}}));
+  EXPECT_EQ(ChangesBeforeMarker(), (std::vector<Change>{{faADDED, "one"}, {faMODIFIED, "one"}}));
 
   monitor->SetActive(false);
   EXPECT_FALSE(monitor->Active());
@@ -249,8 +254,7 @@ TEST_F(DirMonitorTest, StartStopStartWatchesAnewAndLeavesNoDescriptors) {
   monitor->SetActive(true);
   EXPECT_EQ(OpenFdCount(), activeFds);
   WriteFile(dir_->file("two"));
-  EXPECT_EQ(ChangesBeforeMarker(),
-            (std::vector<Change>{{faADDED, "two"}, {faMODIFIED, "two"}}));
+  EXPECT_EQ(ChangesBeforeMarker(), (std::vector<Change>{{faADDED, "two"}, {faMODIFIED, "two"}}));
   monitor.reset();
   EXPECT_EQ(OpenFdCount(), baseFds_);
 }
@@ -261,9 +265,7 @@ TEST_F(DirMonitorTest, LoadedStartsWhenActiveWasStored) {
   monitor.Directory = dir_->path();
   monitor.SetActive(true);
   EXPECT_FALSE(monitor.Active());
-  monitor.OnChange = [this](TDirMonitor*, TAction a, const std::string& n) {
-    changes_.push_back({a, n});
-  };
+  monitor.OnChange = [this](TDirMonitor*, TAction a, const std::string& n) { changes_.push_back({a, n}); };
   monitor.Loaded();
   EXPECT_TRUE(monitor.Active());
   WriteFile(dir_->file("f"));
@@ -303,9 +305,7 @@ TEST_F(DirMonitorTest, StoppedByItsOwnHandlerMidBatchAndStartedAgain) {
   EXPECT_EQ(changes_, (std::vector<Change>{{faADDED, "first"}, {faADDED, "b1"}}));
 
   changes_.clear();
-  monitor->OnChange = [this](TDirMonitor*, TAction a, const std::string& n) {
-    changes_.push_back({a, n});
-  };
+  monitor->OnChange = [this](TDirMonitor*, TAction a, const std::string& n) { changes_.push_back({a, n}); };
   monitor->SetActive(true);
   WriteFile(dir_->file("after"));
   EXPECT_EQ(ChangesBeforeMarker(), (std::vector<Change>{{faADDED, "after"}}));
@@ -378,8 +378,7 @@ TEST_F(DirMonitorTest, BurstArrivesCompleteAndInOrderWhileTheHandlerBlocks) {
   ASSERT_TRUE(complete) << changes_.size() << " of " << kFiles;
   RunFor(100ms);
   ASSERT_EQ(changes_.size(), static_cast<std::size_t>(kFiles));
-  for (int i = 0; i < kFiles; ++i)
-    ASSERT_EQ(changes_[i], (Change{faADDED, name(i)})) << "at " << i;
+  for (int i = 0; i < kFiles; ++i) ASSERT_EQ(changes_[i], (Change{faADDED, name(i)})) << "at " << i;
   EXPECT_FALSE(overlapped);
 }
 
@@ -410,13 +409,15 @@ TEST_F(DirMonitorTest, OverflowedBatchReportsNothingAndWatchingGoesOn) {
 
   std::size_t seen = 0;
   auto quiet = std::chrono::steady_clock::now();
-  ASSERT_TRUE(RunUntil([&] {
-    if (changes_.size() != seen) {
-      seen = changes_.size();
-      quiet = std::chrono::steady_clock::now();
-    }
-    return std::chrono::steady_clock::now() - quiet > 500ms;
-  }, 120s));
+  ASSERT_TRUE(RunUntil(
+      [&] {
+        if (changes_.size() != seen) {
+          seen = changes_.size();
+          quiet = std::chrono::steady_clock::now();
+        }
+        return std::chrono::steady_clock::now() - quiet > 500ms;
+      },
+      120s));
   // Everything before the overflowed batch, in order; that batch's own records are lost
   // with it, so fewer arrive than the queue held.
   ASSERT_GT(changes_.size(), 1u);

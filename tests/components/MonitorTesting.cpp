@@ -11,8 +11,7 @@
 namespace corvantest {
 
 std::ostream& operator<<(std::ostream& out, const Change& c) {
-  static const char* const names[] = {"ADDED", "REMOVED", "MODIFIED", "RENAMED_OLD_NAME",
-                                      "RENAMED_NEW_NAME"};
+  static const char* const names[] = {"ADDED", "REMOVED", "MODIFIED", "RENAMED_OLD_NAME", "RENAMED_NEW_NAME"};
   return out << names[c.Action] << " " << c.Name;
 }
 
@@ -43,8 +42,7 @@ void RunFor(std::chrono::milliseconds period) {
 
 int OpenFdCount() {
   int count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-    ++count;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
   return count;
 }
 

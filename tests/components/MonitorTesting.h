@@ -21,8 +21,7 @@ std::ostream& operator<<(std::ostream& out, const Change& c);
 void EnsureCoreApplication();
 
 // Runs the event loop until `done` holds or `limit` has passed; false on time-out.
-bool RunUntil(const std::function<bool()>& done,
-              std::chrono::milliseconds limit = std::chrono::seconds(20));
+bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20));
 // Runs the event loop for `period`.
 void RunFor(std::chrono::milliseconds period);
 

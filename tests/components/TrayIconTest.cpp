@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "platform/fakes/FakeNotificationArea.h"
 #include "components/TrayIcon.h"
+#include "platform/fakes/FakeNotificationArea.h"
 
 using namespace components;
 using namespace platform;
@@ -28,12 +28,11 @@ class TrayIconTest : public ::testing::Test {
     icon.OnClick = [this](TTrayIcon*) { events_.push_back("Click"); };
     icon.OnDblClick = [this](TTrayIcon*) { events_.push_back("DblClick"); };
     icon.OnMouseMove = [this](TTrayIcon*, TShiftState s, int x, int y) {
-      events_.push_back("Move " + std::to_string(s) + " " + std::to_string(x) + " " +
-                        std::to_string(y));
+      events_.push_back("Move " + std::to_string(s) + " " + std::to_string(x) + " " + std::to_string(y));
     };
     icon.OnMouseDown = [this, button](TTrayIcon*, TMouseButton b, TShiftState s, int x, int y) {
-      events_.push_back(std::string("Down ") + button(b) + " " + std::to_string(s) + " " +
-                        std::to_string(x) + " " + std::to_string(y));
+      events_.push_back(std::string("Down ") + button(b) + " " + std::to_string(s) + " " + std::to_string(x) + " " +
+                        std::to_string(y));
     };
     icon.OnMouseUp = [this, button](TTrayIcon*, TMouseButton b, TShiftState s, int, int) {
       events_.push_back(std::string("Up ") + button(b) + " " + std::to_string(s));
@@ -67,8 +66,8 @@ TEST_F(TrayIconTest, DoubleClickGivesTheEventsInOrderAndOneClick) {
   auto icon = LoadedIcon();
   for (auto m : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) Mouse(m);
   const std::string left = std::to_string(ssLeft);
-  EXPECT_EQ(events_, (std::vector<std::string>{"Down left " + left + " 0 0", "Click",
-                                               "Up left " + left, "DblClick", "Up left " + left}));
+  EXPECT_EQ(events_, (std::vector<std::string>{"Down left " + left + " 0 0", "Click", "Up left " + left, "DblClick",
+                                               "Up left " + left}));
 }
 
 TEST_F(TrayIconTest, ReleaseWithoutPressIsNoClick) {
@@ -212,21 +211,19 @@ TEST_F(TrayIconTest, MinimizeHidesWhenAskedAndRestoreBringsTheWindowBack) {
   app_.Log.clear();
   icon->HideMainForm = true;
   app_.Minimize();
-  EXPECT_EQ(app_.Log,
-            (std::vector<std::string>{"HideApplication", "HideMainForm", "OnMinimize"}));
+  EXPECT_EQ(app_.Log, (std::vector<std::string>{"HideApplication", "HideMainForm", "OnMinimize"}));
 
   app_.Log.clear();
   app_.ShowMainFormFlag = false;  // start-up keeps the window hidden by itself
   app_.Restore();
-  EXPECT_EQ(app_.Log, (std::vector<std::string>{"RestoreApplication", "MakeMainFormVisible",
-                                                "BringToForeground", "OnRestore",
-                                                "BringToForeground"}));
+  EXPECT_EQ(app_.Log, (std::vector<std::string>{"RestoreApplication", "MakeMainFormVisible", "BringToForeground",
+                                                "OnRestore", "BringToForeground"}));
 
   app_.Log.clear();
   app_.ShowMainFormFlag = true;
   app_.Restore();
-  EXPECT_EQ(app_.Log, (std::vector<std::string>{"RestoreApplication", "BringToForeground",
-                                                "OnRestore", "BringToForeground"}));
+  EXPECT_EQ(app_.Log,
+            (std::vector<std::string>{"RestoreApplication", "BringToForeground", "OnRestore", "BringToForeground"}));
 }
 
 TEST_F(TrayIconTest, DestructionRemovesIconWindowAndHooks) {

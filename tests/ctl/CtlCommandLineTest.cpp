@@ -41,8 +41,7 @@ TEST_F(CtlTest, UsageErrorsExitWithTwoAndChangeNothing) {
       {{"settings", "set", "MainUnit", "ABC", "Bogus", "1"}, "corvanctl: unknown setting 'Bogus'\n"},
       {{"settings", "set", "WWWHostActive", "x"},
        "corvanctl: WWWHostActive is where the service records the host it is connected to\n"},
-      {{"settings", "set", "GUID", "x"},
-       "corvanctl: GUID is read from the settings file but never written to it\n"},
+      {{"settings", "set", "GUID", "x"}, "corvanctl: GUID is read from the settings file but never written to it\n"},
       {{"settings", "set", "UDPListenPort", "15168"},
        "corvanctl: UDPListenPort takes 15167 (listen) or 0 (do not bind), not '15168'\n"},
       {{"settings", "set", "UDPListenPort", "-1"},
@@ -64,8 +63,7 @@ TEST_F(CtlTest, UsageErrorsExitWithTwoAndChangeNothing) {
 TEST_F(CtlTest, FailuresExitWithOne) {
   const CtlResult noFolder = RunResult(kCorvanCtl, {"--folder", dir.file("absent"), "status"});
   EXPECT_EQ(noFolder.status, 1);
-  EXPECT_TRUE(noFolder.err.starts_with("corvanctl: cannot open the folder " + dir.file("absent")))
-      << noFolder.err;
+  EXPECT_TRUE(noFolder.err.starts_with("corvanctl: cannot open the folder " + dir.file("absent"))) << noFolder.err;
 
   dir.write("plain", "not a folder");
   const CtlResult notFolder = RunResult(kCorvanCtl, {"--folder", dir.file("plain"), "status"});
@@ -78,18 +76,20 @@ TEST_F(CtlTest, FailuresExitWithOne) {
 
   const CtlResult suburbs = Ctl({"parse", "--suburbs", dir.file("absent.txt"), "page"});
   EXPECT_EQ(suburbs.status, 1);
-  EXPECT_EQ(suburbs.err,
-            "corvanctl: cannot load the suburbs: " + dir.file("absent.txt") + " does not exist.\n");
+  EXPECT_EQ(suburbs.err, "corvanctl: cannot load the suburbs: " + dir.file("absent.txt") + " does not exist.\n");
 }
 
 TEST_F(CtlTest, CommandsThatChangeNothingNeverCreateTheSettingsFile) {
   // Run in a folder without one (the wrong folder, or before the service's first start),
   // they say so and go on with the defaults.
-  const std::string missing =
-      "corvanctl: " + dir.file("CorvanSrvc-Settings.xml") + " is missing; using the defaults (corvanctl settings set creates it)\n";
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"status"}, {"status", "--json"}, {"settings"}, {"versions"}, {"broadcast-test"},
-        {"phone-home"}}) {
+  const std::string missing = "corvanctl: " + dir.file("CorvanSrvc-Settings.xml") +
+                              " is missing; using the defaults (corvanctl settings set creates it)\n";
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"status"},
+                                               {"status", "--json"},
+                                               {"settings"},
+                                               {"versions"},
+                                               {"broadcast-test"},
+                                               {"phone-home"}}) {
     const CtlResult r = Ctl(args);
     EXPECT_TRUE(r.err.starts_with(missing)) << args.front() << ": " << r.err;
     EXPECT_FALSE(dir.exists("CorvanSrvc-Settings.xml")) << args.front();

@@ -16,12 +16,12 @@
 #include <sstream>
 #include <thread>
 
-#include "support/BoundedRead.h"
 #include "CtlFixture.h"
 #include "Hostile.h"
 #include "ScopedMount.h"
-#include "ctl/SupportBundle.h"
 #include "TcpListen.h"
+#include "ctl/SupportBundle.h"
+#include "support/BoundedRead.h"
 #include "support/UniqueFd.h"
 
 using namespace corvantest;
@@ -35,7 +35,7 @@ struct Bundle {
   std::string top;                           // the one folder every entry lies in
   std::map<std::string, std::string> files;  // by name below it
   std::map<std::string, mode_t> modes;
-  std::string error;                         // why the archive could not be read
+  std::string error;  // why the archive could not be read
 };
 
 // Reads a .tar.gz whole with libarchive, as whoever receives the bundle would.
@@ -88,9 +88,9 @@ class CtlDiagTest : public CtlTest {
   void SetUp() override {
     CtlTest::SetUp();
     // The versions report asks the host; one that answers leaves no error reports behind.
-    host = std::make_unique<SimProcess>(kHostSim, std::vector<std::string>{
-                                                      "--control-version", kProjectVersion, "--service-version",
-                                                      "3.1.0.12", "--sheetpress-version", "2.0.0.7"});
+    host = std::make_unique<SimProcess>(
+        kHostSim, std::vector<std::string>{"--control-version", kProjectVersion, "--service-version", "3.1.0.12",
+                                           "--sheetpress-version", "2.0.0.7"});
     ASSERT_TRUE(host->waitForOutput("ready")) << host->err();
     dir.write("CorvanSrvc-Settings.xml", kSettings);
   }
@@ -171,12 +171,11 @@ TEST_F(CtlDiagTest, TheBundleHoldsTheStationsStateAndTheRecentLogsAndReports) {
   const Bundle b = Diag({}, &r);
   ASSERT_EQ(b.error, "");
   EXPECT_TRUE(std::regex_match(b.top, std::regex("corvan-diag-corvantest-[0-9]{8}-[0-9]{6}"))) << b.top;
-  EXPECT_EQ(Names(b), (std::vector<std::string>{"check.txt", "contents.txt", "folder.txt",
-                                                "folder/CORVANSRVC-EventLog-Mon.txt", "folder/CorvanControl-Panel.ini",
-                                                "folder/CorvanSrvc-Settings.xml",
-                                                "folder/E!CorvanSrvc-20261207100000123.XML", "metrics.prom",
-                                                "os-release", "processes.txt", "status.json", "system.txt",
-                                                "versions.txt"}));
+  EXPECT_EQ(Names(b),
+            (std::vector<std::string>{"check.txt", "contents.txt", "folder.txt", "folder/CORVANSRVC-EventLog-Mon.txt",
+                                      "folder/CorvanControl-Panel.ini", "folder/CorvanSrvc-Settings.xml",
+                                      "folder/E!CorvanSrvc-20261207100000123.XML", "metrics.prom", "os-release",
+                                      "processes.txt", "status.json", "system.txt", "versions.txt"}));
   for (const auto& [name, text] : recent) EXPECT_EQ(b.files.at("folder/" + name), text) << name;
   std::string settings = kSettings;
   settings.replace(settings.find("5E2D77AA-1C2B"), 13, "(removed)");
@@ -212,7 +211,8 @@ TEST_F(CtlDiagTest, TheBundleHoldsTheStationsStateAndTheRecentLogsAndReports) {
   for (const std::string& name : entries) EXPECT_NE(listing.find(" " + name), std::string::npos) << name;
   EXPECT_NE(listing.find(" E!link.XML -> " + outside.file("secret") + "\n"), std::string::npos) << listing;
   EXPECT_EQ(listing.find("E!inner.XML"), std::string::npos);
-  EXPECT_TRUE(std::regex_search(listing, std::regex("\n-rw-r--r-- 1 root root 12 [0-9T:+-]{25} CORVANSRVC-EventLog-Tue.txt\n")))
+  EXPECT_TRUE(
+      std::regex_search(listing, std::regex("\n-rw-r--r-- 1 root root 12 [0-9T:+-]{25} CORVANSRVC-EventLog-Tue.txt\n")))
       << listing;
 
   const std::string& contents = b.files.at("contents.txt");
@@ -264,8 +264,9 @@ TEST_F(CtlDiagTest, TheSizeLimitLeavesOutWhatDoesNotFitAndSaysSo) {
   EXPECT_TRUE(wed.ends_with("LAST\r\n"));
   EXPECT_EQ(whole.files.at("folder/CORVANSRVC-EventLog-Thu.txt"), "thursday\r\n");
   EXPECT_EQ(whole.files.size(), 9u + 1 + 2 + 40);
-  EXPECT_EQ(r.err, "corvanctl: CORVANSRVC-EventLog-Wed.txt holds 2147483648 bytes: only its last 8388608 are in "
-                   "the bundle\n");
+  EXPECT_EQ(r.err,
+            "corvanctl: CORVANSRVC-EventLog-Wed.txt holds 2147483648 bytes: only its last 8388608 are in "
+            "the bundle\n");
   EXPECT_NE(whole.files.at("contents.txt")
                 .find("Included=folder/CORVANSRVC-EventLog-Wed.txt (its last 8388608 of 2147483648 bytes)\n"),
             std::string::npos);
@@ -333,8 +334,8 @@ TEST_F(CtlDiagTest, AnOutputThatCannotBeWrittenLeavesNothingAndExitsWithOne) {
     std::string err;
   } cases[] = {
       {readOnly + "b.tar.gz", "corvanctl: cannot write " + readOnly + "b.tar.gz: Read-only file system\n"},
-      {out.file("missing/b.tar.gz"), "corvanctl: cannot write " + out.file("missing/b.tar.gz") +
-                                         ": No such file or directory\n"},
+      {out.file("missing/b.tar.gz"),
+       "corvanctl: cannot write " + out.file("missing/b.tar.gz") + ": No such file or directory\n"},
       {out.path(), "corvanctl: cannot write " + out.path() + ": it is a folder; name a file with --output\n"},
       {smallDisk + "b.tar.gz", "corvanctl: cannot write " + smallDisk + "b.tar.gz: No space left on device\n"},
   };
@@ -351,8 +352,8 @@ TEST_F(CtlDiagTest, AnOutputThatCannotBeWrittenLeavesNothingAndExitsWithOne) {
 }
 
 TEST_F(CtlDiagTest, ItGoesToTheWorkingFolderOrToStandardOutput) {
-  const CtlResult here = RunResult("/bin/sh", {"-c", "cd \"$1\" && exec \"$2\" --folder \"$3\" diag", "sh",
-                                               out.path(), kCorvanCtl, dir.path()});
+  const CtlResult here = RunResult(
+      "/bin/sh", {"-c", "cd \"$1\" && exec \"$2\" --folder \"$3\" diag", "sh", out.path(), kCorvanCtl, dir.path()});
   ASSERT_EQ(here.status, 0) << here.err;
   const std::vector<std::string> made = EntryNames(out.path());
   ASSERT_EQ(made.size(), 1u);

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <sstream>
 
+#include "Hermetic.h"
 #include "settings/CorvanSettings.h"
 #include "support/Diagnostics.h"
-#include "Hermetic.h"
 
 namespace corvantest {
 

@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <functional>
 
-#include "ctl/CtlArgs.h"
 #include "Hermetic.h"
-#include "ctl/ProgramFolder.h"
 #include "SimProcess.h"
 #include "TempFolder.h"
+#include "ctl/CtlArgs.h"
+#include "ctl/ProgramFolder.h"
 
 using namespace corvanctl;
 using corvantest::TempFolder;
@@ -61,7 +61,7 @@ TEST(ChooseProgramFolderTest, WithoutProcTheNameItWasStartedByIsFollowedThroughL
   fs::create_directories(dir.file("bin"));
   dir.write("prog/corvanctl", "");
   fs::create_symlink("../prog/corvanctl", dir.file("bin/corvanctl"));  // relative
-  fs::create_symlink("bin/corvanctl", dir.file("again"));               // a chain
+  fs::create_symlink("bin/corvanctl", dir.file("again"));              // a chain
   fs::create_symlink("../gone/corvanctl", dir.file("bin/dangling"));
   const std::string noProc = dir.file("no-proc/self/exe");
 
@@ -94,8 +94,8 @@ TEST(CorvanCtlFolderTest, RunThroughALinkItWorksOnItsOwnFolderUnlessCorvanFolder
   const auto run = [&](const std::string& environment) {
     std::string out, err;
     const int status = corvantest::RunToExit(
-        "/bin/sh", {"-c", "cd \"$1\" && exec env " + environment + " ../bin/corvanctl settings", "sh",
-                    dir.file("elsewhere")},
+        "/bin/sh",
+        {"-c", "cd \"$1\" && exec env " + environment + " ../bin/corvanctl settings", "sh", dir.file("elsewhere")},
         &err, &out);
     EXPECT_EQ(status, 0) << err;
     return out;
@@ -106,8 +106,7 @@ TEST(CorvanCtlFolderTest, RunThroughALinkItWorksOnItsOwnFolderUnlessCorvanFolder
 
   std::string err;
   EXPECT_EQ(corvantest::RunToExit("/usr/bin/env",
-                                  {"CORVAN_FOLDER=" + dir.file("absent"), dir.file("bin/corvanctl"), "status"},
-                                  &err),
+                                  {"CORVAN_FOLDER=" + dir.file("absent"), dir.file("bin/corvanctl"), "status"}, &err),
             1);
   EXPECT_EQ(err, "corvanctl: cannot open the folder " + dir.file("absent") +
                      " (CORVAN_FOLDER): No such file or directory; give --folder DIR or set CORVAN_FOLDER\n");

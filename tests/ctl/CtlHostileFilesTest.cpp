@@ -5,10 +5,10 @@
 
 #include <filesystem>
 
-#include "settings/CorvanSettings.h"
 #include "CtlFixture.h"
 #include "Hostile.h"
 #include "UdpListener.h"
+#include "settings/CorvanSettings.h"
 
 using namespace corvantest;
 

@@ -13,9 +13,9 @@
 #include <map>
 #include <thread>
 
-#include "settings/CorvanSettings.h"
 #include "CtlFixture.h"
 #include "HostileFolder.h"
+#include "settings/CorvanSettings.h"
 
 using namespace corvantest;
 using namespace std::chrono_literals;
@@ -156,8 +156,7 @@ class CtlHostileFolder : public CtlTest {
   void RunWatch(const std::string& where, const std::string& PlantedName, const std::function<void()>& PlantIt) {
     const std::string what = where + ", corvanctl watch";
     const bool udpPlanted = PlantedName == "CORVANSRVC-UDPLISTEN-HEARTBEAT.TXT";
-    const std::string heartbeat =
-        udpPlanted ? "CORVANSRVC-SERIAL-HEARTBEAT.TXT" : "CORVANSRVC-UDPLISTEN-HEARTBEAT.TXT";
+    const std::string heartbeat = udpPlanted ? "CORVANSRVC-SERIAL-HEARTBEAT.TXT" : "CORVANSRVC-UDPLISTEN-HEARTBEAT.TXT";
     const std::string shown = udpPlanted ? "Heartbeat=COM:" : "Heartbeat=UDP:";
     const std::unique_ptr<SimProcess> watch = Start({"watch"});
     ASSERT_TRUE(watch->waitForError("watching", kCommandLimit)) << what << ": " << watch->err();
@@ -166,8 +165,8 @@ class CtlHostileFolder : public CtlTest {
     const int descriptors = DescriptorsOf(watch->pid());
     PlantIt();
     dir.write(heartbeat, "LAST");
-    EXPECT_TRUE(watch->waitForOutput(shown + "LAST\n", kCommandLimit))
-        << what << ": the last event was not shown\n" << watch->out() << watch->err();
+    EXPECT_TRUE(watch->waitForOutput(shown + "LAST\n", kCommandLimit)) << what << ": the last event was not shown\n"
+                                                                       << watch->out() << watch->err();
     // A file being read at this moment (a status decided later) holds one for a moment.
     EXPECT_TRUE(Eventually([&] { return DescriptorsOf(watch->pid()) <= descriptors; }))
         << what << ": " << DescriptorsOf(watch->pid()) << " descriptors, " << descriptors << " before";
@@ -196,8 +195,7 @@ TEST_F(CtlHostileFolder, AFolderWithoutPlantedFilesPassesTheSameChecks) {
   EXPECT_EQ(ValueOf(printed["status"], "ServiceVersion"), "3.1.0.12");
   EXPECT_EQ(ValueOf(printed["status"], "GoingCount"), "2");
   EXPECT_EQ(ValueOf(printed["units"], "RC.AsInt"), "1");
-  EXPECT_NE(printed["versions"].find(" - SheetPress.EXE version: 2.0.0.7 "), std::string::npos)
-      << printed["versions"];
+  EXPECT_NE(printed["versions"].find(" - SheetPress.EXE version: 2.0.0.7 "), std::string::npos) << printed["versions"];
   EXPECT_NE(printed["broadcast-test"].find("Incident 9000 for STT was broadcast"), std::string::npos)
       << printed["broadcast-test"];
   // The panel's feed limit of 7 minutes: warning at half of it.
@@ -235,5 +233,4 @@ TEST_P(CtlHostileFolderTable, EveryCommandEndsSmallAndWritesNothingOutside) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(, CtlHostileFolderTable, ::testing::ValuesIn(HostileRows(CtlFiles(0))),
-                         HostileRowName);
+INSTANTIATE_TEST_SUITE_P(, CtlHostileFolderTable, ::testing::ValuesIn(HostileRows(CtlFiles(0))), HostileRowName);

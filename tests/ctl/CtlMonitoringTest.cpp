@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <regex>
 
-#include "settings/CorvanSettings.h"
 #include "CtlFixture.h"
-#include "support/FileUtils.h"
-#include "ctl/Monitoring.h"
 #include "ScopedMount.h"
+#include "ctl/Monitoring.h"
+#include "settings/CorvanSettings.h"
+#include "support/FileUtils.h"
 
 using namespace corvantest;
 using corvanctl::tCheckOptions;
@@ -108,16 +108,16 @@ TEST(CheckRenderingTest, StateSummaryAndPerformanceDataFollowTheStation) {
        tPluginState::Ok,
        "CORVAN OK - Corvan service is running. Last data from the vendor feed 42 s ago, the UDP feed 3 min ago. | "
        "vendor_feed_age=42s;300;600;0 udp_feed_age=200s;300;600;0 processes=1;;;0 going=2;;;0"},
-      {"no feed expected, going count not known",
-       [](tStationLook& l, tCheckOptions&) { l.GoingCount = -1; },
+      {"no feed expected, going count not known", [](tStationLook& l, tCheckOptions&) { l.GoingCount = -1; },
        tPluginState::Ok, "CORVAN OK - Corvan service is running. | processes=1;;;0 going=U;;;0"},
-      {"past the warning age",
-       [](tStationLook& l, tCheckOptions&) { l.Feeds = {Feed(tFeed::Serial, 301)}; },
+      {"past the warning age", [](tStationLook& l, tCheckOptions&) { l.Feeds = {Feed(tFeed::Serial, 301)}; },
        tPluginState::Warning,
        "CORVAN WARNING - No data from the serial receiver for 5 min (warning at 5 min). | "
        "serial_feed_age=301s;300;600;0 processes=1;;;0 going=2;;;0"},
       {"past the critical age, the worst first",
-       [](tStationLook& l, tCheckOptions&) { l.Feeds = {Feed(tFeed::VendorTcp, 400), Feed(tFeed::Udp, 601)}; },
+       [](tStationLook& l, tCheckOptions&) {
+         l.Feeds = {Feed(tFeed::VendorTcp, 400), Feed(tFeed::Udp, 601)};
+       },
        tPluginState::Critical,
        "CORVAN CRITICAL - No data from the UDP feed for 10 min (critical at 10 min). No data from the vendor feed "
        "for 6 min (warning at 5 min). | vendor_feed_age=400s;300;600;0 udp_feed_age=601s;300;600;0 "
@@ -132,13 +132,11 @@ TEST(CheckRenderingTest, StateSummaryAndPerformanceDataFollowTheStation) {
        "CORVAN CRITICAL - No data from the vendor feed for 6 min (critical at 6 min). | "
        "vendor_feed_age=400s;;390;0 processes=1;;;0 going=2;;;0"},
       {"a feed whose limit is off is only measured",
-       [](tStationLook& l, tCheckOptions&) { l.Feeds = {Feed(tFeed::VendorTcp, 86400, 0)}; },
-       tPluginState::Ok,
+       [](tStationLook& l, tCheckOptions&) { l.Feeds = {Feed(tFeed::VendorTcp, 86400, 0)}; }, tPluginState::Ok,
        "CORVAN OK - Corvan service is running. Last data from the vendor feed 24 h ago. | "
        "vendor_feed_age=86400s;;;0 processes=1;;;0 going=2;;;0"},
       {"an expected feed without a heartbeat file",
-       [](tStationLook& l, tCheckOptions&) { l.Feeds = {NoHeartbeat(tFeed::Udp)}; },
-       tPluginState::Critical,
+       [](tStationLook& l, tCheckOptions&) { l.Feeds = {NoHeartbeat(tFeed::Udp)}; }, tPluginState::Critical,
        "CORVAN CRITICAL - No heartbeat file from the UDP feed. | udp_feed_age=U;300;600;0 processes=1;;;0 going=2;;;0"},
       {"a heartbeat without a modification time",
        [](tStationLook& l, tCheckOptions&) {
@@ -150,13 +148,11 @@ TEST(CheckRenderingTest, StateSummaryAndPerformanceDataFollowTheStation) {
        "CORVAN UNKNOWN - The heartbeat of the vendor feed has no modification time. | "
        "vendor_feed_age=U;300;600;0 processes=1;;;0 going=2;;;0"},
       {"a heartbeat dated ahead of the clock",
-       [](tStationLook& l, tCheckOptions&) { l.Feeds = {Feed(tFeed::VendorTcp, -3600)}; },
-       tPluginState::Warning,
+       [](tStationLook& l, tCheckOptions&) { l.Feeds = {Feed(tFeed::VendorTcp, -3600)}; }, tPluginState::Warning,
        "CORVAN WARNING - The heartbeat of the vendor feed is dated 60 min ahead of this clock. | "
        "vendor_feed_age=0s;300;600;0 processes=1;;;0 going=2;;;0"},
       {"a few seconds ahead is a late write, not a clock",
-       [](tStationLook& l, tCheckOptions&) { l.Feeds = {Feed(tFeed::VendorTcp, -5)}; },
-       tPluginState::Ok,
+       [](tStationLook& l, tCheckOptions&) { l.Feeds = {Feed(tFeed::VendorTcp, -5)}; }, tPluginState::Ok,
        "CORVAN OK - Corvan service is running. Last data from the vendor feed 0 s ago. | "
        "vendor_feed_age=0s;300;600;0 processes=1;;;0 going=2;;;0"},
       {"no service process",
@@ -183,16 +179,14 @@ TEST(CheckRenderingTest, StateSummaryAndPerformanceDataFollowTheStation) {
          l.State.ProcessCount = 2;
          Decide(l);
        },
-       tPluginState::Warning,
-       "CORVAN WARNING - 2 Corvan service processes are running. | processes=2;;;0 going=2;;;0"},
+       tPluginState::Warning, "CORVAN WARNING - 2 Corvan service processes are running. | processes=2;;;0 going=2;;;0"},
       {"disconnected, from a host name that would break the line",
        [](tStationLook& l, tCheckOptions&) {
          l.State.MessageText = "CorvanSrvc: Disconnected";
          l.State.WWWHost = "a|b\nc";
          Decide(l);
        },
-       tPluginState::Warning,
-       "CORVAN WARNING - Disconnected from a\\x7Cb\\nc. | processes=1;;;0 going=2;;;0"},
+       tPluginState::Warning, "CORVAN WARNING - Disconnected from a\\x7Cb\\nc. | processes=1;;;0 going=2;;;0"},
   };
   for (const tCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -232,7 +226,9 @@ TEST_F(CtlMonitoringTest, CheckExitsWithThePluginStatusOfTheFolder) {
   std::filesystem::copy_file(kServiceSim, dir.file("corvansrvc.exe"));
   CtlResult result = Ctl({"check"});
   EXPECT_EQ(result.status, 2) << result.err;
-  EXPECT_EQ(result.out.rfind("CORVAN CRITICAL - Corvan service is not running. No heartbeat file from the vendor feed. | ", 0), 0u)
+  EXPECT_EQ(result.out.rfind(
+                "CORVAN CRITICAL - Corvan service is not running. No heartbeat file from the vendor feed. | ", 0),
+            0u)
       << result.out;
 
   // Running, with a fresh TCP heartbeat: OK, and its age in the performance data.
@@ -240,9 +236,10 @@ TEST_F(CtlMonitoringTest, CheckExitsWithThePluginStatusOfTheFolder) {
   ASSERT_TRUE(service->waitForOutput("CORVANSRVC-TARNEX-HEARTBEAT.TXT")) << service->out();
   result = Ctl({"check"});
   EXPECT_EQ(result.status, 0) << result.out << result.err;
-  EXPECT_TRUE(std::regex_match(result.out, std::regex("CORVAN OK - Corvan service is running\\. Last data from the vendor "
-                                                      "feed [0-9] s ago\\. \\| vendor_feed_age=[0-9]s;300;600;0 "
-                                                      "processes=1;;;0 going=2;;;0\n")))
+  EXPECT_TRUE(
+      std::regex_match(result.out, std::regex("CORVAN OK - Corvan service is running\\. Last data from the vendor "
+                                              "feed [0-9] s ago\\. \\| vendor_feed_age=[0-9]s;300;600;0 "
+                                              "processes=1;;;0 going=2;;;0\n")))
       << result.out;
 
   // The same heartbeat seven minutes old: WARNING by the panel's default limit, CRITICAL
@@ -299,7 +296,8 @@ TEST_F(CtlMonitoringTest, MetricsPassPromtoolAndReplaceTheOutputFileWhole) {
   ASSERT_EQ(result.status, 0) << result.err;
   const CtlResult verdict = Promtool(result.out);
   EXPECT_EQ(verdict.status, 0) << verdict.out << verdict.err << result.out;
-  EXPECT_TRUE(std::regex_search(result.out, std::regex("\ncorvan_feed_age_seconds\\{feed=\"vendor\"\\} 9[0-9](\\.[0-9]+)?\n")))
+  EXPECT_TRUE(
+      std::regex_search(result.out, std::regex("\ncorvan_feed_age_seconds\\{feed=\"vendor\"\\} 9[0-9](\\.[0-9]+)?\n")))
       << result.out;
   for (const char* line : {"corvan_service_installed 0\n", "corvan_service_up 0\n", "corvan_going_rfas 4\n",
                            "corvan_task_sheet_files 1\n", "corvan_debug_files 1\n"})
@@ -317,7 +315,8 @@ TEST_F(CtlMonitoringTest, MetricsPassPromtoolAndReplaceTheOutputFileWhole) {
   // A folder that is missing or cannot be written: a clear failure, and no file at all.
   result = Ctl({"metrics", "--output", collector.file("missing/corvan.prom")});
   EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.err.find("corvanctl: cannot write " + collector.file("missing/corvan.prom") + ": No such file or directory"),
+  EXPECT_NE(result.err.find("corvanctl: cannot write " + collector.file("missing/corvan.prom") +
+                            ": No such file or directory"),
             std::string::npos)
       << result.err;
   collector.write("old.prom", "old\n");
@@ -328,5 +327,6 @@ TEST_F(CtlMonitoringTest, MetricsPassPromtoolAndReplaceTheOutputFileWhole) {
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("Read-only file system"), std::string::npos) << result.err;
   EXPECT_EQ(collector.read("old.prom"), "old\n");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(collector.path()), std::filesystem::directory_iterator()), 2);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(collector.path()), std::filesystem::directory_iterator()),
+            2);
 }

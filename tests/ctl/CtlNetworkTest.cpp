@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "settings/CorvanSettings.h"
 #include "CtlFixture.h"
 #include "UdpListener.h"
+#include "settings/CorvanSettings.h"
 
 using namespace corvantest;
 using ms = std::chrono::milliseconds;
@@ -35,17 +35,19 @@ TEST_F(CtlNetworkTest, VersionsReportAgainstThePublishedVersions) {
   dir.write("CorvanSrvc-Version.txt", "3.1.0.12");
   dir.write("SheetPress-Version.txt", "2.0.0.7");
   {
-    auto host = StartHost({"--control-version", kProjectVersion, "--service-version", "3.1.0.13",
-                           "--sheetpress-version", "2.0.0.7"});
+    auto host = StartHost(
+        {"--control-version", kProjectVersion, "--service-version", "3.1.0.13", "--sheetpress-version", "2.0.0.7"});
     const CtlResult r = Ctl({"versions"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               "Current Corvan Service Binary Versions:\n\n"
-              " - CorvanControl.EXE version: " + kProjectVersion + "  - At latest version\n"
-              " - CorvanSrvc.EXE version: 3.1.0.12  - An update is available *\n"
-              " - SheetPress.EXE version: 2.0.0.7  - At latest version\n"
-              "\n"
-              "* Program updates for these files are available for download at https://127.0.0.1/downloads.\n");
+              " - CorvanControl.EXE version: " +
+                  kProjectVersion +
+                  "  - At latest version\n"
+                  " - CorvanSrvc.EXE version: 3.1.0.12  - An update is available *\n"
+                  " - SheetPress.EXE version: 2.0.0.7  - At latest version\n"
+                  "\n"
+                  "* Program updates for these files are available for download at https://127.0.0.1/downloads.\n");
   }
 
   // No host: nothing published reads as 0.0.0.0, and the report is still given.
@@ -54,8 +56,7 @@ TEST_F(CtlNetworkTest, VersionsReportAgainstThePublishedVersions) {
   EXPECT_EQ(unreachable.status, 0) << unreachable.err;
   EXPECT_NE(unreachable.out.find(" - CorvanSrvc.EXE version: 3.1.0.12  - An update is available *\n"),
             std::string::npos);
-  EXPECT_NE(unreachable.out.find(" - SheetPress.EXE version: 0.0.0.0  - At latest version\n"),
-            std::string::npos);
+  EXPECT_NE(unreachable.out.find(" - SheetPress.EXE version: 0.0.0.0  - At latest version\n"), std::string::npos);
 
   // Blanks and a line end after the version are not part of it.
   dir.write("CorvanSrvc-Version.txt", "3.1.0.13 \r\n");
@@ -93,8 +94,9 @@ TEST_F(CtlNetworkTest, BroadcastTestSendsTheDummyPageOnBothPorts) {
   // The file made for a missing dummy page, with the main unit code in capitals.
   const std::string page = dir.read("DummyPage.txt");
   EXPECT_TRUE(page.starts_with("TEST PAGE INC:S9000 ")) << page;
-  EXPECT_TRUE(page.ends_with(" RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH MAP:ADL 128 D15, TEST "
-                             "ONLY. PLEASE IGNORE EAS20"))
+  EXPECT_TRUE(
+      page.ends_with(" RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH MAP:ADL 128 D15, TEST "
+                     "ONLY. PLEASE IGNORE EAS20"))
       << page;
   // Each packet: "0000001 hh:nn dd-mm-yy " and the page with "*CFSRES " for "TEST PAGE ".
   const std::string sent = "*CFSRES " + page.substr(10) + " ";
@@ -148,8 +150,7 @@ TEST_F(CtlNetworkTest, PhoneHomeReachesTheHost) {
   ASSERT_TRUE(host->waitForOutput("phone-home report from", ms(5000))) << host->out();
   for (int i = 0; i < 100 && !dir.exists("phonehome.log"); ++i) std::this_thread::sleep_for(ms(20));
   const std::string report = dir.read("phonehome.log");
-  EXPECT_TRUE(report.starts_with("<PhoneHome><CorvanCtl> v" + kProjectVersion + "<MainUnit>eas</MainUnit>"))
-      << report;
+  EXPECT_TRUE(report.starts_with("<PhoneHome><CorvanCtl> v" + kProjectVersion + "<MainUnit>eas</MainUnit>")) << report;
   EXPECT_NE(report.find("<Event>CorvanCtl Test</Event>"), std::string::npos) << report;
   EXPECT_NE(report.find("<Path>" + dir.path() + "</Path>"), std::string::npos) << report;
 

@@ -40,8 +40,8 @@ std::size_t UnitsCommandPeak(const std::string& file) {
 }  // namespace
 
 TEST_F(CtlPagerTest, TreeDownSamplePageWithAllThreeLists) {
-  const CtlResult r = Ctl({"parse", "--suburbs", dir.file("Suburbs.txt"), "--tasktypes=" + dir.file("TaskTypes.txt"),
-                           kTreeDownSamplePage});
+  const CtlResult r = Ctl(
+      {"parse", "--suburbs", dir.file("Suburbs.txt"), "--tasktypes=" + dir.file("TaskTypes.txt"), kTreeDownSamplePage});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out,
@@ -111,9 +111,9 @@ TEST_F(CtlPagerTest, WithoutSuburbsThePageEndsAsInThePanel) {
 }
 
 TEST_F(CtlPagerTest, APageFromStandardInputWithReportAttributes) {
-  const CtlResult r = CtlWithInput(
-      {"parse", "--suburbs", dir.file("Suburbs.txt"), "-"},
-      kTreeDownSamplePage + " [ZoneName=Zone 3:\tNorth.][LAT=-34.92][MFSCleared=T][Temp=21.5]\n");
+  const CtlResult r =
+      CtlWithInput({"parse", "--suburbs", dir.file("Suburbs.txt"), "-"},
+                   kTreeDownSamplePage + " [ZoneName=Zone 3:\tNorth.][LAT=-34.92][MFSCleared=T][Temp=21.5]\n");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ValueOf(r.out, "RC.AsInt"), "0");
   EXPECT_EQ(ValueOf(r.out, "Report.ZoneName"), "Zone 3:\\tNorth.");

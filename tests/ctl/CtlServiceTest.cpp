@@ -6,8 +6,8 @@
 #include <sstream>
 #include <thread>
 
-#include "settings/CorvanSettings.h"
 #include "CtlFixture.h"
+#include "settings/CorvanSettings.h"
 #include "support/FileUtils.h"
 
 using namespace corvantest;
@@ -48,10 +48,12 @@ TEST_F(CtlServiceTest, StatusFollowsTheServiceAsThePanelDecidesIt) {
             "ProcessCount=0\n"
             "PrintingReady=False\n"
             "GoingCount=\n"
-            "ControlVersion=" + kProjectVersion + "\n"
-            "ServiceVersion=\n"
-            "WWWHostActive=\n"
-            "CalloutReportURL=https://127.0.0.1/vek/CalloutReport-STT-7Day.html\n");
+            "ControlVersion=" +
+                kProjectVersion +
+                "\n"
+                "ServiceVersion=\n"
+                "WWWHostActive=\n"
+                "CalloutReportURL=https://127.0.0.1/vek/CalloutReport-STT-7Day.html\n");
 
   std::filesystem::copy_file(kServiceSim, dir.file("corvansrvc.exe"));
   EXPECT_EQ(ValueOf(Ctl({"status"}).out, "StatusText"), "Corvan service is not running.");
@@ -67,11 +69,13 @@ TEST_F(CtlServiceTest, StatusFollowsTheServiceAsThePanelDecidesIt) {
             "  \"ProcessCount\": 1,\n"
             "  \"PrintingReady\": true,\n"
             "  \"GoingCount\": 2,\n"
-            "  \"ControlVersion\": \"" + kProjectVersion + "\",\n"
-            "  \"ServiceVersion\": \"3.1.0.12\",\n"
-            "  \"WWWHostActive\": \"127.0.0.1\",\n"
-            "  \"CalloutReportURL\": \"https://127.0.0.1/vek/CalloutReport-STT-7Day.html\"\n"
-            "}\n");
+            "  \"ControlVersion\": \"" +
+                kProjectVersion +
+                "\",\n"
+                "  \"ServiceVersion\": \"3.1.0.12\",\n"
+                "  \"WWWHostActive\": \"127.0.0.1\",\n"
+                "  \"CalloutReportURL\": \"https://127.0.0.1/vek/CalloutReport-STT-7Day.html\"\n"
+                "}\n");
   service->stop();
 
   service = StartService({"0 msg CorvanSrvc: Disconnected from 127.0.0.1", "0 tarnex HEARTBEAT\r\n"});
@@ -89,13 +93,12 @@ TEST_F(CtlServiceTest, WatchPrintsTheEventsThePanelReactsTo) {
   std::filesystem::copy_file(kServiceSim, dir.file("corvansrvc.exe"));
   SimProcess watch(kCorvanCtl, {"--folder", dir.path(), "watch"});
   // Ready once it says so on standard error.
-  for (int i = 0; i < 200 && watch.err().find("watching") == std::string::npos; ++i)
-    watch.waitForOutput("\n", ms(25));
+  for (int i = 0; i < 200 && watch.err().find("watching") == std::string::npos; ++i) watch.waitForOutput("\n", ms(25));
   ASSERT_NE(watch.err().find("corvanctl: watching " + dir.path() + " (Ctrl-C to stop)"), std::string::npos)
       << watch.err();
 
-  auto service = StartService({"0 going 3", "200 serial PAGE\r\nTWO", "400 msg CorvanSrvc connected.",
-                               "600 host 10.99.0.1", "800 udp PACKET"});
+  auto service = StartService(
+      {"0 going 3", "200 serial PAGE\r\nTWO", "400 msg CorvanSrvc connected.", "600 host 10.99.0.1", "800 udp PACKET"});
   ASSERT_TRUE(watch.waitForOutput("Heartbeat=UDP:PACKET\n")) << watch.out();
   // A message rewritten in place is no new message.
   dir.write("CORVANSRVC-MSG.TXT", "rewritten");
@@ -114,23 +117,16 @@ TEST_F(CtlServiceTest, WatchPrintsTheEventsThePanelReactsTo) {
     events.push_back(line.substr(20));
   }
   const std::vector<std::string> expected = {
-      "WWWHostActive=127.0.0.1",
-      "Heartbeat=INFO:V=3.1.0.12 G=3 ",
-      "GoingCount=3",
-      "Heartbeat=COM:PAGE\\r\\nTWO",
-      "Message=CorvanSrvc connected.",
-      "StatusText=Corvan service is running.",
-      "WWWHostActive=10.99.0.1",
-      "Heartbeat=UDP:PACKET",
-      "Heartbeat=UDP:LAST",
+      "WWWHostActive=127.0.0.1",     "Heartbeat=INFO:V=3.1.0.12 G=3 ", "GoingCount=3",
+      "Heartbeat=COM:PAGE\\r\\nTWO", "Message=CorvanSrvc connected.",  "StatusText=Corvan service is running.",
+      "WWWHostActive=10.99.0.1",     "Heartbeat=UDP:PACKET",           "Heartbeat=UDP:LAST",
   };
   EXPECT_EQ(events, expected) << watch.out();
 }
 
 TEST_F(CtlServiceTest, WatchSaysHowManyRepeatsOfAHeartbeatItFolded) {
   SimProcess watch(kCorvanCtl, {"--folder", dir.path(), "watch"});
-  for (int i = 0; i < 200 && watch.err().find("watching") == std::string::npos; ++i)
-    watch.waitForOutput("\n", ms(25));
+  for (int i = 0; i < 200 && watch.err().find("watching") == std::string::npos; ++i) watch.waitForOutput("\n", ms(25));
   ASSERT_NE(watch.err().find("watching"), std::string::npos) << watch.err();
 
   // The same heartbeat, faster than once a second, for six seconds.
@@ -165,8 +161,7 @@ TEST_F(CtlServiceTest, WatchSaysHowManyRepeatsOfAHeartbeatItFolded) {
 TEST_F(CtlServiceTest, WatchJsonGivesTheSameEventsAsJsonLines) {
   std::filesystem::copy_file(kServiceSim, dir.file("corvansrvc.exe"));
   SimProcess watch(kCorvanCtl, {"--folder", dir.path(), "watch", "--json"});
-  for (int i = 0; i < 200 && watch.err().find("watching") == std::string::npos; ++i)
-    watch.waitForOutput("\n", ms(25));
+  for (int i = 0; i < 200 && watch.err().find("watching") == std::string::npos; ++i) watch.waitForOutput("\n", ms(25));
   ASSERT_NE(watch.err().find("watching"), std::string::npos) << watch.err();
 
   auto service = StartService({"0 going 3", "200 serial PAGE\r\nTWO", "400 msg CorvanSrvc: Disconnected from x",

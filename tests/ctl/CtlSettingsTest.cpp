@@ -3,11 +3,11 @@
 
 #include <filesystem>
 
-#include "settings/CorvanSettings.h"
 #include "CtlFixture.h"
+#include "ScopedMount.h"
+#include "settings/CorvanSettings.h"
 #include "support/Diagnostics.h"
 #include "support/HostName.h"
-#include "ScopedMount.h"
 
 using namespace corvantest;
 
@@ -82,9 +82,9 @@ TEST_F(CtlSettingsTest, PrintsEverySettingOfAMissingFileWithoutCreatingIt) {
 
 TEST_F(CtlSettingsTest, SetWritesTheFileByteForByteAsTheLibraryDoes) {
   EditSettings([] { Lib::gVEKSettings.WWWHostActive = "10.99.0.1"; });
-  const CtlResult r = Ctl({"settings", "set", "MainUnit", "stt", "UDPListenPort", "0", "EnablePrinting",
-                           "false", "PDWLogPath", "/var/log/pdw", "WWWHost", "127.0.0.1",
-                           "PrintCFSTasks", "TRUE", "DaysOfLogFilesRetained", "30"});
+  const CtlResult r =
+      Ctl({"settings", "set", "MainUnit", "stt", "UDPListenPort", "0", "EnablePrinting", "false", "PDWLogPath",
+           "/var/log/pdw", "WWWHost", "127.0.0.1", "PrintCFSTasks", "TRUE", "DaysOfLogFilesRetained", "30"});
   EXPECT_EQ(r.status, 0) << r.err;
   // What changed, in file order.
   EXPECT_EQ(r.out,
@@ -125,9 +125,12 @@ TEST_F(CtlSettingsTest, TheSetupDialogsRulesHold) {
     std::string err;
   } cases[] = {
       // A fresh install given its unit: the filter takes the unit as typed.
-      {nullptr, {"MainUnit", "stt"}, "ProcessVEKUnits=stt\nMainUnit=STT\n",
-       "corvanctl: " + dir.file("CorvanSrvc-Settings.xml") + " was missing and has been created with the "
-       "defaults\ncorvanctl: ProcessVEKUnits is empty: set to the main unit stt\n"},
+      {nullptr,
+       {"MainUnit", "stt"},
+       "ProcessVEKUnits=stt\nMainUnit=STT\n",
+       "corvanctl: " + dir.file("CorvanSrvc-Settings.xml") +
+           " was missing and has been created with the "
+           "defaults\ncorvanctl: ProcessVEKUnits is empty: set to the main unit stt\n"},
       // A filter of its own is kept whatever the main unit becomes.
       {[] { Lib::gCorvanSettings.ProcessVEKUnits = "*"; }, {"MainUnit", "adl"}, "MainUnit=ADL\n", ""},
       // Emptying the filter gives it the stored main unit.
@@ -135,10 +138,13 @@ TEST_F(CtlSettingsTest, TheSetupDialogsRulesHold) {
          Lib::gCorvanSettings.MainUnit = "STT";
          Lib::gCorvanSettings.ProcessVEKUnits = "STT,EAS";
        },
-       {"ProcessVEKUnits", ""}, "ProcessVEKUnits=STT\n",
+       {"ProcessVEKUnits", ""},
+       "ProcessVEKUnits=STT\n",
        "corvanctl: ProcessVEKUnits is empty: set to the main unit STT\n"},
       // Serial parameters exclude the TCP feed.
-      {[] {}, {"SerialComms", "COM1,57600,N,8,1"}, "SerialComms=COM1,57600,N,8,1\nProcessTarnexTCPFeed=False\n",
+      {[] {},
+       {"SerialComms", "COM1,57600,N,8,1"},
+       "SerialComms=COM1,57600,N,8,1\nProcessTarnexTCPFeed=False\n",
        "corvanctl: SerialComms is set: ProcessTarnexTCPFeed becomes False\n"},
       {[] { Lib::gCorvanSettings.UDPListenPort = -1; }, {"UDPListenPort", "15167"}, "UDPListenPort=15167\n", ""},
   };
@@ -168,23 +174,29 @@ TEST_F(CtlSettingsTest, RefusedChangesLeaveTheFileAsItWas) {
     int status;
     const char* err;
   } cases[] = {
-      {{"EnablePrinting", "True"}, 1,
+      {{"EnablePrinting", "True"},
+       1,
        "corvanctl: EnablePrinting is Disabled: the service has no default printer, and only the "
        "service changes that\n"},
-      {{"ProcessTarnexTCPFeed", "True"}, 2,
+      {{"ProcessTarnexTCPFeed", "True"},
+       2,
        "corvanctl: ProcessTarnexTCPFeed cannot be True while SerialComms is set\n"},
       // Values the line-by-line reader would not give back.
-      {{"URI", ""}, 2,
+      {{"URI", ""},
+       2,
        "corvanctl: URI: '' cannot be stored in the settings file (it would read back as "
        "'/vek/rezedozo.dll')\n"},
-      {{"WWWHost", "a<UDPAddr>b"}, 2,
+      {{"WWWHost", "a<UDPAddr>b"},
+       2,
        "corvanctl: WWWHost: 'a<UDPAddr>b' cannot be stored in the settings file (it would read back "
        "as '')\n"},
-      {{"SyslogServer", "10.0.0.1\r\n  <MainUnit>XXX"}, 2,
+      {{"SyslogServer", "10.0.0.1\r\n  <MainUnit>XXX"},
+       2,
        "corvanctl: SyslogServer: '10.0.0.1\\r\\n  <MainUnit>XXX' cannot be stored in the settings file (it "
        "would read back as '10.0.0.1')\n"},
       // One bad pair spoils the whole command.
-      {{"MainUnit", "ADL", "UDPListenPort", "1"}, 2,
+      {{"MainUnit", "ADL", "UDPListenPort", "1"},
+       2,
        "corvanctl: UDPListenPort takes 15167 (listen) or 0 (do not bind), not '1'\n"},
   };
   for (const Case& c : cases) {
@@ -265,14 +277,14 @@ TEST_F(CtlSettingsTest, AFileThatCannotBeReadIsNeverReplaced) {
 
   // Another account's file this one may not read, in a folder both may write: run as
   // "nobody" where the test can start a process under another account.
-  if (RunResult("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "true"}).status != 0)
-    return;
+  if (RunResult("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "true"}).status != 0) return;
   std::filesystem::remove(file);
   dir.write("CorvanSrvc-Settings.xml", serviceFile);
   ::chmod(file.c_str(), 0);
   ::chmod(dir.path().c_str(), 0777);
-  const CtlResult other = RunResult("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", kCorvanCtl,
-                                                         "--folder", dir.path(), "settings", "set", "UDPListenPort", "0"});
+  const CtlResult other =
+      RunResult("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", kCorvanCtl, "--folder",
+                                     dir.path(), "settings", "set", "UDPListenPort", "0"});
   EXPECT_EQ(other.status, 1);
   EXPECT_EQ(other.out, "");
   EXPECT_EQ(other.err, "corvanctl: \"" + file + "\" cannot be read: Permission denied; nothing was changed\n");

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "settings/CorvanSettings.h"
 #include "CtlFixture.h"
 #include "TcpListen.h"
+#include "settings/CorvanSettings.h"
 
 using namespace corvantest;
 

@@ -48,11 +48,11 @@ TEST(RepeatFolding, NewTextsAndPausesAreLinesAfterWhatWasFolded) {
   log.Write(0, "A", 1);
   log.Write(400, "A", 2);
   log.Write(800, "A", 3);
-  log.Write(1200, "B", 4);     // another text: the two folded writes of A are said first
-  log.Write(1300, "B", 4);     // the same write again (no new modification): not counted
-  log.Write(2600, "B", 5);     // after a pause of more than a second: a line again
+  log.Write(1200, "B", 4);  // another text: the two folded writes of A are said first
+  log.Write(1300, "B", 4);  // the same write again (no new modification): not counted
+  log.Write(2600, "B", 5);  // after a pause of more than a second: a line again
   log.Write(2700, "B", 6);
-  log.Timer(4000);             // not yet three seconds after the last line
+  log.Timer(4000);  // not yet three seconds after the last line
   EXPECT_EQ(log.printed, (std::vector<std::string>{"A", "2", "B", "B"}));
   EXPECT_EQ(log.folding.TakeFolded(), 1);  // at the end of the watch
   EXPECT_EQ(log.folding.TakeFolded(), 0);

@@ -15,9 +15,9 @@ namespace {
 using namespace std::chrono_literals;
 
 // What a test changes in its environment, put back to nothing when it ends.
-constexpr const char* kDesktopVariables[] = {"DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
-                                             "XDG_RUNTIME_DIR", "HOME", "XDG_CONFIG_DIRS",
-                                             "QT_QPA_PLATFORM", "XDG_CURRENT_DESKTOP", "XDG_SESSION_TYPE"};
+constexpr const char* kDesktopVariables[] = {
+    "DISPLAY",         "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR", "HOME",
+    "XDG_CONFIG_DIRS", "QT_QPA_PLATFORM", "XDG_CURRENT_DESKTOP",      "XDG_SESSION_TYPE"};
 
 }  // namespace
 
@@ -55,14 +55,16 @@ void DesktopTest::StartSessionBus() {
                 " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                 "<busconfig>\n"
                 "  <type>session</type>\n"
-                "  <listen>unix:path=" + runtime.file("bus") + "</listen>\n"
-                "  <auth>EXTERNAL</auth>\n"
-                "  <policy context=\"default\">\n"
-                "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                "    <allow eavesdrop=\"true\"/>\n"
-                "    <allow own=\"*\"/>\n"
-                "  </policy>\n"
-                "</busconfig>\n");
+                "  <listen>unix:path=" +
+                    runtime.file("bus") +
+                    "</listen>\n"
+                    "  <auth>EXTERNAL</auth>\n"
+                    "  <policy context=\"default\">\n"
+                    "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                    "    <allow eavesdrop=\"true\"/>\n"
+                    "    <allow own=\"*\"/>\n"
+                    "  </policy>\n"
+                    "</busconfig>\n");
   services_.push_back(StartProgram(
       {"dbus-daemon", "--config-file=" + runtime.file("bus.conf"), "--nofork", "--print-address=1"}, "\n"));
   const std::string& said = services_.back()->out();

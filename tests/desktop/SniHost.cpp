@@ -110,7 +110,9 @@ class TWatcher : public QDBusVirtualObject {
       Connection.send(Message.createReply());
       items_.push_back(service);
       gone_.addWatchedService(service);
-      Say(QStringLiteral("registered %1 %2 pid=%3").arg(service, path).arg(bus_.interface()->servicePid(service).value()));
+      Say(QStringLiteral("registered %1 %2 pid=%3")
+              .arg(service, path)
+              .arg(bus_.interface()->servicePid(service).value()));
       QTimer::singleShot(0, [this, service, path] { Describe(service, path); });
       return true;
     }

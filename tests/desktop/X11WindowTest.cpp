@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "settings/CorvanSettings.h"
 #include "DesktopFixture.h"
+#include "settings/CorvanSettings.h"
 
 using namespace corvantest;
 using namespace std::chrono_literals;
@@ -57,7 +57,8 @@ class X11WindowTest : public DesktopTest {
     EXPECT_TRUE(Eventually([&] {
       XDoTool({"windowactivate", Window.Id});
       return XProperty("root", "_NET_ACTIVE_WINDOW") == "window id # " + Window.Id;
-    })) << "no focus for " << Window.Title;
+    })) << "no focus for "
+        << Window.Title;
     EXPECT_TRUE(XDoTool({"key", Key}));
   }
 
@@ -91,7 +92,8 @@ class X11WindowTest : public DesktopTest {
 
 TEST_F(X11WindowTest, TheToolWindowKeepsItsSizeHintsAndPlaceThroughTheSetupRefresh) {
   // A PDW folder long enough to have widened the advanced dialog.
-  Lib::gCorvanSettings.PDWLogPath = "/srv/pager-decoders/pdw-flex-receiver-north-eastern-hills/logs/" + std::string(28, 'x');
+  Lib::gCorvanSettings.PDWLogPath =
+      "/srv/pager-decoders/pdw-flex-receiver-north-eastern-hills/logs/" + std::string(28, 'x');
   Lib::SaveCorvanSettings();
   StartPanel();
   for (const tXWindow& w : PanelWindows(kMain)) EXPECT_FALSE(Viewable(w.Id)) << "shown before the click";

@@ -49,8 +49,9 @@ std::unique_ptr<SimProcess> StartProgram(const std::vector<std::string>& argv, c
 XDesktop::XDesktop(bool Tray) {
   // -displayfd: the server takes a free display and says which. -noreset: a server
   // that resets when its last client leaves refuses the next one meanwhile.
-  parts_.emplace_back("Xvfb", StartProgram({"Xvfb", "-displayfd", "1", "-noreset", "-screen", "0", "800x600x24",
-                                            "-nolisten", "tcp"}, "\n"));
+  parts_.emplace_back(
+      "Xvfb",
+      StartProgram({"Xvfb", "-displayfd", "1", "-noreset", "-screen", "0", "800x600x24", "-nolisten", "tcp"}, "\n"));
   const std::string& said = parts_.back().second->out();
   display_ = ":" + said.substr(0, said.find('\n'));
   ::setenv("DISPLAY", display_.c_str(), 1);
@@ -93,7 +94,8 @@ std::string XDesktop::Report() {
   for (auto& [name, part] : parts_) {
     part->waitForOutput("\x01", 300ms);  // reads what it has said so far
     const int exit = part->waitForExit(0ms);
-    report += "\n" + name + (exit < 0 ? std::string(" runs") : " ended with " + std::to_string(exit)) + ": " + part->err();
+    report +=
+        "\n" + name + (exit < 0 ? std::string(" runs") : " ended with " + std::to_string(exit)) + ": " + part->err();
   }
   return report;
 }

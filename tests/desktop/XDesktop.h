@@ -17,8 +17,7 @@ namespace corvantest {
 std::optional<std::string> ToolOutput(const std::vector<std::string>& argv);
 
 // Polls `condition` until it holds or a generous limit passes (a loaded machine is slow).
-bool Eventually(const std::function<bool()>& condition,
-                std::chrono::milliseconds limit = std::chrono::seconds(20));
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(20));
 
 // Starts a program found in PATH; when `ready` is given, waits until its output holds it.
 // Throws when it does not start or never gets ready.
@@ -43,8 +42,8 @@ class XDesktop {
 
 // One window of the X server's tree, as xwininfo lists it.
 struct tXWindow {
-  std::string Id;     // 0x..., as the X tools write it
-  std::string Title;  // empty when it has none
+  std::string Id;        // 0x..., as the X tools write it
+  std::string Title;     // empty when it has none
   std::string Instance;  // WM_CLASS: the program's name, then its class
   std::string Class;
   int Width = 0, Height = 0, X = 0, Y = 0;  // X, Y: absolute

@@ -89,8 +89,7 @@ TEST_F(PageParser, FailuresStopAtTheirStage) {
       {"*CFSRES INC:S9000 32/13/22 14:30 RESPOND EAS20", -37, dateNotReached},
       {"*CFSRES INC:S9000 20/06/22 25:30 RESPOND EAS20", -37, dateNotReached},
       // "<MSG>" without its end empties the text (the first tag is removed before).
-      {"<PAGE><MSG>" + kTreeDownSamplePage, -37,
-       [](const tZIRPageRec& p) { EXPECT_EQ(p.RawText, ""); }},
+      {"<PAGE><MSG>" + kTreeDownSamplePage, -37, [](const tZIRPageRec& p) { EXPECT_EQ(p.RawText, ""); }},
       {"*CFSRES 20/06/22 14:30 RESPOND TREE DOWN P2 3 NORTH ESP GLENELG NORTH MAP:X, EAS20", -13,
        [](const tZIRPageRec& p) {
          EXPECT_EQ(p.DateTime, Date(2022, 6, 20, 14, 30));
@@ -104,8 +103,7 @@ TEST_F(PageParser, FailuresStopAtTheirStage) {
          EXPECT_EQ(p.MFSIncNo, -1);
          EXPECT_EQ(p.Priority, 0);
        }},
-      {"*CFSRES INC:S-1 20/06/22 14:30 RESPOND EAS20", -14,
-       [](const tZIRPageRec& p) { EXPECT_EQ(p.MFSIncNo, -1); }},
+      {"*CFSRES INC:S-1 20/06/22 14:30 RESPOND EAS20", -14, [](const tZIRPageRec& p) { EXPECT_EQ(p.MFSIncNo, -1); }},
       {"*CFSRES INC:S99999999999 20/06/22 14:30 RESPOND EAS20", -14, nullptr},
   });
 }
@@ -146,8 +144,7 @@ TEST_F(PageParser, CleaningOfTheWorkingText) {
       {Page("RESPOND TREE DOWN P2 3 NORTH ESP &amp; PIER GLENELG NORTH MAP:ADL, EAS20"), 0,
        [](const tZIRPageRec& p) {
          EXPECT_EQ(p.Street, "3 NORTH ESP & PIER");
-         EXPECT_EQ(p.RawText,
-                   Page("RESPOND TREE DOWN P2 3 NORTH ESP &amp; PIER GLENELG NORTH MAP:ADL, EAS20"));
+         EXPECT_EQ(p.RawText, Page("RESPOND TREE DOWN P2 3 NORTH ESP &amp; PIER GLENELG NORTH MAP:ADL, EAS20"));
        }},
       {"&lt;ZIR&gt;" + Page("RESPOND P2 3 &lt;A&gt; ESP GLENELG NORTH MAP:ADL, EAS20"), 0,
        [](const tZIRPageRec& p) { EXPECT_EQ(p.Street, "3 <A> ESP"); }},
@@ -200,8 +197,7 @@ TEST_F(PageParser, IncidentMapReferencePriorityAndComment) {
        field(&tZIRPageRec::MapRef, std::string("ABCDEFGHIJKLMNO"))},
       {Page("RESPOND P2 X GLENELG NORTH MAP:ABCDEFGHIJKLMNOP, EAS20"), 0,
        field(&tZIRPageRec::MapRef, std::string("?"))},
-      {Page("RESPOND P2 X GLENELG NORTH,,ADL 128 D15 EAS20"), 0,
-       field(&tZIRPageRec::MapRef, std::string("NA"))},
+      {Page("RESPOND P2 X GLENELG NORTH,,ADL 128 D15 EAS20"), 0, field(&tZIRPageRec::MapRef, std::string("NA"))},
       {Page("RESPOND P2 X GLENELG NORTH: ADL EAS20"), 0, field(&tZIRPageRec::MapRef, std::string(""))},
       {Page("RESPOND TREE DOWN P3 P1 3 NORTH ESP" + tail), 0,
        [](const tZIRPageRec& p) {
@@ -244,20 +240,13 @@ TEST_F(PageParser, TaskTypeSuburbAndStreet) {
   RunCases({
       {Page("RESPOND P2 TREE DOWN 3 NORTH ESP GLENELG NORTH MAP:X, EAS20"), 0,
        check("", "GLENELG NORTH", "TREE DOWN 3 NORTH ESP")},
-      {Page("RESPOND P2 3 NORTH ESP GLENELG NORTH,,ADL EAS20"), 0,
-       check("", "GLENELG NORTH", "3 NORTH ESP")},
-      {Page("RESPOND P2 3 NORTH ESP GLENELG NORTH,MAP:X, EAS20"), 0,
-       check("", "GLENELG NORTH", "3 NORTH ESP")},
-      {Page("RESPOND P2 3 NORTH ESP GLENELG NORTHMAP:X, EAS20"), 0,
-       check("", "GLENELG NORTH", "3 NORTH ESP")},
-      {Page("RESPOND P2 3 NORTH ESP GLENELG NORTH: X EAS20"), 0,
-       check("", "GLENELG NORTH", "3 NORTH ESP")},
-      {Page("RESPOND P2 3 NORTH ESP GLENELG NORTH , X EAS20"), 0,
-       check("", "GLENELG NORTH", "3 NORTH ESP")},
-      {Page("RESPOND P2 @:3 NORTH ESP, GLENELG NORTH MAP:X, EAS20"), 0,
-       check("", "GLENELG NORTH", "3 NORTH ESP")},
-      {Page("RESPOND P2 LIGHTHOUSE GLENELG NORTH MAP:X, EAS20"), 0,
-       check("", "GLENELG NORTH", "LIGHTHOUSE")},
+      {Page("RESPOND P2 3 NORTH ESP GLENELG NORTH,,ADL EAS20"), 0, check("", "GLENELG NORTH", "3 NORTH ESP")},
+      {Page("RESPOND P2 3 NORTH ESP GLENELG NORTH,MAP:X, EAS20"), 0, check("", "GLENELG NORTH", "3 NORTH ESP")},
+      {Page("RESPOND P2 3 NORTH ESP GLENELG NORTHMAP:X, EAS20"), 0, check("", "GLENELG NORTH", "3 NORTH ESP")},
+      {Page("RESPOND P2 3 NORTH ESP GLENELG NORTH: X EAS20"), 0, check("", "GLENELG NORTH", "3 NORTH ESP")},
+      {Page("RESPOND P2 3 NORTH ESP GLENELG NORTH , X EAS20"), 0, check("", "GLENELG NORTH", "3 NORTH ESP")},
+      {Page("RESPOND P2 @:3 NORTH ESP, GLENELG NORTH MAP:X, EAS20"), 0, check("", "GLENELG NORTH", "3 NORTH ESP")},
+      {Page("RESPOND P2 LIGHTHOUSE GLENELG NORTH MAP:X, EAS20"), 0, check("", "GLENELG NORTH", "LIGHTHOUSE")},
       // "LIGHTHOUSE " is skipped when looking for the suburb only; the street then runs on
       // to the end, for want of "GLENELG NORTH MAP".
       {Page("RESPOND P2 3 NORTH ESP GLENELG NORTH LIGHTHOUSE MAP:X, EAS20"), 0,
@@ -265,10 +254,8 @@ TEST_F(PageParser, TaskTypeSuburbAndStreet) {
       // CFS pages (no unit) with no known suburb are not set aside.
       {"*CFSRES INC:9000 20/06/22 14:30 RESPOND P2 HOLDFAST PIER RD KINGSTON MAP:X,", 0,
        check("", "", "HOLDFAST PIER RD KINGSTON")},
-      {"*CFSRES INC:9000 20/06/22 14:30 RESPOND P2 HOLDFAST BOAT RAMP PIER RD KINGSTON MAP:X,", 0,
-       check("", "", "")},
-      {"*CFSRES INC:9000 20/06/22 14:30 RESPOND MARINE SEARCH AND RESCUE P2 OFF KINGSTON MAP:X,",
-       0, check("", "", "")},
+      {"*CFSRES INC:9000 20/06/22 14:30 RESPOND P2 HOLDFAST BOAT RAMP PIER RD KINGSTON MAP:X,", 0, check("", "", "")},
+      {"*CFSRES INC:9000 20/06/22 14:30 RESPOND MARINE SEARCH AND RESCUE P2 OFF KINGSTON MAP:X,", 0, check("", "", "")},
       {"*CFSRES INC:9000 20/06/22 14:30 RESPOND P2 GLENELG BOAT RAMP GLENELG NORTH MAP:X,", 0,
        check("", "GLENELG NORTH", "GLENELG BOAT RAMP")},
   });
@@ -344,8 +331,8 @@ TEST(RandomRFA, FillsEachPlaceholderOnceFromTheClockAndTheTickSeed) {
   clock.setTicks(123456789);
   const tRandomRFA r = DrawRandomRFA(123456789u);
   EXPECT_EQ(ParseRandomRFA("^DATE^|^TIME^|^DIN^|^DATE_TIME^|^TASK^|^PRTY^|^COMMENT^|^UNIT^|^UNIT^|^date^"),
-            "07/03/24|09:05|" + r.Incident + "|07/03/24 09:05|" + r.Task + "|" + r.Priority + "|" +
-                r.Comment + "|" + r.Unit + "|^UNIT^|^date^");
+            "07/03/24|09:05|" + r.Incident + "|07/03/24 09:05|" + r.Task + "|" + r.Priority + "|" + r.Comment + "|" +
+                r.Unit + "|^UNIT^|^date^");
   EXPECT_EQ(ParseRandomRFA("no placeholders ^ here"), "no placeholders ^ here");
   clock.setTicks(987654321);
   EXPECT_EQ(ParseRandomRFA("^DIN^"), DrawRandomRFA(987654321u).Incident);
@@ -353,8 +340,8 @@ TEST(RandomRFA, FillsEachPlaceholderOnceFromTheClockAndTheTickSeed) {
 
 TEST_F(PageParser, TemplateBecomesAPlausiblePage) {
   gVEKUnits = Units({"EAS", "MTB", "STT", "WAD"});
-  gTaskTypes = {"SEVERE WEATHER", "RESCUE GENERAL", "PROVIDE EQUIPMENT", "FLOODING SALVAGE",
-                "ASSIST RESIDENT", "TREE DOWN"};
+  gTaskTypes = {"SEVERE WEATHER",   "RESCUE GENERAL",  "PROVIDE EQUIPMENT",
+                "FLOODING SALVAGE", "ASSIST RESIDENT", "TREE DOWN"};
   clock.set(Date(2024, 3, 7, 9, 5));
   for (std::uint64_t ticks : {1u, 77u, 4242u, 99999u}) {
     clock.setTicks(ticks);

@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "support/DateTime.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
-#include "pager/PageParser.h"
 #include "ProcessState.h"
 #include "SamplePage.h"
 #include "ScratchFolder.h"
+#include "pager/PageParser.h"
 #include "pager/VEKRecords.h"
 #include "pager/VEKUnits.h"
+#include "support/DateTime.h"
 
 namespace corvantest {
 
@@ -39,7 +39,6 @@ inline VEKLib::ArrayOfSuburbs Suburbs(std::initializer_list<const char*> names) 
   for (const char* name : names) suburbs.push_back({name});
   return suburbs;
 }
-
 
 // What the sample page parses to with all three lists filled.
 inline VEKLib::tZIRPageRec TreeDownSampleRecord() {
@@ -86,11 +85,10 @@ namespace VEKLib {
 inline void PrintTo(const tRC& rc, std::ostream* os) { *os << rc.AsInt << " \"" << rc.AsStr << "\""; }
 
 inline void PrintTo(const tZIRPageRec& p, std::ostream* os) {
-  *os << "{ID=" << p.ID << " DateTime=" << p.DateTime << " MFSIncNo=" << p.MFSIncNo
-      << " Priority=" << p.Priority << " VEK=" << p.VEK << " VEKUnit=\"" << p.VEKUnit
-      << "\" MapRef=\"" << p.MapRef << "\" Comment=\"" << p.Comment << "\" TaskType=\""
-      << p.TaskType << "\" Suburb=\"" << p.Suburb << "\" Street=\"" << p.Street
-      << "\" RawText=\"" << p.RawText << "\" RC=";
+  *os << "{ID=" << p.ID << " DateTime=" << p.DateTime << " MFSIncNo=" << p.MFSIncNo << " Priority=" << p.Priority
+      << " VEK=" << p.VEK << " VEKUnit=\"" << p.VEKUnit << "\" MapRef=\"" << p.MapRef << "\" Comment=\"" << p.Comment
+      << "\" TaskType=\"" << p.TaskType << "\" Suburb=\"" << p.Suburb << "\" Street=\"" << p.Street << "\" RawText=\""
+      << p.RawText << "\" RC=";
   PrintTo(p.RC, os);
   *os << "}";
 }

@@ -21,20 +21,79 @@ class PlainReading : public corvantest::PagerTest {};
 // Pieces of pages: every marker the stages look for. Names (below) come with what may
 // follow a suburb, so that a page often holds a name in several of those forms.
 const std::vector<std::string> kPieces = {
-    "*CFSRES ", "TEST PAGE ", "test page ", "INC:S9000 ", "INC:9001 ", " INC", "20/06/22 14:30 ",
-    "01/10/13 09:00 ", "RESPOND ", " P0 ", " P1 ", " P2 ", " P3 ", " P5 ", " P7 ", " p2 ", "ALARM LEVEL: 1 ",
-    "3 NORTH ESP ", "LIGHTHOUSE ", "MAP:ADL 128 D15, ", "MAP:ABCDEFGHIJKLMNOPQ, ", ",", ".",
-    "==CALLER: JOHN: SMITH ", "==SMOKE ", " BOAT RAMP ", " RESPOND MARINE SEARCH AND RESCUE ", "EAS20 ",
-    "EAS20", "MTB23_", "STT29 ", "A20 ", "CFS20 ", " VEKOOA", ":VEKOOA", "&lt;", "&gt;", " &amp; ",
-    "<PAGE>", "<MSG>", "</MSG>", "`", "\"", " ", "  ", "X", "@", ":",
+    "*CFSRES ",
+    "TEST PAGE ",
+    "test page ",
+    "INC:S9000 ",
+    "INC:9001 ",
+    " INC",
+    "20/06/22 14:30 ",
+    "01/10/13 09:00 ",
+    "RESPOND ",
+    " P0 ",
+    " P1 ",
+    " P2 ",
+    " P3 ",
+    " P5 ",
+    " P7 ",
+    " p2 ",
+    "ALARM LEVEL: 1 ",
+    "3 NORTH ESP ",
+    "LIGHTHOUSE ",
+    "MAP:ADL 128 D15, ",
+    "MAP:ABCDEFGHIJKLMNOPQ, ",
+    ",",
+    ".",
+    "==CALLER: JOHN: SMITH ",
+    "==SMOKE ",
+    " BOAT RAMP ",
+    " RESPOND MARINE SEARCH AND RESCUE ",
+    "EAS20 ",
+    "EAS20",
+    "MTB23_",
+    "STT29 ",
+    "A20 ",
+    "CFS20 ",
+    " VEKOOA",
+    ":VEKOOA",
+    "&lt;",
+    "&gt;",
+    " &amp; ",
+    "<PAGE>",
+    "<MSG>",
+    "</MSG>",
+    "`",
+    "\"",
+    " ",
+    "  ",
+    "X",
+    "@",
+    ":",
 };
 const std::vector<std::string> kAfterNames = {" MAP", ",MAP", "MAP", ": ", " ,", ",,", " ", ""};
 
 const std::vector<std::string> kUnitCodes = {"EAS", "MTB", "STT", "A", "CFS", "", "EA", "AS", "MTBX"};
 const std::vector<std::string> kNames = {
-    "GLENELG NORTH", "NORTH", "Glenelg North", "KINGSTON PARK", "PARK", "KINGSTON", "LIGHTHOUSE",
-    "MAP", "ADL 128", "X", "", "NORTH,", "EAS", "TREE DOWN", "DOWN", "tree down", "SEVERE WEATHER",
-    "A", "P2", "RESPOND",
+    "GLENELG NORTH",
+    "NORTH",
+    "Glenelg North",
+    "KINGSTON PARK",
+    "PARK",
+    "KINGSTON",
+    "LIGHTHOUSE",
+    "MAP",
+    "ADL 128",
+    "X",
+    "",
+    "NORTH,",
+    "EAS",
+    "TREE DOWN",
+    "DOWN",
+    "tree down",
+    "SEVERE WEATHER",
+    "A",
+    "P2",
+    "RESPOND",
 };
 
 const std::string& Pick1(std::mt19937& random, const std::vector<std::string>& pool) {
@@ -45,8 +104,7 @@ template <class Item>
 std::vector<Item> Pick(std::mt19937& random, const std::vector<std::string>& pool, std::size_t most) {
   std::vector<Item> picked;
   const std::size_t n = std::uniform_int_distribution<std::size_t>(0, most)(random);
-  for (std::size_t i = 0; i < n; ++i)
-    picked.push_back(Item{Pick1(random, pool)});
+  for (std::size_t i = 0; i < n; ++i) picked.push_back(Item{Pick1(random, pool)});
   return picked;
 }
 
@@ -92,8 +150,7 @@ TEST_F(PlainReading, RandomPagesAndListsParseAsThePlainReadingSays) {
             << unit.UnitCode;
     }
     // The copies of set-aside pages, which name no more than the incident.
-    for (const std::string& file : scratch.files())
-      std::filesystem::remove(scratch.folder().path() + "/" + file);
+    for (const std::string& file : scratch.files()) std::filesystem::remove(scratch.folder().path() + "/" + file);
   }
   // Many pages got through to the suburb and street stages, not only to early failures.
   EXPECT_GT(suburbStageReached, 3000) << "of " << 300 * 40;

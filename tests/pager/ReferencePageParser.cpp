@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "pager/VEKUnits.h"
 #include "support/DateTime.h"
 #include "support/NumberText.h"
 #include "support/TextUtils.h"
-#include "pager/VEKUnits.h"
 
 namespace corvantest {
 
@@ -73,8 +73,7 @@ VEKLib::tZIRPageRec ReferenceParseRawTextToZIRPage(const std::string& sRawText) 
       const std::size_t end = s.find("</MSG>");
       s = end == npos ? "" : s.substr(0, end);
     }
-    if (const std::size_t test = brix32::UpperCase(s).find("TEST PAGE "); test != npos)
-      s.replace(test, 10, "*CFSRES ");
+    if (const std::size_t test = brix32::UpperCase(s).find("TEST PAGE "); test != npos) s.replace(test, 10, "*CFSRES ");
     page.RawText = s;
 
     if (s.starts_with("&lt;")) s = ReplaceEvery(ReplaceEvery(s, "&lt;", "<"), "&gt;", ">");
@@ -139,8 +138,7 @@ VEKLib::tZIRPageRec ReferenceParseRawTextToZIRPage(const std::string& sRawText) 
     const struct {
       const char* token;
       std::int32_t priority;
-    } tokens[] = {{" P0 ", 0}, {" P1 ", 1}, {" P2 ", 2}, {" P3 ", 3}, {" P5 ", 5}, {" P7 ", 7},
-                  {"ALARM LEVEL: 1", 1}};
+    } tokens[] = {{" P0 ", 0}, {" P1 ", 1}, {" P2 ", 2}, {" P3 ", 3}, {" P5 ", 5}, {" P7 ", 7}, {"ALARM LEVEL: 1", 1}};
     for (const auto& t : tokens) {
       if (const std::size_t p = s.find(t.token); p != npos) {
         page.Priority = t.priority;
@@ -191,14 +189,13 @@ VEKLib::tZIRPageRec ReferenceParseRawTextToZIRPage(const std::string& sRawText) 
       return;
     }
 
-    std::string street = brix32::Trim(brix32::Between(
-        upper, " P" + std::to_string(page.Priority) + " ", brix32::UpperCase(page.Suburb) + " MAP"));
+    std::string street = brix32::Trim(
+        brix32::Between(upper, " P" + std::to_string(page.Priority) + " ", brix32::UpperCase(page.Suburb) + " MAP"));
     if (const std::size_t p = street.find(",=="); p != npos) street = street.substr(0, p);
     if (!street.empty() && street.back() == ',') street.pop_back();
     while (!street.empty() && (street[0] == ':' || street[0] == '@' || street[0] == ' ')) street.erase(0, 1);
     page.Street = brix32::Trim(street);
-    if ((Has(upper, " BOAT RAMP ") || Has(upper, " RESPOND MARINE SEARCH AND RESCUE ")) &&
-        page.Suburb.empty())
+    if ((Has(upper, " BOAT RAMP ") || Has(upper, " RESPOND MARINE SEARCH AND RESCUE ")) && page.Suburb.empty())
       page.Street.clear();
 
     if (page.DateTime > 0 && page.MFSIncNo > 0)

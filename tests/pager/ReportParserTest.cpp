@@ -99,8 +99,7 @@ TEST_F(ReportParser, AttachedUnitsFollowTheAttributeValue) {
 
 TEST_F(ReportParser, UnreadableCoordinateStopsTheReport) {
   for (const char* lat : {"[LAT=]", "[LAT=south]", "[LAT=-34,92]"}) {
-    const tReportRec r =
-        Report(std::string("[Council=Holdfast]") + lat + "[LNG=138.5][ZoneName=Z] EAS20");
+    const tReportRec r = Report(std::string("[Council=Holdfast]") + lat + "[LNG=138.5][ZoneName=Z] EAS20");
     SCOPED_TRACE(lat);
     EXPECT_EQ(r.Council, "Holdfast");
     EXPECT_EQ(r.LAT, 0);
@@ -115,8 +114,7 @@ TEST_F(ReportParser, UnreadableCoordinateStopsTheReport) {
 }
 
 TEST_F(ReportParser, TaskJoinsPageAndReport) {
-  const tTaskRec task =
-      ParseRawTextToTask(kTreeDownSamplePage + " [Council=Holdfast Bay][PCode=5045]", "test:1");
+  const tTaskRec task = ParseRawTextToTask(kTreeDownSamplePage + " [Council=Holdfast Bay][PCode=5045]", "test:1");
   EXPECT_EQ(task.RC, (tRC{0, "OK"}));
   EXPECT_EQ(task.ID, 82239000);
   EXPECT_EQ(task.ZIRPage.ID, 82239000);
@@ -133,8 +131,8 @@ TEST_F(ReportParser, TaskJoinsPageAndReport) {
   EXPECT_EQ(quoted.Report.WindDirection, "\"N\"");
 
   // No unit named: the page's own claim ("CFS") stands as the attached unit.
-  const tTaskRec cfs = ParseRawTextToTask(
-      "*CFSRES INC:9000 20/06/22 14:30 RESPOND P2 3 NORTH ESP GLENELG NORTH MAP:X,", "");
+  const tTaskRec cfs =
+      ParseRawTextToTask("*CFSRES INC:9000 20/06/22 14:30 RESPOND P2 3 NORTH ESP GLENELG NORTH MAP:X,", "");
   EXPECT_EQ(cfs.RC.AsInt, 0);
   EXPECT_EQ(cfs.ID, 82244000);
   EXPECT_EQ(cfs.Report.AttachedVEKUnits, "CFS");

@@ -30,8 +30,7 @@ class InScratchFolder {
   std::vector<std::string> files() const {
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::recursive_directory_iterator(folder_.path()))
-      if (!e.is_directory())
-        names.push_back(std::filesystem::relative(e.path(), folder_.path()).string());
+      if (!e.is_directory()) names.push_back(std::filesystem::relative(e.path(), folder_.path()).string());
     std::sort(names.begin(), names.end());
     return names;
   }

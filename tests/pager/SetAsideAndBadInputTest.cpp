@@ -5,10 +5,10 @@
 #include <set>
 #include <string>
 
-#include "support/Diagnostics.h"
 #include "PagerFixtures.h"
-#include "pager/ReportParser.h"
 #include "UdpListener.h"
+#include "pager/ReportParser.h"
+#include "support/Diagnostics.h"
 
 using namespace VEKLib;
 using corvantest::kTreeDownSamplePage;
@@ -61,8 +61,7 @@ TEST_F(SetAside, VEKPageWithUnknownSuburbIsCopiedAndReported) {
 TEST_F(SetAside, TheCopyIsNeverWrittenThroughALink) {
   corvantest::TempFolder outside;
   outside.write("target", "outside");
-  ASSERT_EQ(::symlink(outside.file("target").c_str(),
-                      scratch.folder().file("a/b/U!20240121-INC9000.TXT").c_str()), 0);
+  ASSERT_EQ(::symlink(outside.file("target").c_str(), scratch.folder().file("a/b/U!20240121-INC9000.TXT").c_str()), 0);
   EXPECT_EQ(ParseRawTextToZIRPage(kUnknownSuburbPage, "test:1").RC.AsInt, -16);
   EXPECT_EQ(outside.read("target"), "outside");
   syslog.receive(1);
@@ -79,21 +78,31 @@ TEST_F(SetAside, CFSPageOrEmptySuburbListIsNotSetAside) {
 TEST_F(SetAside, NoIncidentTextLeadsOutOfTheCurrentFolder) {
   const std::string root = scratch.folder().path();  // two levels above the current folder
   const std::string incidents[] = {
-      "../../evil", "..", "/" + root + "evil", root + "evil", "9000/../../evil", "9000\\..\\evil",
-      std::string("90\0/x", 5), "9000%2F..%2Fevil", "0x2328", "$2328", "9000\n../x",
-      "+9000", "-5", "00009000",
+      "../../evil",
+      "..",
+      "/" + root + "evil",
+      root + "evil",
+      "9000/../../evil",
+      "9000\\..\\evil",
+      std::string("90\0/x", 5),
+      "9000%2F..%2Fevil",
+      "0x2328",
+      "$2328",
+      "9000\n../x",
+      "+9000",
+      "-5",
+      "00009000",
   };
   for (const std::string& incident : incidents) {
     // The date first, so that a "/" in the incident cannot stop the parse before it.
-    const std::string text = "*CFSRES 20/06/22 14:30 INC:S" + incident +
-                             " RESPOND P2 3 NORTH ESP KINGSTON MAP:X, EAS20";
+    const std::string text =
+        "*CFSRES 20/06/22 14:30 INC:S" + incident + " RESPOND P2 3 NORTH ESP KINGSTON MAP:X, EAS20";
     const tZIRPageRec page = ParseRawTextToZIRPage(text, "");
     EXPECT_TRUE(page.RC.AsInt == -14 || page.RC.AsInt == -16) << incident << " " << page.RC.AsInt;
   }
   // Only plain numbers got as far as the copy, and every copy is here.
-  EXPECT_EQ(scratch.files(),
-            (std::vector<std::string>{"a/b/U!20240121-INC+9000.TXT", "a/b/U!20240121-INC-5.TXT",
-                                      "a/b/U!20240121-INC00009000.TXT"}));
+  EXPECT_EQ(scratch.files(), (std::vector<std::string>{"a/b/U!20240121-INC+9000.TXT", "a/b/U!20240121-INC-5.TXT",
+                                                       "a/b/U!20240121-INC00009000.TXT"}));
 }
 
 TEST_F(SetAside, UnreadableLatitudeWritesAnExceptionReport) {
@@ -109,8 +118,7 @@ TEST_F(SetAside, UnreadableLatitudeWritesAnExceptionReport) {
 
   const std::string report = scratch.folder().read("E!CorvanControl-20240121153607000.XML");
   EXPECT_NE(report.find("<Function>VEKLib.ParseRawTextToReport:120</Function>"), std::string::npos);
-  EXPECT_NE(report.find("<CallingFunction>VEKLib.ParseRawTextToTask:110</CallingFunction>"),
-            std::string::npos);
+  EXPECT_NE(report.find("<CallingFunction>VEKLib.ParseRawTextToTask:110</CallingFunction>"), std::string::npos);
   EXPECT_NE(report.find("<ClassName>std::invalid_argument</ClassName>"), std::string::npos);
   const auto got = syslog.receive(1);
   ASSERT_EQ(got.size(), 1u);
@@ -126,12 +134,56 @@ TEST_F(SetAside, HostileTextsParseToTheParsersCodes) {
   gTaskTypes = {"TREE DOWN", "A"};
   const std::set<std::int32_t> codes{0, -13, -14, -16, -18, -19, -30, -37};
   const std::string markers[] = {
-      "[RC=0][RESULT=OK]", "~[0;97m", "~[0;92m", "<", ">", "<x>", "`", "\"", "<td class=message>",
-      "<MSG>", "</MSG>", "TEST PAGE ", "&lt;", "&gt;", " &amp; ", " INFO:", "/", "20/06/22 14:30 ",
-      " INC", " INC:S", "9", "MAP:", ",", ",,", ".", " P2 ", "ALARM LEVEL: 1", "==", "CALLER:",
-      ":", "{CALLER}", "EAS20 ", "EAS20_", "20 ", " VEKOOA", "GLENELG NORTH", "GLENELG NORTH,,",
-      "LIGHTHOUSE ", " BOAT RAMP ", "TREE DOWN", "^DATE^", "^DIN^", "^UNIT^", "[LAT=",
-      "[AttachedVEKUnits=", "[LNG=1]", "]", " ", std::string(1, '\0'), "\xff",
+      "[RC=0][RESULT=OK]",
+      "~[0;97m",
+      "~[0;92m",
+      "<",
+      ">",
+      "<x>",
+      "`",
+      "\"",
+      "<td class=message>",
+      "<MSG>",
+      "</MSG>",
+      "TEST PAGE ",
+      "&lt;",
+      "&gt;",
+      " &amp; ",
+      " INFO:",
+      "/",
+      "20/06/22 14:30 ",
+      " INC",
+      " INC:S",
+      "9",
+      "MAP:",
+      ",",
+      ",,",
+      ".",
+      " P2 ",
+      "ALARM LEVEL: 1",
+      "==",
+      "CALLER:",
+      ":",
+      "{CALLER}",
+      "EAS20 ",
+      "EAS20_",
+      "20 ",
+      " VEKOOA",
+      "GLENELG NORTH",
+      "GLENELG NORTH,,",
+      "LIGHTHOUSE ",
+      " BOAT RAMP ",
+      "TREE DOWN",
+      "^DATE^",
+      "^DIN^",
+      "^UNIT^",
+      "[LAT=",
+      "[AttachedVEKUnits=",
+      "[LNG=1]",
+      "]",
+      " ",
+      std::string(1, '\0'),
+      "\xff",
   };
   constexpr std::size_t kMegabyte = 1 << 20;
   const auto repeated = [&](const std::string& piece) {

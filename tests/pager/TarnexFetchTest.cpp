@@ -13,16 +13,16 @@
 #include <stdexcept>
 #include <thread>
 
-#include "settings/CorvanSettings.h"
-#include "support/Diagnostics.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
-#include "support/Hooks.h"
 #include "ProcessState.h"
 #include "ScratchFolder.h"
 #include "TcpListen.h"
 #include "UdpListener.h"
 #include "pager/VEKUnits.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "support/Hooks.h"
 
 using namespace VEKLib;
 using namespace std::chrono_literals;
@@ -44,15 +44,11 @@ class FetchHost {
  public:
   enum Then { kClose, kHold };
 
-  FetchHost(std::vector<std::string> chunks, Then then,
-            std::chrono::milliseconds pause = std::chrono::milliseconds(0))
+  FetchHost(std::vector<std::string> chunks, Then then, std::chrono::milliseconds pause = std::chrono::milliseconds(0))
       : listener_(ListenOn15170(4)) {
-    thread_ = std::thread([this, chunks = std::move(chunks), then, pause] {
-      Serve(chunks, then, pause);
-    });
+    thread_ = std::thread([this, chunks = std::move(chunks), then, pause] { Serve(chunks, then, pause); });
   }
-  FetchHost(std::string answer, Then then)
-      : FetchHost(std::vector<std::string>{std::move(answer)}, then) {}
+  FetchHost(std::string answer, Then then) : FetchHost(std::vector<std::string>{std::move(answer)}, then) {}
   ~FetchHost() {
     finish();
     ::close(listener_);
@@ -169,8 +165,7 @@ TEST_F(Fetch, StoresTheLinesBetweenSofAndEof) {
             "<VEKUnits>\r\n  <VEKUnit>\r\n\r\n<UnitCode>\x01\xff</UnitCode>\r\n");
   EXPECT_EQ(scratch.files(), std::vector<std::string>{"VEKUnits.xml"});
   EXPECT_EQ(events, 7);  // one per line up to "<EOF>"
-  EXPECT_EQ(syslog(3), std::vector<std::string>(std::begin(kConnectedSyslog),
-                                                std::end(kConnectedSyslog)));
+  EXPECT_EQ(syslog(3), std::vector<std::string>(std::begin(kConnectedSyslog), std::end(kConnectedSyslog)));
 }
 
 TEST_F(Fetch, AnswersThatRunToEofWithoutContentWriteNothing) {
@@ -193,12 +188,10 @@ TEST_F(Fetch, AnswersThatRunToEofWithoutContentWriteNothing) {
 }
 
 TEST_F(Fetch, HostClosingBeforeEofLeavesNoTruncatedFile) {
-  for (const char* answer : {"", "Welcome\r\n", "<SOF>\r\n<VEKUnits>\r\n<VEKUnit>\r\n",
-                             "<SOF>\r\n<VEKUnit>\r\n<EO"}) {
+  for (const char* answer : {"", "Welcome\r\n", "<SOF>\r\n<VEKUnits>\r\n<VEKUnit>\r\n", "<SOF>\r\n<VEKUnit>\r\n<EO"}) {
     SCOPED_TRACE(answer);
     FetchHost host(answer, FetchHost::kClose);
-    EXPECT_EQ(GetFileFromTarnex("VEKUnits.xml", "Caller:7"),
-              (tRC{-10054, "Connection reset by peer"}));
+    EXPECT_EQ(GetFileFromTarnex("VEKUnits.xml", "Caller:7"), (tRC{-10054, "Connection reset by peer"}));
     host.finish();
     EXPECT_EQ(scratch.files(), std::vector<std::string>{});
   }
@@ -218,8 +211,7 @@ TEST_F(Fetch, HostThatGoesQuietIsLeftAfterTheIdleLimit) {
 
 TEST_F(Fetch, SlowHostThatKeepsSendingLinesIsWaitedFor) {
   SetTarnexFetchIdleLimit(300ms);
-  FetchHost host({"<SOF>\r\n", "a\r\n", "b\r\n", "c\r\n", "<EOF>\r\n"}, FetchHost::kHold,
-                 150ms);
+  FetchHost host({"<SOF>\r\n", "a\r\n", "b\r\n", "c\r\n", "<EOF>\r\n"}, FetchHost::kHold, 150ms);
   EXPECT_EQ(GetFileFromTarnex("slow.txt", "Caller:7"), (tRC{0, "OK"}));
   EXPECT_EQ(scratch.folder().read("slow.txt"), "a\r\nb\r\nc\r\n");
 }
@@ -250,12 +242,10 @@ TEST_F(Fetch, HostThatStreamsWithoutEofIsCutOffAtTheAnswerLimit) {
 
 TEST_F(Fetch, RefusedConnection) {
   const auto start = Clock::now();
-  EXPECT_EQ(GetFileFromTarnex("VEKUnits.xml", "Caller:7"),
-            (tRC{-10, "Failed to connect to 127.0.0.1:15170"}));
+  EXPECT_EQ(GetFileFromTarnex("VEKUnits.xml", "Caller:7"), (tRC{-10, "Failed to connect to 127.0.0.1:15170"}));
   EXPECT_LT(Clock::now() - start, 1s);
-  EXPECT_EQ(syslog(2), std::vector<std::string>{
-                           "<7>CorvanControl:00001 VEKLib.GetFileFromTarnex:255 downloading "
-                           "\"https://127.0.0.1/vek/VEKUnits.xml\" H=\"PC01\" (ID=71124)"});
+  EXPECT_EQ(syslog(2), std::vector<std::string>{"<7>CorvanControl:00001 VEKLib.GetFileFromTarnex:255 downloading "
+                                                "\"https://127.0.0.1/vek/VEKUnits.xml\" H=\"PC01\" (ID=71124)"});
 }
 
 TEST_F(Fetch, HostThatNeverAcceptsIsGivenUpAfterOneSecond) {
@@ -284,14 +274,12 @@ TEST_F(Fetch, HostThatNeverAcceptsIsGivenUpAfterOneSecond) {
 
 TEST_F(Fetch, UnresolvableHostIsAConnectionFailure) {
   Lib::gVEKSettings.WWWHost = "tarnex.invalid";
-  EXPECT_EQ(GetFileFromTarnex("VEKUnits.xml", "Caller:7"),
-            (tRC{-10, "Failed to connect to tarnex.invalid:15170"}));
+  EXPECT_EQ(GetFileFromTarnex("VEKUnits.xml", "Caller:7"), (tRC{-10, "Failed to connect to tarnex.invalid:15170"}));
 }
 
 TEST_F(Fetch, NoHostSetSendsNothing) {
   Lib::gVEKSettings.WWWHost.clear();
-  EXPECT_EQ(GetFileFromTarnex("VEKUnits.xml", "Caller:7"),
-            (tRC{-2, "gVEKSettings.WWWHost not set."}));
+  EXPECT_EQ(GetFileFromTarnex("VEKUnits.xml", "Caller:7"), (tRC{-2, "gVEKSettings.WWWHost not set."}));
   EXPECT_TRUE(syslog(1).empty());
 }
 
@@ -312,14 +300,15 @@ TEST_F(Fetch, FileThatCannotBeWrittenIsReported) {
             std::string::npos);
   const auto lines = syslog(5);
   ASSERT_EQ(lines.size(), 4u);  // two on connecting, the report's own, and ours
-  EXPECT_EQ(lines[3], "<7>CorvanControl:00004 VEKLib.GetFileFromTarnex:3000 "
-                      "ExceptionRec.FileName=" + report + " H=\"PC01\" (ID=71124)");
+  EXPECT_EQ(lines[3],
+            "<7>CorvanControl:00004 VEKLib.GetFileFromTarnex:3000 "
+            "ExceptionRec.FileName=" +
+                report + " H=\"PC01\" (ID=71124)");
 }
 
 // The loader asks the host for the units file when it is missing.
 TEST_F(Fetch, LoaderFetchesAMissingUnitsFile) {
-  FetchHost host("<SOF>\r\n<VEKUnit>\r\n<UnitCode>EAS</UnitCode>\r\n<VEKUnit>\r\n<EOF>\r\n",
-                 FetchHost::kHold);
+  FetchHost host("<SOF>\r\n<VEKUnit>\r\n<UnitCode>EAS</UnitCode>\r\n<VEKUnit>\r\n<EOF>\r\n", FetchHost::kHold);
   EXPECT_EQ(LoadVEKUnitsArrayFromXML(""), (tRC{2, "Count"}));
   EXPECT_EQ(host.request(), "VEKUnits.xml\r\n");
   ASSERT_EQ(gVEKUnits.size(), 2u);
@@ -356,8 +345,7 @@ TEST_F(Fetch, LoaderErrorIsReportedWithTheLastLineAndKeepsWhatWasRead) {
   EXPECT_EQ(gVEKUnits[1].UnitCode, "BBB");
   EXPECT_EQ(gVEKUnits[1].UnitName, "");
   const std::string text = scratch.folder().read("E!CorvanControl-20240506070809010.xml");
-  EXPECT_NE(text.find("<Function>VEKLib.LoadVEKUnitsArrayFromXML:400</Function>"),
-            std::string::npos);
+  EXPECT_NE(text.find("<Function>VEKLib.LoadVEKUnitsArrayFromXML:400</Function>"), std::string::npos);
   EXPECT_NE(text.find("<Notes>sLastNode=<UnitCode>BBB</UnitCode></Notes>"), std::string::npos);
   EXPECT_NE(text.find("<e.Message>event handler failed</e.Message>"), std::string::npos);
 }

@@ -6,19 +6,17 @@
 #include <limits>
 #include <string>
 
-#include "settings/CorvanSettings.h"
 #include "ProcessState.h"
 #include "ScratchFolder.h"
 #include "pager/VEKRecords.h"
+#include "settings/CorvanSettings.h"
 
 using namespace VEKLib;
 using brix32::EncodeDateTime;
 
 namespace {
 
-brix32::TDateTime Date(int y, int m, int d, int h = 0, int n = 0) {
-  return EncodeDateTime({y, m, d, h, n, 0, 0});
-}
+brix32::TDateTime Date(int y, int m, int d, int h = 0, int n = 0) { return EncodeDateTime({y, m, d, h, n, 0, 0}); }
 
 }  // namespace
 
@@ -222,8 +220,7 @@ TEST(GetIDFromDateAndMFSIncNo, Cases) {
       {std::numeric_limits<std::int32_t>::max(), true, Date(2022, 6, 20), -2065253649},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(GetIDFromDateAndMFSIncNo(c.incident, c.vek, c.date), c.expected)
-        << c.incident << " " << c.date;
+    EXPECT_EQ(GetIDFromDateAndMFSIncNo(c.incident, c.vek, c.date), c.expected) << c.incident << " " << c.date;
 }
 
 TEST(TaskFileName, Cases) {
@@ -246,10 +243,8 @@ TEST(TaskFileName, Cases) {
       {42, true, 0, "", "TXT", false, ""},
       {42, true, 1.0, "", "TXT", false, "TASK-18991231-S0042.TXT"},
       {-1, false, Date(2023, 3, 5), "", "TXT", false, "TASK-20230305-C-0001.TXT"},
-      {42, false, Date(2023, 3, 5), "Zone 3: North.", "TXT", true,
-       "TASK-20230305-C0042-ZONE3-NORTH.TXT"},
-      {42, false, Date(2023, 3, 5), "Zone 3: North.", "pdf", true,
-       "TASK-20230305-C0042-ZONE3-NORTH.PDF"},
+      {42, false, Date(2023, 3, 5), "Zone 3: North.", "TXT", true, "TASK-20230305-C0042-ZONE3-NORTH.TXT"},
+      {42, false, Date(2023, 3, 5), "Zone 3: North.", "pdf", true, "TASK-20230305-C0042-ZONE3-NORTH.PDF"},
       {42, false, Date(2023, 3, 5), "Zone 3: North.", "TXT", false, "TASK-20230305-C0042.TXT"},
       {42, false, Date(2023, 3, 5), "", "TXT", true, "TASK-20230305-C0042.TXT"},
       {42, false, Date(2023, 3, 5), " . ", "TXT", true, "TASK-20230305-C0042.TXT"},
@@ -279,8 +274,7 @@ class FileCounters : public ::testing::Test {
 TEST_F(FileCounters, CountMatchingFilesIgnoringCaseButNotFolders) {
   for (const char* name : {"D!a.txt", "d!b", "D!c.XML", "DX.txt", "xD!y"}) touch(name);
   mkdir("D!folder");
-  for (const char* name : {"Task1.PDF", "TASK-20230305-C0042.pdf", "task.pdf.bak", "MyTask.PDF"})
-    touch(name);
+  for (const char* name : {"Task1.PDF", "TASK-20230305-C0042.pdf", "task.pdf.bak", "MyTask.PDF"}) touch(name);
   mkdir("TaskFolder.PDF");
   SetVEKDebugFileCount();
   SetTaskPDFFileCount();

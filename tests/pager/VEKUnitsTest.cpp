@@ -4,14 +4,14 @@
 
 #include <filesystem>
 
+#include "Hostile.h"
+#include "PeakMemory.h"
+#include "ProcessState.h"
+#include "ScratchFolder.h"
+#include "TempFolder.h"
 #include "settings/CorvanSettings.h"
 #include "support/Diagnostics.h"
 #include "support/Hooks.h"
-#include "Hostile.h"
-#include "PeakMemory.h"
-#include "ScratchFolder.h"
-#include "ProcessState.h"
-#include "TempFolder.h"
 
 using namespace VEKLib;
 using corvantest::TempFolder;
@@ -19,11 +19,10 @@ using corvantest::TempFolder;
 namespace VEKLib {
 // Readable failures: the fields that differ show up by name.
 void PrintTo(const tVEKUnitRec& u, std::ostream* os) {
-  *os << "{" << u.UnitCode << "|" << u.UnitName << "|" << u.District << "|" << u.Region << "|"
-      << u.UnitManagerID << "|" << u.DOPhoneNo << "|" << u.TalkGroup << "|" << u.AddressLine1
-      << "|" << u.AddressLine2 << "|" << u.Suburb << "|" << u.PCode << "|" << u.OfficerPagerGroup
-      << "|" << u.AllPagerGroup << "|" << u.ZIRSamplePeriod << "|" << u.Geometry.lat << ","
-      << u.Geometry.lng << "}";
+  *os << "{" << u.UnitCode << "|" << u.UnitName << "|" << u.District << "|" << u.Region << "|" << u.UnitManagerID << "|"
+      << u.DOPhoneNo << "|" << u.TalkGroup << "|" << u.AddressLine1 << "|" << u.AddressLine2 << "|" << u.Suburb << "|"
+      << u.PCode << "|" << u.OfficerPagerGroup << "|" << u.AllPagerGroup << "|" << u.ZIRSamplePeriod << "|"
+      << u.Geometry.lat << "," << u.Geometry.lng << "}";
 }
 }  // namespace VEKLib
 
@@ -63,12 +62,24 @@ TEST_F(UnitsFile, ReadsEveryFieldAndSkipsUnitsInComments) {
 
   EXPECT_EQ(rc, (tRC{2, "Count"}));
   ASSERT_EQ(gVEKUnits.size(), 2u);
-  const tVEKUnitRec eas{"EAS", "Eastwood Volunteers", "Central", "Metro", 1207, "0412345678",
-                        "T17", "12 Station Road", "Rear shed", "EASTWOOD", 5063, 3301, 3300, 15,
+  const tVEKUnitRec eas{"EAS",
+                        "Eastwood Volunteers",
+                        "Central",
+                        "Metro",
+                        1207,
+                        "0412345678",
+                        "T17",
+                        "12 Station Road",
+                        "Rear shed",
+                        "EASTWOOD",
+                        5063,
+                        3301,
+                        3300,
+                        15,
                         {-34.92, 138.6125}};
   EXPECT_EQ(gVEKUnits[0], eas);
-  const tVEKUnitRec mtb{"MTB", "Mount Barker", "", "", 0, "", "", "", "", "MOUNT BARKER", 5251,
-                        0, 0, 0, {-35.0667, 138.8583}};
+  const tVEKUnitRec mtb{"MTB", "Mount Barker",      "", "", 0, "", "", "", "", "MOUNT BARKER", 5251, 0, 0,
+                        0,     {-35.0667, 138.8583}};
   EXPECT_EQ(gVEKUnits[1], mtb);
   // The user interface gets a turn after every line of the file.
   EXPECT_EQ(events, 40);
@@ -92,16 +103,13 @@ TEST_F(UnitsFile, FieldValues) {
       {"<District>abcdefghijklmnopqrstuvwxyz</District>",
        with([](tVEKUnitRec& u) { u.District = "abcdefghijklmnopqrst"; })},
       {"<Region>Metropolitan</Region>", with([](tVEKUnitRec& u) { u.Region = "Metropolit"; })},
-      {"<DOPhoneNo>+61 412 345 678</DOPhoneNo>",
-       with([](tVEKUnitRec& u) { u.DOPhoneNo = "+61 412 34"; })},
+      {"<DOPhoneNo>+61 412 345 678</DOPhoneNo>", with([](tVEKUnitRec& u) { u.DOPhoneNo = "+61 412 34"; })},
       {"<TalkGroup>T170</TalkGroup>", with([](tVEKUnitRec& u) { u.TalkGroup = "T17"; })},
       {"<AddressLine1>" + std::string(60, 'a') + "</AddressLine1>",
        with([](tVEKUnitRec& u) { u.AddressLine1 = std::string(50, 'a'); })},
-      {"<Suburb>" + std::string(31, 'S') + "</Suburb>",
-       with([](tVEKUnitRec& u) { u.Suburb = std::string(30, 'S'); })},
+      {"<Suburb>" + std::string(31, 'S') + "</Suburb>", with([](tVEKUnitRec& u) { u.Suburb = std::string(30, 'S'); })},
       // The value is taken as it stands: blanks and all, or to the end of the line.
-      {"  <UnitName> Two  Blanks </UnitName>  ",
-       with([](tVEKUnitRec& u) { u.UnitName = " Two  Blanks "; })},
+      {"  <UnitName> Two  Blanks </UnitName>  ", with([](tVEKUnitRec& u) { u.UnitName = " Two  Blanks "; })},
       {"<UnitName>Unclosed", with([](tVEKUnitRec& u) { u.UnitName = "Unclosed"; })},
       {"<UnitName></UnitName>", tVEKUnitRec{}},
       // Numbers: decimal or nothing.
@@ -112,25 +120,19 @@ TEST_F(UnitsFile, FieldValues) {
       {"<PCode></PCode>", tVEKUnitRec{}},
       {"<PCode>0x1F</PCode>", tVEKUnitRec{}},
       {"<PCode>2147483648</PCode>", tVEKUnitRec{}},
-      {"<UnitManagerID>-2147483648</UnitManagerID>",
-       with([](tVEKUnitRec& u) { u.UnitManagerID = INT32_MIN; })},
-      {"<OfficerPagerGroup>+12</OfficerPagerGroup>",
-       with([](tVEKUnitRec& u) { u.OfficerPagerGroup = 12; })},
+      {"<UnitManagerID>-2147483648</UnitManagerID>", with([](tVEKUnitRec& u) { u.UnitManagerID = INT32_MIN; })},
+      {"<OfficerPagerGroup>+12</OfficerPagerGroup>", with([](tVEKUnitRec& u) { u.OfficerPagerGroup = 12; })},
       {"<AllPagerGroup>1.5</AllPagerGroup>", tVEKUnitRec{}},
-      {"<ZIRSamplePeriod>-3</ZIRSamplePeriod>",
-       with([](tVEKUnitRec& u) { u.ZIRSamplePeriod = -3; })},
-      {"<Geometry.lat>-34.92</Geometry.lat>",
-       with([](tVEKUnitRec& u) { u.Geometry.lat = -34.92; })},
+      {"<ZIRSamplePeriod>-3</ZIRSamplePeriod>", with([](tVEKUnitRec& u) { u.ZIRSamplePeriod = -3; })},
+      {"<Geometry.lat>-34.92</Geometry.lat>", with([](tVEKUnitRec& u) { u.Geometry.lat = -34.92; })},
       {"<Geometry.lat>-34,92</Geometry.lat>", tVEKUnitRec{}},
-      {"<Geometry.lng>1.385e2</Geometry.lng>",
-       with([](tVEKUnitRec& u) { u.Geometry.lng = 138.5; })},
+      {"<Geometry.lng>1.385e2</Geometry.lng>", with([](tVEKUnitRec& u) { u.Geometry.lng = 138.5; })},
       {"<Geometry.lng>nan</Geometry.lng>", tVEKUnitRec{}},
       {"<Geometry.lng>inf</Geometry.lng>", tVEKUnitRec{}},
       {"<Geometry.lng>east</Geometry.lng>", tVEKUnitRec{}},
       // Several tags on one line: the earlier one in the loader's order wins.
       {"<PCode>5000</PCode><UnitCode>XYZ</UnitCode>", Unit("XYZ")},
-      {"<EmailAddress><UnitName>x</UnitName></EmailAddress>",
-       with([](tVEKUnitRec& u) { u.UnitName = "x"; })},
+      {"<EmailAddress><UnitName>x</UnitName></EmailAddress>", with([](tVEKUnitRec& u) { u.UnitName = "x"; })},
       {"<Created><PCode>7</PCode></Created>", with([](tVEKUnitRec& u) { u.PCode = 7; })},
       // Tags are matched exactly.
       {"<unitcode>abc</unitcode>", tVEKUnitRec{}},
@@ -214,9 +216,21 @@ TEST_F(UnitsFile, WhatAnotherAccountCanPutThereLeavesTheListAlone) {
 }
 
 TEST(ArrayOfVEKUnits, KeepsEveryFieldCutToItsCapacity) {
-  const tVEKUnitRec full{"EASX", std::string(40, 'n'), std::string(25, 'd'), "Metropolitan", -7,
-                         "0412345678901", "T170", std::string(60, 'a'), std::string(50, 'b'),
-                         std::string(31, 's'), 5063, 3301, 3300, 15, {-34.92, 138.6125}};
+  const tVEKUnitRec full{"EASX",
+                         std::string(40, 'n'),
+                         std::string(25, 'd'),
+                         "Metropolitan",
+                         -7,
+                         "0412345678901",
+                         "T170",
+                         std::string(60, 'a'),
+                         std::string(50, 'b'),
+                         std::string(31, 's'),
+                         5063,
+                         3301,
+                         3300,
+                         15,
+                         {-34.92, 138.6125}};
   tVEKUnitRec cut = full;
   cut.UnitCode = "EAS";
   cut.UnitName.resize(kUnitNameCapacity);
@@ -252,8 +266,8 @@ TEST_F(UnitsFile, EmailAddressLeavesTheAddressLinesAsRead) {
 }
 
 TEST_F(UnitsFile, LinesBeforeTheFirstUnitChangeNothing) {
-  const auto units = Load(
-      "<UnitCode>PRE</UnitCode>\n<PCode>1</PCode>\n<VEKUnits>\n<VEKUnit>\n<UnitName>A</UnitName>\n");
+  const auto units =
+      Load("<UnitCode>PRE</UnitCode>\n<PCode>1</PCode>\n<VEKUnits>\n<VEKUnit>\n<UnitName>A</UnitName>\n");
   ASSERT_EQ(units.size(), 1u);
   EXPECT_EQ(units[0].UnitCode, "");
   EXPECT_EQ(units[0].PCode, 0);
@@ -273,11 +287,9 @@ TEST_F(UnitsFile, Comments) {
       {"one-line comment", "<!-- <VEKUnit> -->\n<VEKUnit>\n<UnitCode>AAA</UnitCode>\n", {"AAA"}},
       {"indented opener", "<VEKUnit>\n\t  <!--\n<UnitCode>XXX</UnitCode>\n-->\n", {""}},
       // An element on the closing line is still inside the comment.
-      {"element on the closing line",
-       "<VEKUnit>\n<!--\n--><UnitCode>XXX</UnitCode>\n<UnitName>N</UnitName>\n", {""}},
+      {"element on the closing line", "<VEKUnit>\n<!--\n--><UnitCode>XXX</UnitCode>\n<UnitName>N</UnitName>\n", {""}},
       // Only a line that begins with "<!--" opens a comment.
-      {"comment after an element", "<VEKUnit> <!-- the first -->\n<UnitCode>AAA</UnitCode>\n",
-       {"AAA"}},
+      {"comment after an element", "<VEKUnit> <!-- the first -->\n<UnitCode>AAA</UnitCode>\n", {"AAA"}},
       {"opener mid-line",
        "<VEKUnit>\n<UnitCode>AAA</UnitCode> <!--\n<VEKUnit>\n<UnitCode>BBB</UnitCode>\n",
        {"AAA", "BBB"}},
@@ -300,8 +312,7 @@ TEST_F(UnitsFile, LineEndings) {
   for (const char* eol : {"\n", "\r\n", "\r"}) {
     SCOPED_TRACE(testing::PrintToString(eol));
     const std::string e = eol;
-    const auto units = Load("<VEKUnit>" + e + "<UnitName>Open" + e + "<VEKUnit>" + e +
-                            "<UnitCode>BBB</UnitCode>" + e);
+    const auto units = Load("<VEKUnit>" + e + "<UnitName>Open" + e + "<VEKUnit>" + e + "<UnitCode>BBB</UnitCode>" + e);
     ASSERT_EQ(units.size(), 2u);
     EXPECT_EQ(units[0].UnitName, "Open");  // no line-end byte in an unclosed value
     EXPECT_EQ(units[1].UnitCode, "BBB");
@@ -327,8 +338,7 @@ TEST_F(UnitsFile, MissingFileWithoutHostLeavesTheListAlone) {
   corvantest::InScratchFolder scratch;
   EXPECT_EQ(LoadVEKUnitsArrayFromXML(folder.file("nothere.xml")),
             (tRC{-4, folder.file("nothere.xml") + " does not exist."}));
-  EXPECT_EQ(LoadVEKUnitsArrayFromXML(""),
-            (tRC{-4, folder.file("VEKUnits.xml") + " does not exist."}));
+  EXPECT_EQ(LoadVEKUnitsArrayFromXML(""), (tRC{-4, folder.file("VEKUnits.xml") + " does not exist."}));
   // A folder by that name is no units file either.
   std::filesystem::create_directory(folder.file("dir.xml"));
   EXPECT_EQ(LoadVEKUnitsArrayFromXML(folder.file("dir.xml")).AsInt, -4);

@@ -11,11 +11,11 @@
 #include <functional>
 
 #include "FifoProbe.h"
-#include "platform/qt/QtDialogs.h"
 #include "ShownText.h"
 #include "TempFolder.h"
 #include "TestApplication.h"
 #include "WhenModal.h"
+#include "platform/qt/QtDialogs.h"
 
 using namespace platform;
 using corvantest::WhenModal;

@@ -5,11 +5,11 @@
 #include <QImage>
 #include <QWidget>
 
-#include "platform/qt/QtApplication.h"
-#include "platform/qt/QtNotificationArea.h"
 #include "ShownText.h"
 #include "TestApplication.h"
 #include "components/TrayIcon.h"
+#include "platform/qt/QtApplication.h"
+#include "platform/qt/QtNotificationArea.h"
 
 using components::TMouseButton;
 using components::TShiftState;
@@ -131,13 +131,9 @@ TEST_F(QtNotificationAreaTest, TrayIconOverQtGetsTheDoubleClickOrder) {
   QtApplication app(&window);
   TTrayIcon icon(area_, app);
   std::vector<std::string> events;
-  icon.OnMouseDown = [&](TTrayIcon*, TMouseButton, TShiftState, int, int) {
-    events.push_back("MouseDown");
-  };
+  icon.OnMouseDown = [&](TTrayIcon*, TMouseButton, TShiftState, int, int) { events.push_back("MouseDown"); };
   icon.OnClick = [&](TTrayIcon*) { events.push_back("Click"); };
-  icon.OnMouseUp = [&](TTrayIcon*, TMouseButton, TShiftState, int, int) {
-    events.push_back("MouseUp");
-  };
+  icon.OnMouseUp = [&](TTrayIcon*, TMouseButton, TShiftState, int, int) { events.push_back("MouseUp"); };
   icon.OnDblClick = [&](TTrayIcon*) { events.push_back("DblClick"); };
   icon.Loaded();
   icon.SetHint(std::string(200, 'x'));
@@ -148,8 +144,7 @@ TEST_F(QtNotificationAreaTest, TrayIconOverQtGetsTheDoubleClickOrder) {
   // What a double click on the icon produces: a click, then a double click.
   emit tray->activated(QSystemTrayIcon::Trigger);
   emit tray->activated(QSystemTrayIcon::DoubleClick);
-  EXPECT_EQ(events, (std::vector<std::string>{"MouseDown", "Click", "MouseUp", "DblClick",
-                                              "MouseUp"}));
+  EXPECT_EQ(events, (std::vector<std::string>{"MouseDown", "Click", "MouseUp", "DblClick", "MouseUp"}));
 }
 
 TEST(QtApplicationTest, MinimizeAndRestoreOfTheMainWindowRunTheHandlers) {

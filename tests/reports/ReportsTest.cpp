@@ -4,15 +4,15 @@
 
 #include <filesystem>
 
-#include "settings/CorvanSettings.h"
-#include "support/Diagnostics.h"
-#include "reports/EventLog.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
-#include "reports/PhoneHome.h"
 #include "ProcessState.h"
 #include "TempFolder.h"
 #include "UdpListener.h"
+#include "reports/EventLog.h"
+#include "reports/PhoneHome.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
 
 using namespace Lib;
 using brix32::gGlobalSettings;
@@ -83,8 +83,7 @@ TEST_F(ReportsTest, PhoneHomeDatagramMatchesGoldenFile) {
   EXPECT_TRUE(PhoneHomeUDP15171(kStartEvent));
   const auto got = phoneHome.receive(2);
   ASSERT_EQ(got.size(), 1u);
-  const std::string expected =
-      ReplaceAll(corvantest::ReadTestData("reports/phone-home.txt"), "{Path}", dir.path());
+  const std::string expected = ReplaceAll(corvantest::ReadTestData("reports/phone-home.txt"), "{Path}", dir.path());
   EXPECT_EQ(got[0].bytes, expected);
 }
 
@@ -98,8 +97,7 @@ TEST_F(ReportsTest, ReportValuesAreInsertedAsTheyAre) {
   EXPECT_NE(report.find("<MainUnit>A<B&C</MainUnit>"), std::string::npos);
   EXPECT_NE(report.find("<Event>x < y & z</Event>"), std::string::npos);
   EXPECT_NE(report.find("<LastPDWLogFileLength>0</LastPDWLogFileLength>"), std::string::npos);
-  EXPECT_NE(report.find("<LastCorvanLogFileDateTime></LastCorvanLogFileDateTime>"),
-            std::string::npos);
+  EXPECT_NE(report.find("<LastCorvanLogFileDateTime></LastCorvanLogFileDateTime>"), std::string::npos);
   EXPECT_NE(report.find("<CorvanSrvcVersion></CorvanSrvcVersion>"), std::string::npos);
 
   // A version file with its line end keeps it inside the element; the service's file is
@@ -108,8 +106,7 @@ TEST_F(ReportsTest, ReportValuesAreInsertedAsTheyAre) {
   gCorvanSettings.LastCorvanLogFileDateTime = brix32::EncodeDateTime({2023, 12, 5, 6, 7, 8});
   report = BuildPhoneHomeReport("e");
   EXPECT_NE(report.find("<CorvanSrvcVersion>3.0.0.1\r\n</CorvanSrvcVersion>"), std::string::npos);
-  EXPECT_NE(report.find("<LastCorvanLogFileDateTime>05/12/23 06:07:08</LastCorvanLogFileDateTime>"),
-            std::string::npos);
+  EXPECT_NE(report.find("<LastCorvanLogFileDateTime>05/12/23 06:07:08</LastCorvanLogFileDateTime>"), std::string::npos);
   for (const char* absent : {"PrintCFSTasks", "WWWHostActive", "SyslogServer"})
     EXPECT_EQ(report.find(absent), std::string::npos) << absent;
 }
@@ -119,17 +116,16 @@ TEST_F(ReportsTest, PhoneHomeHostCases) {
     const char* host;
     bool sent;
   } cases[] = {
-      {"corvantest", true},           // the machine's own name inside the namespace
+      {"corvantest", true},  // the machine's own name inside the namespace
       {"127.0.0.1/vek/rezedozo.dll", true},
       {"", false},
-      {"/vek", false},                // nothing before the first "/"
+      {"/vek", false},  // nothing before the first "/"
       {"nohost.tarnex.example", false},
   };
   for (const auto& c : cases) {
     gVEKSettings.WWWHost = c.host;
     EXPECT_EQ(PhoneHomeUDP15171("e"), c.sent) << c.host;
-    EXPECT_EQ(phoneHome.receive(1, std::chrono::milliseconds(200)).size(), c.sent ? 1u : 0u)
-        << c.host;
+    EXPECT_EQ(phoneHome.receive(1, std::chrono::milliseconds(200)).size(), c.sent ? 1u : 0u) << c.host;
   }
 }
 
@@ -147,8 +143,7 @@ TEST_F(ReportsTest, EventLogLinesGoToWeekdayFiles) {
             "old line\r\n"
             "21/01/24 23:59:59.999 CorvanControl last of Sunday\r\n"
             "28/01/24 08:05:03.007 CorvanControl two\r\nlines\r\n");
-  EXPECT_EQ(dir.read("CORVANSRVC-EventLog-Mon.txt"),
-            "22/01/24 00:00:00.000 CorvanControl first of Monday\r\n");
+  EXPECT_EQ(dir.read("CORVANSRVC-EventLog-Mon.txt"), "22/01/24 00:00:00.000 CorvanControl first of Monday\r\n");
   EXPECT_TRUE(phoneHome.receive(1, std::chrono::milliseconds(200)).empty());
 }
 
@@ -158,8 +153,7 @@ TEST_F(ReportsTest, EventLogPhonesHomeEvenWhenTheLineIsLost) {
             std::string("21/01/24 15:36:07.123 CorvanControl ") + kStartEvent + "\r\n");
   auto got = phoneHome.receive(2);
   ASSERT_EQ(got.size(), 1u);
-  EXPECT_NE(got[0].bytes.find(std::string("<Event>") + kStartEvent + "</Event>"),
-            std::string::npos);
+  EXPECT_NE(got[0].bytes.find(std::string("<Event>") + kStartEvent + "</Event>"), std::string::npos);
 
   // A folder in the file's place makes the append fail.
   clock.set(brix32::EncodeDateTime({2024, 1, 22, 9, 0, 0, 0}));

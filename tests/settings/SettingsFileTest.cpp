@@ -1,7 +1,7 @@
 // Loading and saving the real file: golden bytes, fresh install, round trip, damaged files
 // and failed writes. A failure writes an exception report, which posts a syslog broadcast.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -21,15 +21,15 @@
 #include <thread>
 #include <vector>
 
-#include "support/FileUtils.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
 #include "ProcessState.h"
 #include "ScopedMount.h"
 #include "SettingsTestSupport.h"
 #include "TempFolder.h"
-#include "support/TextUtils.h"
 #include "UdpListener.h"
+#include "support/FileUtils.h"
+#include "support/TextUtils.h"
 
 using corvantest::ReadTestData;
 using corvantest::ScopedMount;
@@ -173,8 +173,7 @@ TEST_F(SettingsFileTest, DamagedFilesLoadWithTheFallBacks) {
   for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 131 + 7) & 0xFF);
   binary += std::string("<MainUnit>A\0B</MainUnit>", 24);
   std::string tenMegabytes;
-  while (tenMegabytes.size() < 10 * 1024 * 1024)
-    tenMegabytes += "  <!-- filler --> no tag here\r\n";
+  while (tenMegabytes.size() < 10 * 1024 * 1024) tenMegabytes += "  <!-- filler --> no tag here\r\n";
   tenMegabytes += "  <MainUnit>EAS</MainUnit>\r\n";
   const std::string oneLongLine = "<SerialComms>" + std::string(10 * 1024 * 1024, 'x');
   const std::size_t cutInTag = golden.find("<UDPListenP");
@@ -187,43 +186,29 @@ TEST_F(SettingsFileTest, DamagedFilesLoadWithTheFallBacks) {
   } cases[] = {
       {"empty",
        "",
-       {{"UDPAddr", "255.255.255.255"},
-        {"URI", "/vek/rezedozo.dll"},
-        {"UDPListenPort", "0"},
-        {"MainUnit", ""}}},
+       {{"UDPAddr", "255.255.255.255"}, {"URI", "/vek/rezedozo.dll"}, {"UDPListenPort", "0"}, {"MainUnit", ""}}},
       {"binary with a zero byte inside a value",
        binary,
        {{"MainUnit", std::string("A\0B", 3)}, {"UDPAddr", "255.255.255.255"}}},
       {"10 MB of lines", tenMegabytes, {{"MainUnit", "EAS"}, {"WWWHost", ""}}},
-      {"10 MB on one line without a closing tag",
-       oneLongLine,
-       {{"SerialComms", std::string(10 * 1024 * 1024, 'x')}}},
+      {"10 MB on one line without a closing tag", oneLongLine, {{"SerialComms", std::string(10 * 1024 * 1024, 'x')}}},
       // One long line: only the tag tested first is read.
       {"no line ends",
        replaceAll(golden, "\r\n", ""),
-       {{"MainUnit", "eas"},
-        {"SerialComms", ""},
-        {"UDPAddr", "255.255.255.255"},
-        {"URI", "/vek/rezedozo.dll"}}},
+       {{"MainUnit", "eas"}, {"SerialComms", ""}, {"UDPAddr", "255.255.255.255"}, {"URI", "/vek/rezedozo.dll"}}},
       {"truncated inside an opening tag",
        golden.substr(0, cutInTag + 11),
-       {{"UDPAddr", "10.99.0.2"},
-        {"ProcessVEKUnits", "EAS,MTB"},
-        {"UDPListenPort", "0"},
-        {"MainUnit", ""}}},
+       {{"UDPAddr", "10.99.0.2"}, {"ProcessVEKUnits", "EAS,MTB"}, {"UDPListenPort", "0"}, {"MainUnit", ""}}},
       {"truncated inside a value",
        golden.substr(0, cutInValue),
        {{"UDPAddr", "10.99.0.2"}, {"UDPListenPort", "15167"}, {"EnablePrinting", "0"}}},
-      {"truncated inside the header comment",
-       golden.substr(0, 40),
-       {{"MainUnit", ""}, {"UDPAddr", "255.255.255.255"}}},
+      {"truncated inside the header comment", golden.substr(0, 40), {{"MainUnit", ""}, {"UDPAddr", "255.255.255.255"}}},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(LoadBytes(c.bytes), 0) << c.name;
     EXPECT_EQ(Field("Loaded"), "True") << c.name;
     for (const auto& [field, value] : c.expected)
-      EXPECT_TRUE(Field(field) == value)
-          << c.name << ": " << field << " has " << Field(field).size() << " bytes";
+      EXPECT_TRUE(Field(field) == value) << c.name << ": " << field << " has " << Field(field).size() << " bytes";
     // Loading never writes: the damaged file stays as it was for the service to see.
     EXPECT_TRUE(data.read(kSettingsName) == c.bytes) << c.name;
   }
@@ -337,9 +322,10 @@ TEST_F(SettingsFileTest, TheDefaultsNeverReplaceAFileThatAppearsMeanwhile) {
       if (cycle % 2 == 1) std::this_thread::sleep_for(std::chrono::microseconds(500));
       const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
       if (fd < 0) continue;  // the panel's came first
-      const bool written = ::write(fd, serviceFile.data(), serviceFile.size()) ==
-                           static_cast<ssize_t>(serviceFile.size());
-      struct stat own {}, now {};
+      const bool written =
+          ::write(fd, serviceFile.data(), serviceFile.size()) == static_cast<ssize_t>(serviceFile.size());
+      struct stat own {
+      }, now{};
       ::fstat(fd, &own);
       ::close(fd);
       ++serviceWrites;
@@ -362,8 +348,7 @@ TEST_F(SettingsFileTest, TheDefaultsNeverReplaceAFileThatAppearsMeanwhile) {
   stop = true;
   service.join();
   EXPECT_GT(serviceWrites, 0);
-  EXPECT_EQ(replaced, 0) << "of " << serviceWrites << " service files, " << freshInstalls
-                         << " fresh installs";
+  EXPECT_EQ(replaced, 0) << "of " << serviceWrites << " service files, " << freshInstalls << " fresh installs";
 }
 
 TEST_F(SettingsFileTest, ASaveRemovesWhatASaveKilledInTheMiddleLeftBehind) {
@@ -425,9 +410,7 @@ TEST_F(SettingsFileTest, ReadOnlyFolderKeepsTheOldFileAndReports) {
     Lib::SaveCorvanSettings();
   }
   EXPECT_EQ(data.read(kSettingsName), "old content\r\n");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data.path()),
-                          std::filesystem::directory_iterator()),
-            1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data.path()), std::filesystem::directory_iterator()), 1);
 
   const std::vector<std::string> reports = Reports();
   ASSERT_EQ(reports.size(), 1u);
@@ -436,13 +419,11 @@ TEST_F(SettingsFileTest, ReadOnlyFolderKeepsTheOldFileAndReports) {
   EXPECT_EQ(brix32::Between(report, "<Function>", "</Function>"), "Lib.SaveCorvanSettings:200");
   EXPECT_EQ(brix32::Between(report, "<Notes>", "</Notes>"),
             "gCorvanSettings.CorvanSrvcSettingsFilePath=" + data.file(kSettingsName));
-  EXPECT_NE(brix32::Between(report, "<e.Message>", "</e.Message>").find("Read-only file system"),
-            std::string::npos);
+  EXPECT_NE(brix32::Between(report, "<e.Message>", "</e.Message>").find("Read-only file system"), std::string::npos);
 
   const auto datagrams = syslog.receive(1);
   ASSERT_EQ(datagrams.size(), 1u);
-  EXPECT_NE(datagrams[0].bytes.find("EXCEPTION:Func=Lib.SaveCorvanSettings Trace=200"),
-            std::string::npos);
+  EXPECT_NE(datagrams[0].bytes.find("EXCEPTION:Func=Lib.SaveCorvanSettings Trace=200"), std::string::npos);
 }
 
 TEST_F(SettingsFileTest, FullDiskKeepsTheOldFileAndLeavesNoTemporary) {
@@ -454,8 +435,7 @@ TEST_F(SettingsFileTest, FullDiskKeepsTheOldFileAndLeavesNoTemporary) {
     std::FILE* filler = std::fopen(data.file("filler").c_str(), "wb");
     ASSERT_NE(filler, nullptr);
     const std::string page(4096, 'f');
-    while (std::fwrite(page.data(), 1, page.size(), filler) == page.size() &&
-           std::fflush(filler) == 0) {
+    while (std::fwrite(page.data(), 1, page.size(), filler) == page.size() && std::fflush(filler) == 0) {
     }
     std::fclose(filler);
   }
@@ -463,8 +443,7 @@ TEST_F(SettingsFileTest, FullDiskKeepsTheOldFileAndLeavesNoTemporary) {
   Lib::SaveCorvanSettings();
   EXPECT_EQ(data.read(kSettingsName), old);
   std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(data.path()))
-    names.push_back(e.path().filename());
+  for (const auto& e : std::filesystem::directory_iterator(data.path())) names.push_back(e.path().filename());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{kSettingsName, "filler"}));
   ASSERT_EQ(Reports().size(), 1u);
@@ -482,15 +461,13 @@ TEST_F(SettingsFileTest, MissingFolderGivesAFreshInstallThatCannotLoad) {
   EXPECT_EQ(Reports().size(), 1u);
   const auto datagrams = syslog.receive(3);
   ASSERT_EQ(datagrams.size(), 2u);
-  for (const auto& d : datagrams)
-    EXPECT_NE(d.bytes.find("Func=Lib.SaveCorvanSettings Trace=200"), std::string::npos);
+  for (const auto& d : datagrams) EXPECT_NE(d.bytes.find("Func=Lib.SaveCorvanSettings Trace=200"), std::string::npos);
 }
 
 TEST_F(SettingsFileTest, LoadErrorReturnsMinusOneReportsAndPostsSyslog) {
   corvantest::UdpListener syslog{514};
   data.write(kSettingsName, "<MainUnit>EAS</MainUnit>\r\n");
-  Lib::SetSettingsFileReader(
-      [](const std::string&) -> std::string { throw std::runtime_error("read failed"); });
+  Lib::SetSettingsFileReader([](const std::string&) -> std::string { throw std::runtime_error("read failed"); });
   EXPECT_EQ(Lib::GetCorvanSettings("SetupForm.RefreshSetupForm:100"), -1);
   EXPECT_EQ(Field("Loaded"), "False");
   EXPECT_EQ(Field("MainUnit"), "");
@@ -499,8 +476,7 @@ TEST_F(SettingsFileTest, LoadErrorReturnsMinusOneReportsAndPostsSyslog) {
   ASSERT_EQ(Reports(), std::vector<std::string>{name});
   const std::string report = program.read(name);
   EXPECT_EQ(brix32::Between(report, "<Function>", "</Function>"), "Lib.GetCorvanSettings:300");
-  EXPECT_EQ(brix32::Between(report, "<CallingFunction>", "</CallingFunction>"),
-            "SetupForm.RefreshSetupForm:100");
+  EXPECT_EQ(brix32::Between(report, "<CallingFunction>", "</CallingFunction>"), "SetupForm.RefreshSetupForm:100");
   EXPECT_EQ(brix32::Between(report, "<Notes>", "</Notes>"),
             "gCorvanSettings.CorvanSrvcSettingsFilePath=" + data.file(kSettingsName));
   EXPECT_EQ(brix32::Between(report, "<e.Message>", "</e.Message>"), "read failed");
@@ -508,7 +484,6 @@ TEST_F(SettingsFileTest, LoadErrorReturnsMinusOneReportsAndPostsSyslog) {
   // The report's own line (5003) first, then the loader's (0).
   const auto datagrams = syslog.receive(2);
   ASSERT_EQ(datagrams.size(), 2u);
-  EXPECT_EQ(datagrams[1].bytes,
-            "<0>CorvanControl:00002 Lib.GetCorvanSettings:Exception! ExceptionRec.FileName=" +
-                name + " H=\"PC01\" (ID=00000)");
+  EXPECT_EQ(datagrams[1].bytes, "<0>CorvanControl:00002 Lib.GetCorvanSettings:Exception! ExceptionRec.FileName=" +
+                                    name + " H=\"PC01\" (ID=00000)");
 }

@@ -8,8 +8,8 @@
 
 #include "ProcessState.h"
 #include "SettingsTestSupport.h"
-#include "settings/StorableSettings.h"
 #include "TempFolder.h"
+#include "settings/StorableSettings.h"
 
 using settingstest::Field;
 
@@ -56,67 +56,40 @@ TEST_F(SettingsRulesTest, ReadingRules) {
       {"a one-line comment is skipped, the next line is read",
        Lines({"  <!-- <MainUnit>AAA</MainUnit> -->", "<MainUnit>BBB</MainUnit>"}),
        {{"MainUnit", "BBB"}}},
-      {"a one-line comment alone",
-       Lines({" \t<!-- <MainUnit>AAA</MainUnit> -->"}),
-       {{"MainUnit", ""}}},
+      {"a one-line comment alone", Lines({" \t<!-- <MainUnit>AAA</MainUnit> -->"}), {{"MainUnit", ""}}},
       {"a comment opened after an element does not start a comment",
        Lines({"<MainUnit>ABC</MainUnit> <!-- note", "<UDPAddr>10.0.0.9</UDPAddr>"}),
        {{"MainUnit", "ABC"}, {"UDPAddr", "10.0.0.9"}}},
       {"element on the closing line of a comment is skipped",
-       Lines({"<!--", "<MainUnit>AAA</MainUnit>", "<UDPAddr>x</UDPAddr> -->",
-              "<SerialComms>COM2</SerialComms>"}),
+       Lines({"<!--", "<MainUnit>AAA</MainUnit>", "<UDPAddr>x</UDPAddr> -->", "<SerialComms>COM2</SerialComms>"}),
        {{"MainUnit", ""}, {"UDPAddr", "255.255.255.255"}, {"SerialComms", "COM2"}}},
-      {"a comment never closed hides the rest",
-       Lines({"<!--", "<MainUnit>AAA</MainUnit>"}),
-       {{"MainUnit", ""}}},
+      {"a comment never closed hides the rest", Lines({"<!--", "<MainUnit>AAA</MainUnit>"}), {{"MainUnit", ""}}},
       {"EnablePrinting disabled in capitals",
        Lines({"<EnablePrinting>DISABLED</EnablePrinting>"}),
        {{"EnablePrinting", "2"}}},
-      {"EnablePrinting Disabled",
-       Lines({"<EnablePrinting>Disabled</EnablePrinting>"}),
-       {{"EnablePrinting", "2"}}},
-      {"EnablePrinting fAlSe",
-       Lines({"<EnablePrinting>fAlSe</EnablePrinting>"}),
-       {{"EnablePrinting", "0"}}},
-      {"EnablePrinting No",
-       Lines({"<EnablePrinting>No</EnablePrinting>"}),
-       {{"EnablePrinting", "1"}}},
-      {"EnablePrinting empty",
-       Lines({"<EnablePrinting></EnablePrinting>"}),
-       {{"EnablePrinting", "1"}}},
-      {"EnablePrinting is not trimmed",
-       Lines({"<EnablePrinting> false</EnablePrinting>"}),
-       {{"EnablePrinting", "1"}}},
+      {"EnablePrinting Disabled", Lines({"<EnablePrinting>Disabled</EnablePrinting>"}), {{"EnablePrinting", "2"}}},
+      {"EnablePrinting fAlSe", Lines({"<EnablePrinting>fAlSe</EnablePrinting>"}), {{"EnablePrinting", "0"}}},
+      {"EnablePrinting No", Lines({"<EnablePrinting>No</EnablePrinting>"}), {{"EnablePrinting", "1"}}},
+      {"EnablePrinting empty", Lines({"<EnablePrinting></EnablePrinting>"}), {{"EnablePrinting", "1"}}},
+      {"EnablePrinting is not trimmed", Lines({"<EnablePrinting> false</EnablePrinting>"}), {{"EnablePrinting", "1"}}},
       {"EnablePrinting missing keeps 0",
        Lines({"<MainUnit>X</MainUnit>"}),
        {{"EnablePrinting", "0"}, {"UDPListenPort", "0"}, {"DaysOfLogFilesRetained", "0"}}},
-      {"PrintCFSTasks yes",
-       Lines({"<PrintCFSTasks>yes</PrintCFSTasks>"}),
-       {{"PrintCFSTasks", "True"}}},
-      {"PrintCFSTasks enabled",
-       Lines({"<PrintCFSTasks>enabled</PrintCFSTasks>"}),
-       {{"PrintCFSTasks", "True"}}},
-      {"PrintCFSTasks 1",
-       Lines({"<PrintCFSTasks>1</PrintCFSTasks>"}),
-       {{"PrintCFSTasks", "False"}}},
+      {"PrintCFSTasks yes", Lines({"<PrintCFSTasks>yes</PrintCFSTasks>"}), {{"PrintCFSTasks", "True"}}},
+      {"PrintCFSTasks enabled", Lines({"<PrintCFSTasks>enabled</PrintCFSTasks>"}), {{"PrintCFSTasks", "True"}}},
+      {"PrintCFSTasks 1", Lines({"<PrintCFSTasks>1</PrintCFSTasks>"}), {{"PrintCFSTasks", "False"}}},
       {"the other two flags",
-       Lines({"<PrintTestPageAtStartup>Y</PrintTestPageAtStartup>",
-              "<ProcessTarnexTCPFeed>true</ProcessTarnexTCPFeed>"}),
+       Lines(
+           {"<PrintTestPageAtStartup>Y</PrintTestPageAtStartup>", "<ProcessTarnexTCPFeed>true</ProcessTarnexTCPFeed>"}),
        {{"PrintTestPageAtStartup", "True"}, {"ProcessTarnexTCPFeed", "True"}}},
-      {"UDPListenPort not a number",
-       Lines({"<UDPListenPort>abc</UDPListenPort>"}),
-       {{"UDPListenPort", "15167"}}},
+      {"UDPListenPort not a number", Lines({"<UDPListenPort>abc</UDPListenPort>"}), {{"UDPListenPort", "15167"}}},
       {"UDPListenPort -1", Lines({"<UDPListenPort>-1</UDPListenPort>"}), {{"UDPListenPort", "-1"}}},
-      {"UDPListenPort empty",
-       Lines({"<UDPListenPort></UDPListenPort>"}),
-       {{"UDPListenPort", "15167"}}},
+      {"UDPListenPort empty", Lines({"<UDPListenPort></UDPListenPort>"}), {{"UDPListenPort", "15167"}}},
       {"UDPListenPort 0", Lines({"<UDPListenPort>0</UDPListenPort>"}), {{"UDPListenPort", "0"}}},
       {"UDPListenPort beyond 32 bits",
        Lines({"<UDPListenPort>4294982463</UDPListenPort>"}),
        {{"UDPListenPort", "15167"}}},
-      {"UDPListenPort hexadecimal",
-       Lines({"<UDPListenPort>0x3B3F</UDPListenPort>"}),
-       {{"UDPListenPort", "15167"}}},
+      {"UDPListenPort hexadecimal", Lines({"<UDPListenPort>0x3B3F</UDPListenPort>"}), {{"UDPListenPort", "15167"}}},
       {"UDPListenPort with leading blank and sign",
        Lines({"<UDPListenPort> +15170</UDPListenPort>"}),
        {{"UDPListenPort", "15170"}}},
@@ -150,9 +123,7 @@ TEST_F(SettingsRulesTest, ReadingRules) {
       {"URL without a path is a host",
        Lines({"<URI>/x.dll</URI>", "<URL>corvantest</URL>"}),
        {{"WWWHost", "corvantest"}, {"URI", "/vek/rezedozo.dll"}}},
-      {"older VEKUnits element",
-       Lines({"<VEKUnits>EAS,MTB</VEKUnits>"}),
-       {{"ProcessVEKUnits", "EAS,MTB"}}},
+      {"older VEKUnits element", Lines({"<VEKUnits>EAS,MTB</VEKUnits>"}), {{"ProcessVEKUnits", "EAS,MTB"}}},
       {"two elements on a line: UDPAddr is tested before URI",
        Lines({"<URI>/x.dll</URI><UDPAddr>10.0.0.1</UDPAddr>"}),
        {{"UDPAddr", "10.0.0.1"}, {"URI", "/vek/rezedozo.dll"}}},
@@ -166,26 +137,38 @@ TEST_F(SettingsRulesTest, ReadingRules) {
        Lines({"<WWWHostAlt>alt</WWWHostAlt>", "<WWWHostActive>act</WWWHostActive>"}),
        {{"WWWHost", ""}, {"WWWHostAlt", "alt"}, {"WWWHostActive", "act"}}},
       {"fields kept in the other records",
-       Lines({"<GUID>{1-2}</GUID>", "<SyslogServer>10.0.0.5</SyslogServer>",
-              "<PDWLogPath>/pdw/</PDWLogPath>"}),
+       Lines({"<GUID>{1-2}</GUID>", "<SyslogServer>10.0.0.5</SyslogServer>", "<PDWLogPath>/pdw/</PDWLogPath>"}),
        {{"GUID", "{1-2}"}, {"SyslogServer", "10.0.0.5"}, {"PDWLogPath", "/pdw/"}}},
   };
   for (const Case& c : cases) {
     corvantest::ProcessStateGuard::Reset();
     Lib::ReadCorvanSettingsText(c.text);
     EXPECT_EQ(Field("Loaded"), "True") << c.name;
-    for (const auto& [field, value] : c.expected)
-      EXPECT_EQ(Field(field), value) << c.name << ": " << field;
+    for (const auto& [field, value] : c.expected) EXPECT_EQ(Field(field), value) << c.name << ": " << field;
   }
 }
 
 TEST_F(SettingsRulesTest, ALineGivesOnlyTheFirstOfItsElementsInTheServicesOrder) {
   // The order in which the service tests a line for the elements, older names included.
-  const std::vector<std::string> order = {
-      "MainUnit",      "DaysOfLogFilesRetained", "EnablePrinting", "GUID",         "PDWLogPath",
-      "PrintCFSTasks", "PrintTestPageAtStartup", "ProcessTarnexTCPFeed", "ProcessVEKUnits",
-      "SerialComms",   "VEKUnits",               "UDPAddr",        "UDPListenPort", "URI",
-      "SyslogServer",  "URL",                    "WWWHost",        "WWWHostAlt",   "WWWHostActive"};
+  const std::vector<std::string> order = {"MainUnit",
+                                          "DaysOfLogFilesRetained",
+                                          "EnablePrinting",
+                                          "GUID",
+                                          "PDWLogPath",
+                                          "PrintCFSTasks",
+                                          "PrintTestPageAtStartup",
+                                          "ProcessTarnexTCPFeed",
+                                          "ProcessVEKUnits",
+                                          "SerialComms",
+                                          "VEKUnits",
+                                          "UDPAddr",
+                                          "UDPListenPort",
+                                          "URI",
+                                          "SyslogServer",
+                                          "URL",
+                                          "WWWHost",
+                                          "WWWHostAlt",
+                                          "WWWHostActive"};
   const auto element = [](const std::string& name, const char* value) {
     return "<" + name + ">" + value + "</" + name + ">";
   };
@@ -224,15 +207,14 @@ TEST_F(SettingsRulesTest, WrittenValueTexts) {
   } cases[] = {{0, "False"}, {1, "True"}, {2, "Disabled"}, {7, "True"}, {-1, "True"}};
   for (const auto& c : cases) {
     Lib::gCorvanSettings.EnablePrinting = c.enablePrinting;
-    EXPECT_NE(Lib::BuildCorvanSettingsText().find(std::string("\r\n  <EnablePrinting>") +
-                                                  c.written + "</EnablePrinting>\r\n"),
+    EXPECT_NE(Lib::BuildCorvanSettingsText().find(std::string("\r\n  <EnablePrinting>") + c.written +
+                                                  "</EnablePrinting>\r\n"),
               std::string::npos)
         << c.enablePrinting;
   }
   Lib::gCorvanSettings.UDPListenPort = -2147483647 - 1;
-  EXPECT_NE(
-      Lib::BuildCorvanSettingsText().find("\r\n  <UDPListenPort>-2147483648</UDPListenPort>\r\n"),
-      std::string::npos);
+  EXPECT_NE(Lib::BuildCorvanSettingsText().find("\r\n  <UDPListenPort>-2147483648</UDPListenPort>\r\n"),
+            std::string::npos);
 }
 
 TEST_F(SettingsRulesTest, ValuesTheFileCannotGiveBackAreNamedWithWhatItWouldGive) {

@@ -6,8 +6,8 @@
 #include <variant>
 
 #include "settings/CorvanSettings.h"
-#include "support/Diagnostics.h"
 #include "settings/SettingsFields.h"
+#include "support/Diagnostics.h"
 
 namespace settingstest {
 

@@ -8,15 +8,15 @@
 
 #include "Controls.h"
 #include "FifoProbe.h"
-#include "platform/qt/QtText.h"
 #include "SetupFixture.h"
-#include "setup/SetupWidgets.h"
 #include "ShownText.h"
+#include "platform/qt/QtText.h"
+#include "setup/SetupWidgets.h"
 
 using corvantest::Control;
+using platform::S;
 using platform::tDialogKind;
 using platform::tModalResult;
-using platform::S;
 using setuptest::SetupDialogsTest;
 
 namespace {
@@ -68,30 +68,36 @@ TEST_F(SetupDialogs, HelpButtonsShowTheExplanationThatIsAlsoTheTooltip) {
        "printer settings."},
       {Control<QPushButton>(*setup, "cmdHelpMainUnit"), Control<QLabel>(*setup, "lblMainUnit"),
        "This is the 3 character unit code that is displayed in the maps on the task sheets."},
-      {Control<QPushButton>(*advanced, "cmdHelpTarnexTCPFeed"), Control<QCheckBox>(*advanced, "chkProcessTarnexTCPFeed"),
+      {Control<QPushButton>(*advanced, "cmdHelpTarnexTCPFeed"),
+       Control<QCheckBox>(*advanced, "chkProcessTarnexTCPFeed"),
        "Leave this ENABLED to process the Pager feed from the Tarnex host. (TCP Port 15167). Disable "
        "when the service is running on the same machine running REZIZUZ or when connected to a "
        "Corvan300 via the serial port."},
       {Control<QPushButton>(*advanced, "cmdHelpPrintCFStasks"), Control<QCheckBox>(*advanced, "chkPrintCFStasks"),
        "ENABLE to print print CFS tasks that have the VEK."},
-      {Control<QPushButton>(*advanced, "cmdHelpTarnexServer"), Control<QLabel>(*advanced, "lblTarnexServer"), tarnexServer},
+      {Control<QPushButton>(*advanced, "cmdHelpTarnexServer"), Control<QLabel>(*advanced, "lblTarnexServer"),
+       tarnexServer},
       {Control<QPushButton>(*advanced, "cmdHelpPDWLogPath"), Control<QLineEdit>(*advanced, "lblPDWLogPathCaption"),
        "If PDW FLEX decoder is running, set this path to the PDW log files to enable processing."},
-      {Control<QPushButton>(*advanced, "cmdHelpBroadcastAddress"), Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr"),
+      {Control<QPushButton>(*advanced, "cmdHelpBroadcastAddress"),
+       Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr"),
        "The Pager feed is broadcast to this address on the local network so other CorvanServices can "
        "receive them. The default Broadcast address is 255.255.255.255. If this doesn't work, try a "
        "more specific address such as 0.0.0.255. At the units, this should be set where there is a PDW "
        "receiver running on another machine broadcasting packets such at STT."},
       {Control<QPushButton>(*advanced, "cmdHelpBroadcast"), Control<QPushButton>(*advanced, "Button4"),
        "Click this to broadcast a dummy page on the local network."},
-      {Control<QPushButton>(*advanced, "cmdHelpUDPBroadcastPackets"), Control<QCheckBox>(*advanced, "chkProcessUDPBroadcastPackets"),
+      {Control<QPushButton>(*advanced, "cmdHelpUDPBroadcastPackets"),
+       Control<QCheckBox>(*advanced, "chkProcessUDPBroadcastPackets"),
        "Leave this option Checked. Only uncheck when running on the same machine as the REZEDOZO.DLL "
        "web service or if testing to see if packets are being received exclusively from the Tarnex "
        "server on TCP 15167. If this option is disabled then the service was unable to bind to the "
        "port and the <UDPListenPort> will need to be manually reset in CORVANSRVC-SETTINGS.XML."},
-      {Control<QPushButton>(*advanced, "cmdHelpProcessUnit"), Control<SetupWidgets::TSettingEdit>(*advanced, "txtProcessVEKUnits"),
+      {Control<QPushButton>(*advanced, "cmdHelpProcessUnit"),
+       Control<SetupWidgets::TSettingEdit>(*advanced, "txtProcessVEKUnits"),
        "Filter tasks by unit. *=All, {3 letter unit code}=Unit, {blank}=none"},
-      {Control<QPushButton>(*advanced, "cmdHelpSerialPortSettings"), Control<SetupWidgets::TSettingEdit>(*advanced, "txtSerialComms"),
+      {Control<QPushButton>(*advanced, "cmdHelpSerialPortSettings"),
+       Control<SetupWidgets::TSettingEdit>(*advanced, "txtSerialComms"),
        "Set the serial parameters if connected to a Corvan3000. Eg:- COM1,57600,N,8,1. At the units "
        "this should be left blank."},
       {Control<QPushButton>(*advanced, "cmdHelpSaveTasksAsPDF"), Control<QCheckBox>(*advanced, "chkSaveTasksAsPDF"),
@@ -154,8 +160,8 @@ TEST_F(SetupDialogs, ClickingThePrintingBoxReloadsTheFileButKeepsTheBoxes) {
     Lib::gCorvanSettings.EnablePrinting = 0;
   });
   setup->FillSetupControls();
-  Control<SetupWidgets::TSettingEdit>(*setup, "txtMainUnit")->setText("xyz");            // an edit not yet confirmed
-  Control<QCheckBox>(*setup, "chkPrintTestPageAtStartup")->setChecked(true);  // as left by a cancelled opening
+  Control<SetupWidgets::TSettingEdit>(*setup, "txtMainUnit")->setText("xyz");  // an edit not yet confirmed
+  Control<QCheckBox>(*setup, "chkPrintTestPageAtStartup")->setChecked(true);   // as left by a cancelled opening
 
   Control<QCheckBox>(*setup, "chkEnablePrinting")->click();
   EXPECT_EQ(Text(Control<SetupWidgets::TSettingEdit>(*setup, "txtMainUnit")), "EAS");
@@ -283,7 +289,8 @@ TEST_F(SetupDialogs, BroadcastAddressTakesAtMostFifteenTypedCharacters) {
   Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")->end(false);
   QTest::keyClick(Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr"), Qt::Key_Backspace);
   QTest::keyClicks(Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr"), "xy");
-  EXPECT_EQ(Text(Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")), relay.substr(0, relay.size() - 1));
+  EXPECT_EQ(Text(Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")),
+            relay.substr(0, relay.size() - 1));
 }
 
 TEST_F(SetupDialogs, AdvancedOpensInPlaceOfTheSetupDialogAndCancelPutsBackWhatItRefreshes) {
@@ -327,7 +334,8 @@ TEST_F(SetupDialogs, AdvancedOpensInPlaceOfTheSetupDialogAndCancelPutsBackWhatIt
   EXPECT_TRUE(Control<QCheckBox>(*advanced, "chkProcessUDPBroadcastPackets")->isChecked());
   EXPECT_EQ(Text(Control<QLabel>(*advanced, "lblPDWLogPath")), "/var/pdw");
   EXPECT_EQ(Text(Control<QLineEdit>(*advanced, "lblPDWLogPathCaption")), "PDW log path: /var/pdw");
-  EXPECT_EQ(Text(Control<SetupWidgets::TSettingEdit>(*advanced, "txtWWWHost")), "127.0.0.1");  // not refreshed: kept for OK
+  EXPECT_EQ(Text(Control<SetupWidgets::TSettingEdit>(*advanced, "txtWWWHost")),
+            "127.0.0.1");  // not refreshed: kept for OK
   setup->ApplySetupControls();
   EXPECT_EQ(Stored().VEK.WWWHost, "127.0.0.1");
   EXPECT_EQ(Stored().Corvan.UDPAddr, "0.0.0.255");
@@ -364,10 +372,8 @@ TEST_F(SetupDialogs, BrowseSetsThePDWLogFolderAndCanCreateIt) {
   const Case cases[] = {
       {"existing folder", [&] { dialogs.FolderChosen(dir.file("existing")); }, dir.file("existing"), false},
       {"cancelled", [&] { dialogs.Cancelled(tDialogKind::SelectDirectory); }, stored, false},
-      {"new folder, created",
-       [&] { dialogs.FolderChosen(fresh).Button(tModalResult::mrYes); }, fresh, true},
-      {"new folder, refused",
-       [&] { dialogs.FolderChosen(refused).Button(tModalResult::mrNo); }, stored, false},
+      {"new folder, created", [&] { dialogs.FolderChosen(fresh).Button(tModalResult::mrYes); }, fresh, true},
+      {"new folder, refused", [&] { dialogs.FolderChosen(refused).Button(tModalResult::mrNo); }, stored, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -394,10 +400,12 @@ TEST_F(SetupDialogs, APastedLineBreakNeverReachesTheSettingsFile) {
   WriteSettings([] { Lib::gVEKSettings.WWWHostActive = "10.99.0.7"; });
   setup->FillSetupControls();
   // Each one-line field, as the operator would paste two lines into it.
-  for (QLineEdit* field : {static_cast<QLineEdit*>(Control<SetupWidgets::TSettingEdit>(*setup, "txtMainUnit")), static_cast<QLineEdit*>(Control<SetupWidgets::TSettingEdit>(*advanced, "txtWWWHost")),
-                           static_cast<QLineEdit*>(Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")),
-                           static_cast<QLineEdit*>(Control<SetupWidgets::TSettingEdit>(*advanced, "txtProcessVEKUnits")),
-                           static_cast<QLineEdit*>(Control<SetupWidgets::TSettingEdit>(*advanced, "txtSerialComms"))}) {
+  for (QLineEdit* field :
+       {static_cast<QLineEdit*>(Control<SetupWidgets::TSettingEdit>(*setup, "txtMainUnit")),
+        static_cast<QLineEdit*>(Control<SetupWidgets::TSettingEdit>(*advanced, "txtWWWHost")),
+        static_cast<QLineEdit*>(Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")),
+        static_cast<QLineEdit*>(Control<SetupWidgets::TSettingEdit>(*advanced, "txtProcessVEKUnits")),
+        static_cast<QLineEdit*>(Control<SetupWidgets::TSettingEdit>(*advanced, "txtSerialComms"))}) {
     SCOPED_TRACE(S(field->objectName()));
     field->setEnabled(true);
     field->clear();
@@ -423,7 +431,8 @@ TEST_F(SetupDialogs, AFolderFromTheSettingsIsShownAsWritten) {
   WriteSettings([&] { Lib::gCorvanSettings.PDWLogPath = folder; });
   setup->FillSetupControls();
   advanced->grab();  // laid out and painted
-  EXPECT_EQ(Text(Control<QLineEdit>(*advanced, "lblPDWLogPathCaption")), "PDW log path: " + folder);  // a field shows text as written
+  EXPECT_EQ(Text(Control<QLineEdit>(*advanced, "lblPDWLogPathCaption")),
+            "PDW log path: " + folder);  // a field shows text as written
   EXPECT_FALSE(fifo.Opened()) << "a picture named in the folder was loaded";
 }
 
@@ -469,13 +478,19 @@ TEST_F(SetupDialogs, AValueTheFileCannotGiveBackKeepsTheDialogOpenNamingItsField
          Control<SetupWidgets::TSettingEdit>(*advanced, "txtProcessVEKUnits")->setText("");
        },
        "ProcessVEKUnits", false},
-      {"Tarnex server", [&](const QString& v) { Control<SetupWidgets::TSettingEdit>(*advanced, "txtWWWHost")->setText(v); }, "WWWHost", true},
-      {"PDW log file path", [&](const QString& v) { Control<QLabel>(*advanced, "lblPDWLogPath")->setText(v); }, "PDWLogPath", true},
-      {"UDP broadcast address", [&](const QString& v) { Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")->SetValue(v); }, "UDPAddr",
+      {"Tarnex server",
+       [&](const QString& v) { Control<SetupWidgets::TSettingEdit>(*advanced, "txtWWWHost")->setText(v); }, "WWWHost",
        true},
-      {"Process Unit", [&](const QString& v) { Control<SetupWidgets::TSettingEdit>(*advanced, "txtProcessVEKUnits")->setText(v); }, "ProcessVEKUnits",
-       true},
-      {"Corvan300 serial port settings", [&](const QString& v) { Control<SetupWidgets::TSettingEdit>(*advanced, "txtSerialComms")->setText(v); },
+      {"PDW log file path", [&](const QString& v) { Control<QLabel>(*advanced, "lblPDWLogPath")->setText(v); },
+       "PDWLogPath", true},
+      {"UDP broadcast address",
+       [&](const QString& v) { Control<SetupWidgets::TSettingEdit>(*advanced, "txtBroadcastAddr")->SetValue(v); },
+       "UDPAddr", true},
+      {"Process Unit",
+       [&](const QString& v) { Control<SetupWidgets::TSettingEdit>(*advanced, "txtProcessVEKUnits")->setText(v); },
+       "ProcessVEKUnits", true},
+      {"Corvan300 serial port settings",
+       [&](const QString& v) { Control<SetupWidgets::TSettingEdit>(*advanced, "txtSerialComms")->setText(v); },
        "SerialComms", true},
   };
   for (const Case& c : cases) {

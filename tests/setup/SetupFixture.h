@@ -7,13 +7,13 @@
 #include <memory>
 #include <string>
 
-#include "settings/CorvanSettings.h"
 #include "FakeCupsServer.h"
 #include "ProcessState.h"
+#include "TempFolder.h"
 #include "platform/fakes/ScriptedDialogs.h"
+#include "settings/CorvanSettings.h"
 #include "setup/SetupAdvancedForm.h"
 #include "setup/SetupForm.h"
-#include "TempFolder.h"
 
 namespace setuptest {
 

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "Controls.h"
-#include "support/Diagnostics.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
-#include "reports/PhoneHome.h"
 #include "SetupFixture.h"
 #include "UdpListener.h"
 #include "pager/VEKUnits.h"
+#include "reports/PhoneHome.h"
+#include "support/Diagnostics.h"
 
 using corvantest::Control;
 using platform::tDialogKind;
@@ -189,8 +189,8 @@ TEST_F(NetworkTests, PhoneHomeWaitsForAHostNameWithoutHoldingTheWindows) {
   EXPECT_GE(waited, std::chrono::milliseconds(500)) << "the resolver was not waited for";
   // The event loop went on turning meanwhile, under the hourglass.
   EXPECT_GE(ticks, 10);
-  EXPECT_EQ(dialogs.Cursors(), (std::vector<platform::tCursor>{platform::tCursor::crHourGlass,
-                                                               platform::tCursor::crArrow}));
+  EXPECT_EQ(dialogs.Cursors(),
+            (std::vector<platform::tCursor>{platform::tCursor::crHourGlass, platform::tCursor::crArrow}));
   EXPECT_TRUE(Control<QPushButton>(*advanced, "cmdPhoneHome")->isEnabled());
   EXPECT_TRUE(phoneHome.receive(1, std::chrono::milliseconds(300)).empty());
 }

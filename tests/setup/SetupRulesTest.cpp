@@ -1,9 +1,9 @@
 // The setup rules without a window: controls onto settings, and the texts of the tests.
 #include <gtest/gtest.h>
 
-#include "settings/CorvanSettings.h"
 #include "ProcessState.h"
 #include "SamplePage.h"
+#include "settings/CorvanSettings.h"
 #include "setup/SetupRules.h"
 
 using namespace SetupForm;
@@ -31,8 +31,8 @@ TEST_F(ApplySetupValuesTest, BoxesBecomeSettingValues) {
       {false, false, false, 0, 0, 2},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "udp " << c.udpChecked << " printing " << c.printingEnabled
-                                    << "/" << c.printingChecked);
+    SCOPED_TRACE(testing::Message() << "udp " << c.udpChecked << " printing " << c.printingEnabled << "/"
+                                    << c.printingChecked);
     Lib::gCorvanSettings.UDPListenPort = c.portBefore;
     tSetupControlValues values;
     values.ProcessUDPBroadcastPackets = c.udpChecked;
@@ -90,8 +90,8 @@ TEST(SetupBoxes, UDPBoxFollowsThePortTheServiceReports) {
     std::int32_t port;
     bool checked, enabled;
   };
-  for (const Case c : {Case{-1, false, false}, Case{0, false, true}, Case{15167, true, true},
-                       Case{40000, true, true}}) {
+  for (const Case c :
+       {Case{-1, false, false}, Case{0, false, true}, Case{15167, true, true}, Case{40000, true, true}}) {
     SCOPED_TRACE(c.port);
     const tCheckState state = UDPBoxFromPort(c.port);
     EXPECT_EQ(state.Checked, c.checked);
@@ -156,8 +156,7 @@ TEST(TestPageTexts, BroadcastMessageWritesTheIncidentWithAtLeastFourDigits) {
 }
 
 TEST(TestPageTexts, PhoneHomeMessagesNameTheHostInCapitals) {
-  EXPECT_EQ(PhoneHomeResultMessage(true, "corvantest"),
-            "A UDP PhoneHome test packet was sent to CORVANTEST:15171.");
+  EXPECT_EQ(PhoneHomeResultMessage(true, "corvantest"), "A UDP PhoneHome test packet was sent to CORVANTEST:15171.");
   EXPECT_EQ(PhoneHomeResultMessage(false, "unknown.invalid"),
             "The UDP PhoneHome test packet failed to send to UNKNOWN.INVALID:15171!");
 }

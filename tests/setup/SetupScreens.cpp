@@ -16,13 +16,13 @@
 #include <string>
 
 #include "Controls.h"
-#include "settings/CorvanSettings.h"
-#include "support/Diagnostics.h"
 #include "FakeCupsServer.h"
+#include "TempFolder.h"
 #include "platform/qt/QtDialogs.h"
+#include "settings/CorvanSettings.h"
 #include "setup/SetupAdvancedForm.h"
 #include "setup/SetupForm.h"
-#include "TempFolder.h"
+#include "support/Diagnostics.h"
 
 using corvantest::Control;
 

@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
-#include "settings/CorvanSettings.h"
 #include "ProcessState.h"
-#include "status/ServiceState.h"
 #include "TempFolder.h"
+#include "settings/CorvanSettings.h"
+#include "status/ServiceState.h"
 
 using namespace MainForm;
 

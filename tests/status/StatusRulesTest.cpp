@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "support/DateTime.h"
 #include "status/StatusRules.h"
+#include "support/DateTime.h"
 
 using namespace MainForm;
 
@@ -66,17 +66,17 @@ TEST(GoingCount, NumberAfterGUpToTheNextBlank) {
       {"INFO:V=3.1 G=2 T=10", 2, "GOING RFAs"},
       {"INFO:V=3.1 G=1 ", 1, "GOING RFA"},
       {"INFO:V=3.1 G=0 ", 0, "GOING RFAs"},
-      {"INFO:V=3.1 G=12", 12, "GOING RFAs"},          // no blank after: the rest of the text
-      {" G=4 INFO:V=3.1", 4, "GOING RFAs"},           // the markers in either order
+      {"INFO:V=3.1 G=12", 12, "GOING RFAs"},  // no blank after: the rest of the text
+      {" G=4 INFO:V=3.1", 4, "GOING RFAs"},   // the markers in either order
       {"INFO:V=3.1 G=+7 ", 7, "GOING RFAs"},
-      {"INFO:V=3.1 G=x ", -1, "GOING RFAs"},          // not a number
+      {"INFO:V=3.1 G=x ", -1, "GOING RFAs"},  // not a number
       {"INFO:V=3.1 G=2x ", -1, "GOING RFAs"},
-      {"INFO:V=3.1 G= 2", -1, "GOING RFAs"},          // the blank ends an empty number
+      {"INFO:V=3.1 G= 2", -1, "GOING RFAs"},  // the blank ends an empty number
       {"INFO:V=3.1 G=-3 ", -1, "GOING RFAs"},
       {"INFO:V=3.1 G=99999999999 ", -1, "GOING RFAs"},
-      {"HEARTBEAT G=2 ", -1, "GOING RFAs"},           // no "INFO:V="
-      {"INFO:V=3.1 g=2 ", -1, "GOING RFAs"},          // case matters
-      {"INFO:V=3.1G=2 ", -1, "GOING RFAs"},           // " G=" needs its blank
+      {"HEARTBEAT G=2 ", -1, "GOING RFAs"},   // no "INFO:V="
+      {"INFO:V=3.1 g=2 ", -1, "GOING RFAs"},  // case matters
+      {"INFO:V=3.1G=2 ", -1, "GOING RFAs"},   // " G=" needs its blank
   };
   for (const auto& c : cases) {
     EXPECT_EQ(GoingCount(c.text), c.count) << c.text;
@@ -88,8 +88,7 @@ TEST(StatusTexts, HintsLinksAndPictureNames) {
   const brix32::TDateTime t = brix32::EncodeDateTime({2013, 10, 3, 7, 5, 9, 0});
   EXPECT_EQ(LastMessageHint("Corvan Service Control.", "1.2.3.4", t),
             "Corvan Service Control. v1.2.3.4\nLast message at 03/10/13 07:05:09");
-  EXPECT_EQ(CalloutReportURL("corvantest", "STT"),
-            "https://corvantest/vek/CalloutReport-STT-7Day.html");
+  EXPECT_EQ(CalloutReportURL("corvantest", "STT"), "https://corvantest/vek/CalloutReport-STT-7Day.html");
   EXPECT_EQ(CalloutReportURL("corvantest", ""), "");
   EXPECT_EQ(DataSourcePictureName(t), "CORVANSRVC-DATASOURCE-20131003.jpg");
   EXPECT_TRUE(StatusShowsRunning("Corvan service is running."));

@@ -57,8 +57,7 @@ TEST(VersionsReportText, LinesAndTheFooterOnlyWhenSomethingIsNewer) {
       " - CorvanSrvc.EXE version: 3.1.0.12  - At latest version\n"
       " - SheetPress.EXE version: 0.0.0.0  - At latest version\n"
       "\n";
-  EXPECT_EQ(VersionsReportText(installed, {Update(false), Update(false), Update(false)}, "corvantest"),
-            latest);
+  EXPECT_EQ(VersionsReportText(installed, {Update(false), Update(false), Update(false)}, "corvantest"), latest);
 
   EXPECT_EQ(VersionsReportText(installed, {Update(false), Update(true), Update(true)}, "corvantest"),
             "Current Corvan Service Binary Versions:\n\n"

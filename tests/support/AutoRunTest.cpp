@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <optional>
 
-#include "support/AutoRun.h"
-#include "support/FileUtils.h"
 #include "ChildProcesses.h"
 #include "TempFolder.h"
+#include "support/AutoRun.h"
+#include "support/FileUtils.h"
 
 using namespace brix32;
 using corvantest::TempFolder;
@@ -25,8 +25,10 @@ class SetAutoRunTest : public ::testing::Test {
     setDirs(dir.file("first") + ":" + dir.file("second"));
   }
   void TearDown() override {
-    if (saved) ::setenv("XDG_CONFIG_DIRS", saved->c_str(), 1);
-    else ::unsetenv("XDG_CONFIG_DIRS");
+    if (saved)
+      ::setenv("XDG_CONFIG_DIRS", saved->c_str(), 1);
+    else
+      ::unsetenv("XDG_CONFIG_DIRS");
   }
   static void setDirs(const std::string& v) { ::setenv("XDG_CONFIG_DIRS", v.c_str(), 1); }
   std::vector<std::string> entries(const std::string& folder) const {
@@ -46,14 +48,20 @@ TEST_F(SetAutoRunTest, TheAutostartFolderIsUnderTheFirstAbsoluteConfigFolder) {
     const char* dirs;  // nullptr: unset
     const char* folder;
   } cases[] = {
-      {nullptr, "/etc/xdg/autostart/"},        {"", "/etc/xdg/autostart/"},
-      {"/a:/b", "/a/autostart/"},              {"/a/:/b", "/a/autostart/"},
-      {"relative:/b", "/b/autostart/"},        {"::/c//", "/c/autostart/"},
-      {"/", "/autostart/"},                    {"relative", "/etc/xdg/autostart/"},
+      {nullptr, "/etc/xdg/autostart/"},
+      {"", "/etc/xdg/autostart/"},
+      {"/a:/b", "/a/autostart/"},
+      {"/a/:/b", "/a/autostart/"},
+      {"relative:/b", "/b/autostart/"},
+      {"::/c//", "/c/autostart/"},
+      {"/", "/autostart/"},
+      {"relative", "/etc/xdg/autostart/"},
   };
   for (const Case& c : cases) {
-    if (c.dirs) setDirs(c.dirs);
-    else ::unsetenv("XDG_CONFIG_DIRS");
+    if (c.dirs)
+      setDirs(c.dirs);
+    else
+      ::unsetenv("XDG_CONFIG_DIRS");
     EXPECT_EQ(AutostartFolder(), c.folder) << (c.dirs ? c.dirs : "(unset)");
   }
 }
@@ -116,8 +124,7 @@ TEST_F(SetAutoRunTest, AFolderWeMayNotWriteToIsLeftAlone) {
   fs::create_directory(dir.file("first/autostart"));
   fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_exec);
   fs::permissions(dir.file("first"), fs::perms::owner_all | fs::perms::others_exec);
-  fs::permissions(dir.file("first/autostart"), fs::perms::owner_all | fs::perms::others_read |
-                                                   fs::perms::others_exec);
+  fs::permissions(dir.file("first/autostart"), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
   EXPECT_EQ(corvantest::RunAsNobody([] {
               SetAutoRun("CorvanControl", "/opt/corvan/CorvanControl");
               return 0;

@@ -5,10 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "support/BoundedRead.h"
-#include "support/FileUtils.h"
 #include "Hostile.h"
 #include "TempFolder.h"
+#include "support/BoundedRead.h"
+#include "support/FileUtils.h"
 
 using namespace brix32;
 using corvantest::FinishesInChild;

@@ -26,14 +26,11 @@ std::vector<char*> CStrings(const std::vector<std::string>& v) {
   return out;
 }
 
-bool BecomeNobody() {
-  return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
-}
+bool BecomeNobody() { return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0; }
 
 }  // namespace
 
-RunningProcess::RunningProcess(const std::string& program, std::vector<std::string> argv,
-                               std::optional<uid_t> user) {
+RunningProcess::RunningProcess(const std::string& program, std::vector<std::string> argv, std::optional<uid_t> user) {
   const std::vector<char*> args = CStrings(argv);
   int sync[2];
   if (::pipe2(sync, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
@@ -119,8 +116,7 @@ int ZombieChildren() {
     if (close == std::string::npos) continue;
     char state = 0;
     long ppid = 0;
-    if (std::sscanf(stat.c_str() + close + 1, " %c %ld", &state, &ppid) == 2 && state == 'Z' &&
-        ppid == ::getpid())
+    if (std::sscanf(stat.c_str() + close + 1, " %c %ld", &state, &ppid) == 2 && state == 'Z' && ppid == ::getpid())
       ++zombies;
   }
   ::closedir(proc);

@@ -16,8 +16,7 @@ inline constexpr uid_t kNobody = 65534;
 // the object goes. The constructor returns once the exec has happened.
 class RunningProcess {
  public:
-  RunningProcess(const std::string& program, std::vector<std::string> argv,
-                 std::optional<uid_t> user = std::nullopt);
+  RunningProcess(const std::string& program, std::vector<std::string> argv, std::optional<uid_t> user = std::nullopt);
   ~RunningProcess();
   RunningProcess(const RunningProcess&) = delete;
   RunningProcess& operator=(const RunningProcess&) = delete;
@@ -39,7 +38,6 @@ std::string RunAndCapture(const std::string& program, const std::vector<std::str
 // Children of this process that have ended but were never reaped.
 int ZombieChildren();
 
-bool WaitFor(const std::function<bool()>& condition,
-             std::chrono::milliseconds limit = std::chrono::seconds(10));
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 }  // namespace corvantest

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "support/DateTime.h"
 #include "FixedClock.h"
+#include "support/DateTime.h"
 
 using namespace brix32;
 
@@ -44,8 +44,7 @@ TEST(FormatDateTime, Letters) {
 }
 
 TEST(FormatDateTime, MillisecondsNeverRoundIntoTheNextSecond) {
-  EXPECT_EQ(FormatDateTime("hh:nn:ss.zzz", EncodeDateTime({2024, 1, 1, 23, 59, 59, 999})),
-            "23:59:59.999");
+  EXPECT_EQ(FormatDateTime("hh:nn:ss.zzz", EncodeDateTime({2024, 1, 1, 23, 59, 59, 999})), "23:59:59.999");
 }
 
 TEST(TryStrToDateTime, ReadsDayFirstWithCenturyWindow) {

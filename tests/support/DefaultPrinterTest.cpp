@@ -1,12 +1,12 @@
-#include <gtest/gtest.h>
 #include <cups/ipp.h>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 
-#include "support/DefaultPrinter.h"
 #include "FakeCupsServer.h"
-#include "support/Hooks.h"
 #include "ProcessState.h"
+#include "support/DefaultPrinter.h"
+#include "support/Hooks.h"
 
 using namespace brix32;
 using corvantest::FakeCupsScript;
@@ -35,8 +35,7 @@ class GetDefaultPrinterNameTest : public ::testing::Test {
 
 TEST_F(GetDefaultPrinterNameTest, NoPrintServerMeansNoPrinterAndNoMessage) {
   for (const std::string& server :
-       {"127.0.0.1:" + std::to_string(corvantest::ClosedLoopbackPort()),
-        std::string("/nonexistent/cups.sock")}) {
+       {"127.0.0.1:" + std::to_string(corvantest::ClosedLoopbackPort()), std::string("/nonexistent/cups.sock")}) {
     corvantest::UseCupsServer(server);
     EXPECT_EQ(GetDefaultPrinterName(), "") << server;
   }

@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "ChildProcesses.h"
-#include "support/DisplayFile.h"
 #include "TempFolder.h"
+#include "support/DisplayFile.h"
 
 using namespace brix32;
 using corvantest::TempFolder;
@@ -23,8 +23,11 @@ class DisplayFileTest : public ::testing::Test {
     fs::create_directory(bin.file("bin"));
     bin.write("bin/xdg-open",
               "#!/bin/sh\n"
-              "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" + bin.file("argv.tmp") + "'\n"
-              "mv '" + bin.file("argv.tmp") + "' '" + bin.file("argv") + "'\n");
+              "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" +
+                  bin.file("argv.tmp") +
+                  "'\n"
+                  "mv '" +
+                  bin.file("argv.tmp") + "' '" + bin.file("argv") + "'\n");
     fs::permissions(bin.file("bin/xdg-open"), fs::perms::owner_all);
     ::setenv("PATH", (bin.file("bin") + ":" + savedPath).c_str(), 1);
   }
@@ -37,8 +40,7 @@ class DisplayFileTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(DisplayFileTest, PassesTheNameAsOneArgumentWithoutAShell) {
-  const std::string name =
-      bin.file("Task \"7\" $HOME `touch pwned` ; touch pwned2 $(touch pwned3)\nline2 'x'.pdf");
+  const std::string name = bin.file("Task \"7\" $HOME `touch pwned` ; touch pwned2 $(touch pwned3)\nline2 'x'.pdf");
   const pid_t opener = DisplayFile(name);
   ASSERT_GT(opener, 0);
   int status = -1;

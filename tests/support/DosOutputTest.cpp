@@ -5,11 +5,11 @@
 #include <filesystem>
 
 #include "ChildProcesses.h"
-#include "support/DosOutput.h"
-#include "support/Hooks.h"
 #include "PeakMemory.h"
 #include "ProcessState.h"
 #include "TempFolder.h"
+#include "support/DosOutput.h"
+#include "support/Hooks.h"
 
 using namespace brix32;
 using namespace std::chrono_literals;
@@ -19,7 +19,9 @@ namespace {
 
 class GetDosOutputTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetProcessMessagesHandler([this] { ++pumped; }); }
+  void SetUp() override {
+    SetProcessMessagesHandler([this] { ++pumped; });
+  }
 
   static std::chrono::steady_clock::duration Timed(const std::function<void()>& f) {
     const auto start = std::chrono::steady_clock::now();
@@ -35,8 +37,7 @@ class GetDosOutputTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(GetDosOutputTest, CollectsStdoutAndStderrInOrder) {
-  EXPECT_EQ(GetDosOutput("echo out; echo err >&2; echo 'a b'", true, dir.path()),
-            "out\nerr\na b\n");
+  EXPECT_EQ(GetDosOutput("echo out; echo err >&2; echo 'a b'", true, dir.path()), "out\nerr\na b\n");
   EXPECT_GE(pumped, 1);
 }
 
@@ -83,8 +84,7 @@ TEST_F(GetDosOutputTest, ANeverEndingCommandReturnsAtTheDeadlineStillRunning) {
   const pid_t pid = std::stoi(out);
   EXPECT_EQ(::kill(pid, 0), 0) << "the command is left running";
   ::kill(pid, SIGKILL);
-  EXPECT_TRUE(corvantest::WaitFor([] { return corvantest::ZombieChildren() == 0; }))
-      << "and reaped once it ends";
+  EXPECT_TRUE(corvantest::WaitFor([] { return corvantest::ZombieChildren() == 0; })) << "and reaped once it ends";
 }
 
 TEST_F(GetDosOutputTest, WithoutInheritedHandlesTheOutputGoesNowhere) {
@@ -96,8 +96,7 @@ TEST_F(GetDosOutputTest, AFloodingCommandKeepsOnlyTheTailOfItsOutput) {
   // 51 MB of output, whole lines, then a recognisable end: only the last few KB are kept, and the
   // flood costs no more memory than that tail while it is read.
   const corvantest::PeakMemoryGrowth memory;
-  const std::string out = GetDosOutput(
-      "yes 0123456789abcdef | head -c 53477376; printf ' the end'", true, dir.path());
+  const std::string out = GetDosOutput("yes 0123456789abcdef | head -c 53477376; printf ' the end'", true, dir.path());
   EXPECT_EQ(out.size(), kDosOutputTail);
   EXPECT_TRUE(out.ends_with("0123456789abcdef\n the end")) << out.substr(out.size() - 40);
   if (corvantest::PeakMemoryGrowth::Meaningful()) {

@@ -8,9 +8,9 @@
 #include <iterator>
 #include <memory>
 
+#include "TempFolder.h"
 #include "support/ElfVersionNote.h"
 #include "support/FileVersion.h"
-#include "TempFolder.h"
 
 using namespace brix32;
 using corvantest::TempFolder;
@@ -25,7 +25,7 @@ struct ElfSpec {
   bool segment = true;   // a PT_NOTE program header covers the notes
   bool section = false;  // an SHT_NOTE section header covers them
   std::uint64_t noteAlign = 4;
-  std::size_t headerGap = 0;  // bytes between the ELF header and the program header
+  std::size_t headerGap = 0;                                  // bytes between the ELF header and the program header
   std::uint32_t ms = (2u << 16) | 1u, ls = (0u << 16) | 37u;  // 2.1.0.37
 };
 
@@ -59,12 +59,13 @@ ElfImage BuildElf(const ElfSpec& s) {
   ElfImage img;
   img.big = s.bigEndian;
   img.is64 = s.is64;
-  const std::size_t ehsize = s.is64 ? 64 : 52, phentsize = s.is64 ? 56 : 32,
-                    shentsize = s.is64 ? 64 : 40;
+  const std::size_t ehsize = s.is64 ? 64 : 52, phentsize = s.is64 ? 56 : 32, shentsize = s.is64 ? 64 : 40;
   auto grow = [&](std::size_t n) { img.bytes.append(n, '\0'); };
   auto alignTo = [&](std::size_t a) { grow((a - img.bytes.size() % a) % a); };
   grow(ehsize);
-  img.bytes.replace(0, 4, "\x7f" "ELF");
+  img.bytes.replace(0, 4,
+                    "\x7f"
+                    "ELF");
   img.bytes[4] = s.is64 ? 2 : 1;
   img.bytes[5] = s.bigEndian ? 2 : 1;
   img.bytes[6] = 1;
@@ -171,8 +172,7 @@ TEST(ReadElfVersionNote, CorruptImagesGiveNothingAndNeverReadOutside) {
       {"p_offset wraps", [](ElfImage& i) { i.setPOffset(~0ULL - 3); }, false},
       {"p_offset past the end", [](ElfImage& i) { i.setPOffset(i.bytes.size() + 1); }, false},
       {"p_filesz beyond the file is clamped", [](ElfImage& i) { i.setPFilesz(~0ULL); }, true},
-      {"p_filesz cuts our note", [](ElfImage& i) { i.setPFilesz(i.ourNote - i.firstNote + 20); },
-       false},
+      {"p_filesz cuts our note", [](ElfImage& i) { i.setPFilesz(i.ourNote - i.firstNote + 20); }, false},
       {"first namesz huge", [](ElfImage& i) { i.set(i.firstNote, 4, 0xFFFFFFFF); }, false},
       {"first descsz huge", [](ElfImage& i) { i.set(i.firstNote + 4, 4, 0xFFFFFFFC); }, false},
       {"our namesz 6", [](ElfImage& i) { i.set(i.ourNote, 4, 6); }, false},

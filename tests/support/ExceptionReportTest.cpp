@@ -3,15 +3,15 @@
 #include <stdexcept>
 #include <vector>
 
-#include "support/Diagnostics.h"
-#include "support/ExceptionReport.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
-#include "support/Hooks.h"
 #include "ProcessState.h"
 #include "TempFolder.h"
-#include "support/TextUtils.h"
 #include "UdpListener.h"
+#include "support/Diagnostics.h"
+#include "support/ExceptionReport.h"
+#include "support/Hooks.h"
+#include "support/TextUtils.h"
 
 using namespace brix32;
 using corvantest::FixedClock;
@@ -64,8 +64,7 @@ TEST_F(ExceptionReportTest, TextMatchesGoldenFileByteForByte) {
 }
 
 TEST_F(ExceptionReportTest, FailedMemoryReadShowsHundredPercent) {
-  const std::string text =
-      BuildExceptionReportText(SampleRecord(), Now(), "0w0d00h00m00s", tMemoryStatusRec{});
+  const std::string text = BuildExceptionReportText(SampleRecord(), Now(), "0w0d00h00m00s", tMemoryStatusRec{});
   EXPECT_NE(text.find("<UsedMemory>100.00% (0) </UsedMemory>\r\n"), std::string::npos);
 }
 

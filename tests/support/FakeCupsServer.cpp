@@ -19,8 +19,8 @@ int LoopbackListener(std::uint16_t& port) {
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof a;
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-      ::listen(fd, 8) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 8) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
     throw std::runtime_error("cannot listen on loopback");
   port = ntohs(a.sin_port);
   return fd;
@@ -41,17 +41,16 @@ ipp_t* Answer(ipp_t* request, const FakeCupsScript& script) {
         const std::string uri = "ipp://localhost/printers/" + name;
         ippAddSeparator(response);
         ippAddString(response, IPP_TAG_PRINTER, IPP_TAG_NAME, "printer-name", nullptr, name.c_str());
-        ippAddString(response, IPP_TAG_PRINTER, IPP_TAG_URI, "printer-uri-supported", nullptr,
-                     uri.c_str());
+        ippAddString(response, IPP_TAG_PRINTER, IPP_TAG_URI, "printer-uri-supported", nullptr, uri.c_str());
         ippAddInteger(response, IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-type", 0);
         ippAddInteger(response, IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
       }
       break;
     case IPP_OP_CUPS_GET_DEFAULT:
-      if (script.Default.empty()) ippSetStatusCode(response, IPP_STATUS_ERROR_NOT_FOUND);
+      if (script.Default.empty())
+        ippSetStatusCode(response, IPP_STATUS_ERROR_NOT_FOUND);
       else
-        ippAddString(response, IPP_TAG_PRINTER, IPP_TAG_NAME, "printer-name", nullptr,
-                     script.Default.c_str());
+        ippAddString(response, IPP_TAG_PRINTER, IPP_TAG_NAME, "printer-name", nullptr, script.Default.c_str());
       break;
     default:
       ippSetStatusCode(response, IPP_STATUS_ERROR_OPERATION_NOT_SUPPORTED);
@@ -116,8 +115,10 @@ std::uint16_t ClosedLoopbackPort() {
 
 void UseCupsServer(const std::string& server) {
   // The library reads CUPS_SERVER once per thread and keeps it, so tell it directly too.
-  if (server.empty()) ::unsetenv("CUPS_SERVER");
-  else ::setenv("CUPS_SERVER", server.c_str(), 1);
+  if (server.empty())
+    ::unsetenv("CUPS_SERVER");
+  else
+    ::setenv("CUPS_SERVER", server.c_str(), 1);
   cupsSetServer(server.empty() ? nullptr : server.c_str());
 }
 

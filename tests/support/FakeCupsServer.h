@@ -11,8 +11,8 @@ namespace corvantest {
 
 struct FakeCupsScript {
   std::vector<std::string> Printers = {};
-  std::string Default = {};          // empty: the server has no default
-  int GetPrintersStatus = 0;         // an ipp_status_t; 0 = OK
+  std::string Default = {};             // empty: the server has no default
+  int GetPrintersStatus = 0;            // an ipp_status_t; 0 = OK
   std::string GetPrintersMessage = {};  // status-message when the status is an error
 };
 

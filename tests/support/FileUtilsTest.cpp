@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "support/FileUtils.h"
 #include "Hostile.h"
 #include "TempFolder.h"
+#include "support/FileUtils.h"
 
 using namespace brix32;
 using corvantest::TempFolder;
@@ -28,7 +28,6 @@ class Umask {
  private:
   mode_t old_;
 };
-
 
 }  // namespace
 

@@ -20,8 +20,9 @@ TEST(WriteTextFileAtomic, SyncsTheFolderAfterTheRename) {
   const std::string file = dir.file("CorvanSrvc-Settings.xml");
   const std::string folder = dir.path().substr(0, dir.path().size() - 1);
   // A sanitizer build's leak checker cannot run under ptrace.
-  const std::string command = "ASAN_OPTIONS=detect_leaks=0 strace -f -qq -e trace=openat,rename,renameat,renameat2,fsync -o " +
-                              trace.file("log") + " " + CORVAN_ATOMIC_WRITE_PROBE + " " + file + " new";
+  const std::string command =
+      "ASAN_OPTIONS=detect_leaks=0 strace -f -qq -e trace=openat,rename,renameat,renameat2,fsync -o " +
+      trace.file("log") + " " + CORVAN_ATOMIC_WRITE_PROBE + " " + file + " new";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   EXPECT_EQ(dir.read("CorvanSrvc-Settings.xml"), "new");
 

@@ -48,12 +48,16 @@ TEST(ReadDecimal, BlanksEachFormatAllows) {
       {"7 ", std::nullopt, std::nullopt, 7, 7},
       {"  -7  ", std::nullopt, std::nullopt, -7, -7},
       {"\t7\r\n", std::nullopt, std::nullopt, std::nullopt, 7},
-      {"\x01" "7\x1f", std::nullopt, std::nullopt, std::nullopt, 7},
+      {"\x01"
+       "7\x1f",
+       std::nullopt, std::nullopt, std::nullopt, 7},
       {"- 7", std::nullopt, std::nullopt, std::nullopt, std::nullopt},
       {"+ 7", std::nullopt, std::nullopt, std::nullopt, std::nullopt},
       {"7 7", std::nullopt, std::nullopt, std::nullopt, std::nullopt},
       {"   ", std::nullopt, std::nullopt, std::nullopt, std::nullopt},
-      {"\xa0" "7", std::nullopt, std::nullopt, std::nullopt, std::nullopt},
+      {"\xa0"
+       "7",
+       std::nullopt, std::nullopt, std::nullopt, std::nullopt},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ReadDecimal(c.text, tBlanks::None), c.none) << c.text;
@@ -88,8 +92,7 @@ TEST(ReadDecimalFraction, PlainDecimalNotationOnly) {
       {"0x1p3", std::nullopt},
       {"1.5\t", std::nullopt},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(ReadDecimalFraction(c.text, tBlanks::SpacesAround), c.value) << c.text;
+  for (const auto& c : cases) EXPECT_EQ(ReadDecimalFraction(c.text, tBlanks::SpacesAround), c.value) << c.text;
   EXPECT_EQ(ReadDecimalFraction("\t-34.9\r", tBlanks::AnyAround), -34.9);
   EXPECT_EQ(ReadDecimalFraction(" 1.5", tBlanks::None), std::nullopt);
 }

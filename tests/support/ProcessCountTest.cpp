@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "ChildProcesses.h"
-#include "support/ProcessCount.h"
 #include "TempFolder.h"
+#include "support/ProcessCount.h"
 #include "support/TextUtils.h"
 
 using namespace brix32;
@@ -22,11 +22,9 @@ class ProcessCountTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // Nobody must be able to reach and run the copy.
-    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_exec |
-                                    fs::perms::others_exec);
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     fs::copy_file("/bin/sleep", program);
-    fs::permissions(program, fs::perms::owner_all | fs::perms::group_exec |
-                                 fs::perms::others_exec);
+    fs::permissions(program, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
   }
 
   corvantest::TempFolder dir;

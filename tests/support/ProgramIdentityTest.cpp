@@ -6,11 +6,11 @@
 #include <filesystem>
 
 #include "ChildProcesses.h"
+#include "ProcessState.h"
+#include "TempFolder.h"
 #include "support/Diagnostics.h"
 #include "support/ExePath.h"
 #include "support/HostName.h"
-#include "ProcessState.h"
-#include "TempFolder.h"
 
 using namespace brix32;
 namespace fs = std::filesystem;
@@ -62,7 +62,7 @@ TEST(SetPathToEXEPath, ThroughALinkAndAfterTheFolderWasRemoved) {
   fs::create_symlink(real + "prog", dir.file("link"));
 
   const std::string report = corvantest::RunAndCapture(dir.file("link"), {"CORVAN_EXEPATH_PROBE=1"});
-  EXPECT_EQ(report, real + "\n" +                // GetEXEPath: the real folder, not the link's
+  EXPECT_EQ(report, real + "\n" +                    // GetEXEPath: the real folder, not the link's
                         real + "\n" + real + "\n" +  // entered and recorded
                         "Error - " + real + "\n" +   // gone: not entered ...
                         "kept\n");                   // ... and Path left alone

@@ -13,8 +13,8 @@
 #include <functional>
 #include <vector>
 
-#include "support/FileUtils.h"
 #include "TempFolder.h"
+#include "support/FileUtils.h"
 
 using corvantest::TempFolder;
 
@@ -40,8 +40,8 @@ int RunAs(const tUser& user, const std::function<int()>& body) {
   if (pid < 0) return -1;
   if (pid == 0) {
     const gid_t primary = user.groups.front();
-    if (::setgroups(user.groups.size(), user.groups.data()) != 0 ||
-        ::setresgid(primary, primary, primary) != 0 || ::setresuid(user.uid, user.uid, user.uid) != 0)
+    if (::setgroups(user.groups.size(), user.groups.data()) != 0 || ::setresgid(primary, primary, primary) != 0 ||
+        ::setresuid(user.uid, user.uid, user.uid) != 0)
       ::_exit(125);
     ::umask(022);
     ::_exit(body());
@@ -85,11 +85,12 @@ TEST(SharedFolder, WhatOneMemberWritesTheOtherCanStillWrite) {
   // The service's own files, made as a program with the usual umask makes them (0644).
   const std::string settings = folder + "CorvanSrvc-Settings.xml";
   const std::string status = folder + "CorvanSrvc-Status.txt";
-  ASSERT_EQ(RunAs(service, [&] {
-              for (const std::string& f : {settings, status})
-                if (brix32::WriteTextFile("service", f, false) != 0) return 1;
-              return ::chown(status.c_str(), static_cast<uid_t>(-1), other) == 0 ? 0 : 2;
-            }),
+  ASSERT_EQ(RunAs(service,
+                  [&] {
+                    for (const std::string& f : {settings, status})
+                      if (brix32::WriteTextFile("service", f, false) != 0) return 1;
+                    return ::chown(status.c_str(), static_cast<uid_t>(-1), other) == 0 ? 0 : 2;
+                  }),
             0);
 
   // The panel rewrites the service's files and creates its own, each the way it does.
@@ -97,14 +98,15 @@ TEST(SharedFolder, WhatOneMemberWritesTheOtherCanStillWrite) {
   const std::string eventLog = folder + "CORVANSRVC-EventLog-Mon.txt";
   const std::string report = folder + "E!CorvanControl-20260101120000000.XML";
   const std::string task = folder + "TASK-20260101-S9000.TXT";
-  ASSERT_EQ(RunAs(panel, [&] {
-              int failed = 0;
-              for (const std::string& f : {settings, status, units, task})
-                failed += brix32::WriteTextFileAtomic("panel", f) != 0;
-              failed += brix32::WriteTextFile("a line\r\n", eventLog, true) != 0;
-              failed += brix32::WriteTextFile("<report/>", report, false) != 0;
-              return failed;
-            }),
+  ASSERT_EQ(RunAs(panel,
+                  [&] {
+                    int failed = 0;
+                    for (const std::string& f : {settings, status, units, task})
+                      failed += brix32::WriteTextFileAtomic("panel", f) != 0;
+                    failed += brix32::WriteTextFile("a line\r\n", eventLog, true) != 0;
+                    failed += brix32::WriteTextFile("<report/>", report, false) != 0;
+                    return failed;
+                  }),
             0);
 
   for (const std::string& f : {settings, status, units, eventLog, report, task}) {

@@ -4,21 +4,21 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "support/AutoRun.h"
 #include "ChildProcesses.h"
+#include "FakeCupsServer.h"
+#include "FixedClock.h"
+#include "Hermetic.h"
+#include "ProcessState.h"
+#include "TempFolder.h"
+#include "UdpListener.h"
+#include "support/AutoRun.h"
 #include "support/DefaultPrinter.h"
 #include "support/Diagnostics.h"
 #include "support/DisplayFile.h"
 #include "support/DosOutput.h"
-#include "FakeCupsServer.h"
 #include "support/FileVersion.h"
-#include "FixedClock.h"
-#include "Hermetic.h"
 #include "support/Hooks.h"
 #include "support/ProcessCount.h"
-#include "ProcessState.h"
-#include "TempFolder.h"
-#include "UdpListener.h"
 
 using namespace brix32;
 namespace fs = std::filesystem;
@@ -68,8 +68,10 @@ TEST_F(QuietFailuresTest, RoutineFailuresWriteNoReportBeepOrSyslog) {
   const std::string savedDirs = oldDirs ? oldDirs : "";
   ::setenv("XDG_CONFIG_DIRS", scratch.file("xdg").c_str(), 1);  // no autostart folder
   SetAutoRun("CorvanControl", "\"/opt/corvan/CorvanControl\"");
-  if (oldDirs) ::setenv("XDG_CONFIG_DIRS", savedDirs.c_str(), 1);
-  else ::unsetenv("XDG_CONFIG_DIRS");
+  if (oldDirs)
+    ::setenv("XDG_CONFIG_DIRS", savedDirs.c_str(), 1);
+  else
+    ::unsetenv("XDG_CONFIG_DIRS");
 
   const std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
   ::setenv("PATH", scratch.file("empty").c_str(), 1);  // no xdg-open anywhere

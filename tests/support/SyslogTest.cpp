@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "support/Diagnostics.h"
 #include "Hermetic.h"
 #include "ProcessState.h"
-#include "support/Syslog.h"
 #include "UdpListener.h"
+#include "support/Diagnostics.h"
+#include "support/Syslog.h"
 
 using namespace brix32;
 using corvantest::UdpListener;

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "support/Diagnostics.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
-#include "support/Hooks.h"
 #include "ProcessState.h"
-#include "support/SystemStatus.h"
 #include "TempFolder.h"
+#include "support/Diagnostics.h"
+#include "support/Hooks.h"
+#include "support/SystemStatus.h"
 
 using namespace brix32;
 
@@ -42,8 +42,8 @@ TEST(GetMemoryStatus, FillsConsistentFigures) {
   EXPECT_EQ(m.UsedPhys, m.TotalPhys - m.AvailPhys);
   EXPECT_GT(m.TotalVirtual, m.AvailVirtual);
   EXPECT_GT(m.UsedVirtual, 0u);
-  EXPECT_NEAR(m.AvailVirtualPercent,
-              static_cast<double>(m.AvailVirtual) / static_cast<double>(m.TotalVirtual) * 100, 1e-9);
+  EXPECT_NEAR(m.AvailVirtualPercent, static_cast<double>(m.AvailVirtual) / static_cast<double>(m.TotalVirtual) * 100,
+              1e-9);
 }
 
 TEST(SetGlobalExceptionAndDebugFileCount, CountsReportFilesOnly) {
@@ -51,8 +51,7 @@ TEST(SetGlobalExceptionAndDebugFileCount, CountsReportFilesOnly) {
   const corvantest::ProcessStateGuard processState;
   corvantest::TempFolder dir;
   gGlobalSettings.Path = dir.path();
-  for (const char* name : {"E!a.xml", "E!b.xml", "D!x.txt", "Ex.txt", "U!1.TXT", "X!other"})
-    dir.write(name, "x");
+  for (const char* name : {"E!a.xml", "E!b.xml", "D!x.txt", "Ex.txt", "U!1.TXT", "X!other"}) dir.write(name, "x");
   ::mkdir(dir.file("E!folder").c_str(), 0755);
   int pumped = 0;
   SetProcessMessagesHandler([&] { ++pumped; });

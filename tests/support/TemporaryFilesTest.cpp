@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "support/FileUtils.h"
 #include "TempFolder.h"
+#include "support/FileUtils.h"
 #include "support/TemporaryFiles.h"
 
 using namespace brix32;

@@ -19,25 +19,32 @@ TEST(Between, Cases) {
       {"", "<a>", "</a>", ""},
       {"<a></a>", "<a>", "</a>", ""},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(Between(c.text, c.start, c.end), c.expected) << c.text << " / " << c.start;
+  for (const auto& c : cases) EXPECT_EQ(Between(c.text, c.start, c.end), c.expected) << c.text << " / " << c.start;
 }
 
 TEST(CommaToFullStop, Cases) {
   struct Case {
     const char *text, *expected;
   } cases[] = {
-      {",", ""},       {",,", ""},        {",a", "a"},      {"a,", "a."},
-      {",a,", "a."},   {"a,,b,,,", "a,b."}, {"  x, ", "x."}, {"", ""},
-      {" \t\r\n", ""}, {"a, b ,c", "a, b ,c"}, {"a", "a"},  {",,,a,,", "a."},
+      {",", ""},
+      {",,", ""},
+      {",a", "a"},
+      {"a,", "a."},
+      {",a,", "a."},
+      {"a,,b,,,", "a,b."},
+      {"  x, ", "x."},
+      {"", ""},
+      {" \t\r\n", ""},
+      {"a, b ,c", "a, b ,c"},
+      {"a", "a"},
+      {",,,a,,", "a."},
       {"EAS,MTB,", "EAS,MTB."},
   };
   for (const auto& c : cases) EXPECT_EQ(CommaToFullStop(c.text), c.expected) << '"' << c.text << '"';
 }
 
 TEST(StrToBoolean, FirstCharacterOnly) {
-  for (const char* t : {"true", "Yes", "enabled", "Tuesday", "e", "T", "y"})
-    EXPECT_TRUE(StrToBoolean(t)) << t;
+  for (const char* t : {"true", "Yes", "enabled", "Tuesday", "e", "T", "y"}) EXPECT_TRUE(StrToBoolean(t)) << t;
   for (const char* t : {"", "False", "0", "1", " True", "no"}) EXPECT_FALSE(StrToBoolean(t)) << t;
 }
 
@@ -52,12 +59,15 @@ TEST(ExtractFileName, Cases) {
   struct Case {
     const char *text, *expected;
   } cases[] = {
-      {"a/b\\c", "c"}, {"a\\b/c", "c"}, {"C:name", "C:name"}, {"dir/", ""},
-      {"C:\\X\\corvansrvc.exe", "corvansrvc.exe"}, {"plain", "plain"}, {"", ""},
+      {"a/b\\c", "c"},
+      {"a\\b/c", "c"},
+      {"C:name", "C:name"},
+      {"dir/", ""},
+      {"C:\\X\\corvansrvc.exe", "corvansrvc.exe"},
+      {"plain", "plain"},
+      {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(ExtractFileName(c.text), c.expected) << c.text;
 }
 
-TEST(UpperCase, OnlyAsciiLetters) {
-  EXPECT_EQ(UpperCase("corvansrvc.exe \xe9z"), "CORVANSRVC.EXE \xe9Z");
-}
+TEST(UpperCase, OnlyAsciiLetters) { EXPECT_EQ(UpperCase("corvansrvc.exe \xe9z"), "CORVANSRVC.EXE \xe9Z"); }

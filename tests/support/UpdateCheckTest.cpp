@@ -8,12 +8,12 @@
 #include <thread>
 #include <vector>
 
-#include "support/Diagnostics.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
-#include "support/Hooks.h"
 #include "ProcessState.h"
 #include "TempFolder.h"
+#include "support/Diagnostics.h"
+#include "support/Hooks.h"
 #include "support/UpdateCheck.h"
 
 using namespace brix32;
@@ -22,16 +22,13 @@ using corvantest::TempFolder;
 namespace {
 
 tFileVersion V(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
-  return {a, b, c, d,
-          std::to_string(a) + "." + std::to_string(b) + "." + std::to_string(c) + "." +
-              std::to_string(d)};
+  return {a, b, c, d, std::to_string(a) + "." + std::to_string(b) + "." + std::to_string(c) + "." + std::to_string(d)};
 }
 
-std::string Published(const char* major, const char* minor, const char* release,
-                      const char* build) {
-  return std::string("<?xml version=\"1.0\"?>\r\n<corvancontrol>\r\n  <major>") + major +
-         "</major>\r\n  <minor>" + minor + "</minor>\r\n  <release>" + release +
-         "</release>\r\n  <build>" + build + "</build>\r\n</corvancontrol>\r\n";
+std::string Published(const char* major, const char* minor, const char* release, const char* build) {
+  return std::string("<?xml version=\"1.0\"?>\r\n<corvancontrol>\r\n  <major>") + major + "</major>\r\n  <minor>" +
+         minor + "</minor>\r\n  <release>" + release + "</release>\r\n  <build>" + build +
+         "</build>\r\n</corvancontrol>\r\n";
 }
 
 // The vendor's web host on loopback, serving a few published files and faults.
@@ -54,9 +51,7 @@ class TestHost {
     serve("/repeated.xml", Published("4", "5", "6", "7") + Published("9", "9", "9", "9"));
     serve("/unclosed.xml", "<major>8");
     serve("/nothing.xml", "<html>no versions here</html>");
-    server_.Get("/moved.xml", [](const httplib::Request&, httplib::Response& res) {
-      res.set_redirect("/v1235.xml");
-    });
+    server_.Get("/moved.xml", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/v1235.xml"); });
     // A cookie handed out with a redirect must come back on the follow-up request.
     server_.Get("/login.xml", [](const httplib::Request&, httplib::Response& res) {
       res.set_header("Set-Cookie", "session=abc; Path=/");
@@ -77,8 +72,7 @@ class TestHost {
         return sink.write(filler.data(), filler.size());
       });
     });
-    port_ = port == 0 ? server_.bind_to_any_port(address)
-                      : (server_.bind_to_port(address, port) ? port : -1);
+    port_ = port == 0 ? server_.bind_to_any_port(address) : (server_.bind_to_port(address, port) ? port : -1);
     if (port_ > 0) thread_ = std::thread([this] { server_.listen_after_bind(); });
   }
   ~TestHost() {
@@ -86,9 +80,7 @@ class TestHost {
     if (thread_.joinable()) thread_.join();
   }
   int port() const { return port_; }
-  std::string url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-  }
+  std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
   const httplib::Headers& lastHeaders() const { return lastHeaders_; }
 
  private:
@@ -139,8 +131,7 @@ class UpdateCheckTest : public ::testing::Test {
   std::vector<std::string> Reports() const {
     std::vector<std::string> texts;
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
-      if (e.path().filename().string().rfind("E!", 0) == 0)
-        texts.push_back(dir.read(e.path().filename().string()));
+      if (e.path().filename().string().rfind("E!", 0) == 0) texts.push_back(dir.read(e.path().filename().string()));
     return texts;
   }
 
@@ -156,13 +147,10 @@ TEST(FileUpdateRequired, ComparesNumberByNumberAsSignedIntegers) {
     tFileVersion current, latest;
     bool required;
   } cases[] = {
-      {V(1, 2, 3, 4), V(1, 2, 3, 5), true},
-      {V(1, 2, 3, 4), V(1, 2, 3, 4), false},
-      {V(1, 2, 3, 4), V(1, 1, 9, 9), false},
-      {V(1, 2, 3, 4), V(2, 0, 0, 0), true},
+      {V(1, 2, 3, 4), V(1, 2, 3, 5), true},     {V(1, 2, 3, 4), V(1, 2, 3, 4), false},
+      {V(1, 2, 3, 4), V(1, 1, 9, 9), false},    {V(1, 2, 3, 4), V(2, 0, 0, 0), true},
       {V(1, 9, 9, 9), V(1, 10, 0, 0), true},  // numbers, not text
-      {V(3, 0, 0, 0), V(2, 99, 99, 99), false},
-      {V(1, -1, 0, 0), V(1, 0, 0, 0), true},
+      {V(3, 0, 0, 0), V(2, 99, 99, 99), false}, {V(1, -1, 0, 0), V(1, 0, 0, 0), true},
       {V(0, 0, 0, 0), V(0, 0, 0, 0), false},
   };
   for (const auto& c : cases)
@@ -182,8 +170,8 @@ TEST(GetExeVersion, ReadsTheVersionNote) {
   const tFileVersion own = GetExeVersion("");
   SetProcessMessagesHandler(nullptr);
   EXPECT_EQ(own.VersionStr, CORVAN_PROJECT_VERSION);
-  EXPECT_EQ(std::to_string(own.Major) + "." + std::to_string(own.Minor) + "." +
-                std::to_string(own.Release) + "." + std::to_string(own.Build),
+  EXPECT_EQ(std::to_string(own.Major) + "." + std::to_string(own.Minor) + "." + std::to_string(own.Release) + "." +
+                std::to_string(own.Build),
             CORVAN_PROJECT_VERSION);
   EXPECT_EQ(messageRounds, 1);
 
@@ -232,7 +220,7 @@ TEST_F(UpdateCheckTest, ReadsPublishedVersionsAndDecides) {
       {"/v1235.xml", V(1, 2, 3, 4), "1.2.3.5", true},
       {"/v1234.xml", V(1, 2, 3, 4), "1.2.3.4", false},
       {"/v1199.xml", V(1, 2, 3, 4), "1.1.9.9", false},
-      {"/v2000.xml", unknown, "2.0.0.0", true},        // no version known: text comparison
+      {"/v2000.xml", unknown, "2.0.0.0", true},          // no version known: text comparison
       {"/letter.xml", V(0, 2, 3, 4), "0.2.3.4", false},  // a letter reads as 0
       {"/majoronly.xml", V(3, 0, 0, 0), "3.0.0.0", false},
       {"/repeated.xml", V(4, 5, 6, 7), "4.5.6.7", false},  // first occurrence wins
@@ -273,8 +261,7 @@ TEST_F(UpdateCheckTest, PlainHostNameMeansHttpOnPort80) {
   // Port 80 is ours inside the private network namespace.
   TestHost host("0.0.0.0", 80);
   ASSERT_EQ(host.port(), 80);
-  const tFileUpdate got =
-      GetUpdateVersion("corvantest/downloads/corvancontrol.xml", V(1, 0, 0, 1));
+  const tFileUpdate got = GetUpdateVersion("corvantest/downloads/corvancontrol.xml", V(1, 0, 0, 1));
   EXPECT_EQ(got.Version.VersionStr, "7.0.0.1");
   EXPECT_TRUE(got.UpdateRequired);
 }
@@ -283,16 +270,16 @@ TEST_F(UpdateCheckTest, FailedRequestsReadAsZeroAndAreReported) {
   TestHost host;
   ASSERT_GT(host.port(), 0);
   const std::string urls[] = {
-      host.url("/missing.xml"),                                         // 404
+      host.url("/missing.xml"),                                       // 404
       "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/v.xml",  // nothing listening
-      "/downloads/corvancontrol.xml",  // the vendor's default host, which never resolves
+      "/downloads/corvancontrol.xml",                                 // the vendor's default host, which never resolves
   };
   for (const auto& url : urls) {
     const tFileUpdate got = GetUpdateVersion(url, V(1, 2, 3, 4));
     EXPECT_EQ(got.Version.VersionStr, "0.0.0.0") << url;
     EXPECT_EQ(got.Version.Major + got.Version.Minor + got.Version.Release + got.Version.Build, 0);
     EXPECT_TRUE(got.UpdateRequired) << url;  // "0.0.0.0" differs from "1.2.3.4"
-    clock.advanceMs(1);                        // one report file per failure
+    clock.advanceMs(1);                      // one report file per failure
   }
   const auto reports = Reports();
   ASSERT_EQ(reports.size(), 3u);
@@ -312,8 +299,8 @@ TEST_F(UpdateCheckTest, SilentHostTimesOutWithoutReport) {
   SilentHost silent;
   ASSERT_GT(silent.port(), 0);
   SetUpdateCheckTimeout(std::chrono::milliseconds(300));
-  const tFileUpdate got = GetUpdateVersion(
-      "http://127.0.0.1:" + std::to_string(silent.port()) + "/v.xml", V(1, 2, 3, 4));
+  const tFileUpdate got =
+      GetUpdateVersion("http://127.0.0.1:" + std::to_string(silent.port()) + "/v.xml", V(1, 2, 3, 4));
   EXPECT_EQ(got.Version.VersionStr, "0.0.0.0");
   EXPECT_TRUE(got.UpdateRequired);
   EXPECT_TRUE(Reports().empty());

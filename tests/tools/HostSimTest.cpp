@@ -7,17 +7,17 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "settings/CorvanSettings.h"
-#include "support/Diagnostics.h"
 #include "FixedClock.h"
 #include "Hermetic.h"
-#include "reports/PhoneHome.h"
 #include "ProcessState.h"
 #include "SimProcess.h"
-#include "pager/TarnexFetch.h"
 #include "TempFolder.h"
-#include "support/UpdateCheck.h"
+#include "pager/TarnexFetch.h"
 #include "pager/VEKUnits.h"
+#include "reports/PhoneHome.h"
+#include "settings/CorvanSettings.h"
+#include "support/Diagnostics.h"
+#include "support/UpdateCheck.h"
 
 using corvantest::RunToExit;
 using corvantest::SimProcess;
@@ -85,9 +85,8 @@ class HostSimTest : public ::testing::Test {
     temp.write("files/mixed.txt", "<A>\n <B>\r\n  <C>STT</C>\n </B>\n</A>");
     temp.write("secret.txt", "not to be served");
     host = std::make_unique<SimProcess>(
-        kHost, std::vector<std::string>{"--control-version", "1.0.0.2", "--service-version",
-                                        "3.1.0.12", "--files", temp.file("files"),
-                                        "--phonehome-log", temp.file("phonehome.log")});
+        kHost, std::vector<std::string>{"--control-version", "1.0.0.2", "--service-version", "3.1.0.12", "--files",
+                                        temp.file("files"), "--phonehome-log", temp.file("phonehome.log")});
     ASSERT_TRUE(host->waitForOutput("ready")) << host->err();
   }
   void TearDown() override {
@@ -106,9 +105,8 @@ class HostSimTest : public ::testing::Test {
 
 TEST_F(HostSimTest, GetUpdateVersionReadsThePublishedVersions) {
   const auto version = [](int a, int b, int c, int d) {
-    return brix32::tFileVersion{a, b, c, d,
-                                std::to_string(a) + "." + std::to_string(b) + "." +
-                                    std::to_string(c) + "." + std::to_string(d)};
+    return brix32::tFileVersion{
+        a, b, c, d, std::to_string(a) + "." + std::to_string(b) + "." + std::to_string(c) + "." + std::to_string(d)};
   };
   const struct {
     const char* path;
@@ -124,14 +122,12 @@ TEST_F(HostSimTest, GetUpdateVersionReadsThePublishedVersions) {
       {"/downloads/SheetPress.xml", version(1, 2, 3, 4), "0.0.0.0", true},
   };
   for (const auto& c : cases) {
-    const brix32::tFileUpdate got =
-        brix32::GetUpdateVersion(std::string("http://127.0.0.1") + c.path, c.current);
+    const brix32::tFileUpdate got = brix32::GetUpdateVersion(std::string("http://127.0.0.1") + c.path, c.current);
     EXPECT_EQ(got.Version.VersionStr, c.published) << c.path;
     EXPECT_EQ(got.UpdateRequired, c.update) << c.path << " from " << c.current.VersionStr;
   }
   // The host logs a request once it has answered it.
-  EXPECT_TRUE(
-      host->waitForOutput("GET /downloads/corvancontrol.xml -> 200 (User-Agent \"Mozilla/4.0\")"))
+  EXPECT_TRUE(host->waitForOutput("GET /downloads/corvancontrol.xml -> 200 (User-Agent \"Mozilla/4.0\")"))
       << host->out();
   EXPECT_TRUE(host->waitForOutput("GET /downloads/SheetPress.xml -> 404"));
 }
@@ -169,8 +165,8 @@ TEST_F(HostSimTest, FileExchangeBracketsTheFileLinesAndServesNothingElse) {
   EXPECT_NE(served.find("\r\n"), served.find("<SOF>") - 2) << "preamble lines come first";
   EXPECT_NE(Exchange("MIXED.TXT\n").find("<SOF>"), std::string::npos);
 
-  for (const char* refused : {"missing.xml\r\n", "../secret.txt\r\n", "files/../../secret.txt\r\n",
-                              "\r\n", "no line end"}) {
+  for (const char* refused :
+       {"missing.xml\r\n", "../secret.txt\r\n", "files/../../secret.txt\r\n", "\r\n", "no line end"}) {
     const std::string answer = Exchange(refused);
     EXPECT_EQ(answer.find("<SOF>"), std::string::npos) << refused << answer;
     EXPECT_EQ(answer.find("not to be served"), std::string::npos) << refused;

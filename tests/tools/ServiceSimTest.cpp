@@ -12,14 +12,14 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "settings/CorvanSettings.h"
-#include "support/DateTime.h"
-#include "support/Diagnostics.h"
 #include "Hermetic.h"
 #include "ProcessState.h"
 #include "SimProcess.h"
-#include "support/Syslog.h"
 #include "TempFolder.h"
+#include "settings/CorvanSettings.h"
+#include "support/DateTime.h"
+#include "support/Diagnostics.h"
+#include "support/Syslog.h"
 
 using corvantest::RunToExit;
 using corvantest::SimProcess;
@@ -50,9 +50,7 @@ tPicture DecodeJpeg(const std::string& bytes) {
   jpeg_decompress_struct info{};
   tJpegError error{};
   info.err = jpeg_std_error(&error.manager);
-  error.manager.error_exit = [](j_common_ptr c) {
-    std::longjmp(reinterpret_cast<tJpegError*>(c->err)->jump, 1);
-  };
+  error.manager.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<tJpegError*>(c->err)->jump, 1); };
   if (setjmp(error.jump)) {
     jpeg_destroy_decompress(&info);
     ADD_FAILURE() << "libjpeg cannot decode the picture";
@@ -67,8 +65,8 @@ tPicture DecodeJpeg(const std::string& bytes) {
   picture.height = static_cast<int>(info.output_height);
   picture.rgb.resize(static_cast<std::size_t>(picture.width * picture.height) * 3);
   while (info.output_scanline < info.output_height) {
-    JSAMPROW row = picture.rgb.data() + static_cast<std::size_t>(info.output_scanline) *
-                                            static_cast<std::size_t>(picture.width) * 3;
+    JSAMPROW row = picture.rgb.data() +
+                   static_cast<std::size_t>(info.output_scanline) * static_cast<std::size_t>(picture.width) * 3;
     jpeg_read_scanlines(&info, &row, 1);
   }
   jpeg_finish_decompress(&info);
@@ -131,8 +129,7 @@ TEST_F(ServiceSimTest, ScenarioFileWritesTheServiceFilesAndRecordsTheActiveHost)
                "20 status Service is fine.\\tQueue 0\r\n"
                "30 tarnex replaced by the going heartbeat\r\n"
                "60 exit\r\n");
-  RunScenario(
-      {"--version", "2.3.4.5", "--host", "127.0.0.1", "--scenario", folder.file("scenario.txt")});
+  RunScenario({"--version", "2.3.4.5", "--host", "127.0.0.1", "--scenario", folder.file("scenario.txt")});
 
   const struct {
     const char* file;
@@ -180,16 +177,14 @@ TEST_F(ServiceSimTest, EveryMessageCreatesTheMessageFileAnew) {
   ASSERT_GE(watch, 0);
   // Deletions too: inotify merges an event into an identical one queued just before it.
   ASSERT_GE(::inotify_add_watch(watch, folder.path().c_str(), IN_CREATE | IN_DELETE), 0);
-  RunScenario({"--step", "0 msg CorvanSrvc connected.", "--step",
-               "30 msg CorvanSrvc: Disconnected from corvantest", "--step", "60 exit"});
+  RunScenario({"--step", "0 msg CorvanSrvc connected.", "--step", "30 msg CorvanSrvc: Disconnected from corvantest",
+               "--step", "60 exit"});
   int created = 0;
   alignas(inotify_event) char buffer[65536];
   for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;) {
     for (char* p = buffer; p < buffer + n;) {
       const auto* event = reinterpret_cast<const inotify_event*>(p);
-      if ((event->mask & IN_CREATE) && event->len &&
-          std::string(event->name) == "CORVANSRVC-MSG.TXT")
-        ++created;
+      if ((event->mask & IN_CREATE) && event->len && std::string(event->name) == "CORVANSRVC-MSG.TXT") ++created;
       p += sizeof(inotify_event) + event->len;
     }
   }
@@ -225,8 +220,7 @@ TEST_F(ServiceSimTest, DataSourceStripHasTheColourOfTheFeedAndDecodesWithLibjpeg
 }
 
 TEST_F(ServiceSimTest, GoingGraphShowsTheCountsAsBarsNewestAtTheRight) {
-  RunScenario({"--step", "0 going 10", "--step", "10 going 0", "--step", "20 going 5", "--step",
-               "30 exit"});
+  RunScenario({"--step", "0 going 10", "--step", "10 going 0", "--step", "20 going 5", "--step", "30 exit"});
   const tPicture graph = DecodeJpeg(folder.read("CORVANSRVC-GOING.JPG"));
   ASSERT_EQ(graph.width, 240);
   ASSERT_EQ(graph.height, 80);
@@ -272,9 +266,8 @@ TEST_F(ServiceSimTest, DemoModeKeepsEveryWatchedFileComingUntilStopped) {
   // kind of file has been written at least once.
   ASSERT_TRUE(service.waitForOutput("wrote CORVANSRVC-UDPLISTEN-HEARTBEAT.TXT")) << service.err();
   EXPECT_EQ(service.stop(), 0);
-  for (const char* file :
-       {"CORVANSRVC-TARNEX-HEARTBEAT.TXT", "CORVANSRVC-SERIAL-HEARTBEAT.TXT",
-        "CORVANSRVC-UDPLISTEN-HEARTBEAT.TXT", "CorvanSrvc-Status.txt", "CorvanSrvc-Version.txt"})
+  for (const char* file : {"CORVANSRVC-TARNEX-HEARTBEAT.TXT", "CORVANSRVC-SERIAL-HEARTBEAT.TXT",
+                           "CORVANSRVC-UDPLISTEN-HEARTBEAT.TXT", "CorvanSrvc-Status.txt", "CorvanSrvc-Version.txt"})
     EXPECT_FALSE(folder.read(file).empty()) << file;
   EXPECT_NE(service.out().find("wrote CORVANSRVC-DATASOURCE-"), std::string::npos);
   const tPicture graph = DecodeJpeg(folder.read("CORVANSRVC-GOING.JPG"));
@@ -289,8 +282,7 @@ TEST_F(ServiceSimTest, BoundToAllAddressesItReceivesTheBroadcastTestPage) {
   ASSERT_EQ(brix32::BroadcastUDPPacket(page, 15167), 0);
   ASSERT_TRUE(service.waitForOutput("test page from")) << service.out();
   EXPECT_EQ(service.stop(), 0);
-  EXPECT_NE(folder.read("CorvanSrvc-TestPages.log").find(" TEST PAGE " + page + "\r\n"),
-            std::string::npos);
+  EXPECT_NE(folder.read("CorvanSrvc-TestPages.log").find(" TEST PAGE " + page + "\r\n"), std::string::npos);
 }
 
 TEST_F(ServiceSimTest, UdpListenPortBecomesMinusOneWhenThePortIsTaken) {

@@ -67,12 +67,10 @@ TEST(SheetPress, WritesAOnePageSheetOfTheTaskTextBesideTheTaskFile) {
   EXPECT_NE(text.find("TASK SHEET"), std::string::npos);
   EXPECT_NE(text.find("TASK-20131003-S1234-STT.txt"), std::string::npos);
   // The long page line is wrapped at a blank, and every byte comes back.
-  EXPECT_NE(
-      text.find("*CFSRES INC:S1234 03/10/13 14:05 RESPOND TREE DOWN (P2) 3 NORTH ESP \\ GLENELG\n"),
-      std::string::npos)
+  EXPECT_NE(text.find("*CFSRES INC:S1234 03/10/13 14:05 RESPOND TREE DOWN (P2) 3 NORTH ESP \\ GLENELG\n"),
+            std::string::npos)
       << text;
-  EXPECT_NE(text.find("NORTH MAP:ADL 128 D15, caf\xC3\xA9 TEST ONLY STT20\n"), std::string::npos)
-      << text;
+  EXPECT_NE(text.find("NORTH MAP:ADL 128 D15, caf\xC3\xA9 TEST ONLY STT20\n"), std::string::npos) << text;
   EXPECT_NE(text.find("Second line"), std::string::npos);
 }
 
@@ -89,8 +87,7 @@ TEST(SheetPress, AnOverlongTaskStaysOnOnePageAndSaysWhatWasLeftOut) {
   EXPECT_NE(text.find("line 1\n"), std::string::npos);
   EXPECT_EQ(text.find("line 200"), std::string::npos);
   std::smatch m;
-  ASSERT_TRUE(std::regex_search(
-      text, m, std::regex(R"(line ([0-9]+)\s+\.\.\. ([0-9]+) more lines not shown)")))
+  ASSERT_TRUE(std::regex_search(text, m, std::regex(R"(line ([0-9]+)\s+\.\.\. ([0-9]+) more lines not shown)")))
       << text;
   EXPECT_EQ(std::stoi(m[1]) + std::stoi(m[2]), 200);
 }

@@ -18,8 +18,7 @@ using Clock = std::chrono::steady_clock;
 
 SimProcess::SimProcess(const std::string& program, const std::vector<std::string>& args) {
   int outPipe[2], errPipe[2];
-  if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
-    throw std::runtime_error("pipe failed");
+  if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
@@ -105,8 +104,7 @@ int SimProcess::stop(ms timeout) {
   return waitForExit(timeout);
 }
 
-int RunToExit(const std::string& program, const std::vector<std::string>& args, std::string* err,
-              std::string* out) {
+int RunToExit(const std::string& program, const std::vector<std::string>& args, std::string* err, std::string* out) {
   SimProcess process(program, args);
   const int code = process.waitForExit();
   if (err) *err = process.err();

@@ -54,7 +54,7 @@ class SimProcess {
 };
 
 // Runs a simulator to its end (it must end by itself) and returns the exit code.
-int RunToExit(const std::string& program, const std::vector<std::string>& args,
-              std::string* err = nullptr, std::string* out = nullptr);
+int RunToExit(const std::string& program, const std::vector<std::string>& args, std::string* err = nullptr,
+              std::string* out = nullptr);
 
 }  // namespace corvantest

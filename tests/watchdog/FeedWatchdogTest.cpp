@@ -6,9 +6,9 @@
 #include <ctime>
 #include <filesystem>
 
-#include "watchdog/FeedWatchdog.h"
 #include "Hostile.h"
 #include "TempFolder.h"
+#include "watchdog/FeedWatchdog.h"
 
 using namespace MainForm;
 
@@ -91,35 +91,145 @@ class FeedWatchdogTest : public ::testing::Test {
 
 struct tCase {
   const char* name;
-  bool tcp, serial, udp;        // the feeds the settings expect
-  tBeat beats[3];               // vendor, serial, UDP heartbeats
-  bool program;                 // corvansrvc.exe in the folder
+  bool tcp, serial, udp;  // the feeds the settings expect
+  tBeat beats[3];         // vendor, serial, UDP heartbeats
+  bool program;           // corvansrvc.exe in the folder
   std::int32_t processes;
-  std::int32_t vendorLimit;     // minutes
-  const char* first;            // alarms after the first look
-  std::int64_t laterMinutes;    // then both clocks move on, no new data
-  const char* later;            // alarms after that look
+  std::int32_t vendorLimit;   // minutes
+  const char* first;          // alarms after the first look
+  std::int64_t laterMinutes;  // then both clocks move on, no new data
+  const char* later;          // alarms after that look
 };
 
 }  // namespace
 
 TEST_F(FeedWatchdogTest, AlarmsFollowTheExpectedFeedsTheirAgesAndTheServiceProcess) {
   const tCase cases[] = {
-      {"nothing expected, service running", false, false, false, {Aged(60), Aged(60), Aged(60)}, true, 1, 10, "", 60, ""},
+      {"nothing expected, service running",
+       false,
+       false,
+       false,
+       {Aged(60), Aged(60), Aged(60)},
+       true,
+       1,
+       10,
+       "",
+       60,
+       ""},
       {"fresh vendor feed", true, false, false, {Aged(5), Absent(), Absent()}, true, 1, 10, "", 4, ""},
-      {"vendor feed past its limit", true, false, false, {Aged(11), Absent(), Absent()}, true, 1, 10, "vendor", 30, "vendor"},
-      {"exactly at the limit is not past it", true, false, false, {Aged(10), Absent(), Absent()}, true, 1, 10, "", 1, "vendor"},
-      {"a limit of 0 switches the alarm off", true, false, false, {Aged(600), Absent(), Absent()}, true, 1, 0, "", 60, ""},
-      {"feeds the settings do not expect are not watched", false, false, false, {Aged(20), Aged(20), Aged(20)}, true, 1, 10, "", 0, ""},
-      {"serial and UDP past their limits", false, true, true, {Absent(), Aged(11), Aged(12)}, true, 1, 10, "serial udp", 0, "serial udp"},
-      {"no heartbeat file: silent since the first look", false, true, false, {Absent(), Absent(), Absent()}, true, 1, 10, "", 11, "serial"},
-      {"a folder in the heartbeat's place is no heartbeat", false, false, true, {Absent(), Absent(), {tBeat::Folder}}, true, 1, 10, "", 11, "udp"},
-      {"a FIFO in the heartbeat's place is no heartbeat", false, false, true, {Absent(), Absent(), {tBeat::Fifo}}, true, 1, 10, "", 11, "udp"},
-      {"a time a day ahead counts from the first look", true, false, false, {Aged(-24 * 60), Absent(), Absent()}, true, 1, 10, "", 11, "vendor"},
+      {"vendor feed past its limit",
+       true,
+       false,
+       false,
+       {Aged(11), Absent(), Absent()},
+       true,
+       1,
+       10,
+       "vendor",
+       30,
+       "vendor"},
+      {"exactly at the limit is not past it",
+       true,
+       false,
+       false,
+       {Aged(10), Absent(), Absent()},
+       true,
+       1,
+       10,
+       "",
+       1,
+       "vendor"},
+      {"a limit of 0 switches the alarm off",
+       true,
+       false,
+       false,
+       {Aged(600), Absent(), Absent()},
+       true,
+       1,
+       0,
+       "",
+       60,
+       ""},
+      {"feeds the settings do not expect are not watched",
+       false,
+       false,
+       false,
+       {Aged(20), Aged(20), Aged(20)},
+       true,
+       1,
+       10,
+       "",
+       0,
+       ""},
+      {"serial and UDP past their limits",
+       false,
+       true,
+       true,
+       {Absent(), Aged(11), Aged(12)},
+       true,
+       1,
+       10,
+       "serial udp",
+       0,
+       "serial udp"},
+      {"no heartbeat file: silent since the first look",
+       false,
+       true,
+       false,
+       {Absent(), Absent(), Absent()},
+       true,
+       1,
+       10,
+       "",
+       11,
+       "serial"},
+      {"a folder in the heartbeat's place is no heartbeat",
+       false,
+       false,
+       true,
+       {Absent(), Absent(), {tBeat::Folder}},
+       true,
+       1,
+       10,
+       "",
+       11,
+       "udp"},
+      {"a FIFO in the heartbeat's place is no heartbeat",
+       false,
+       false,
+       true,
+       {Absent(), Absent(), {tBeat::Fifo}},
+       true,
+       1,
+       10,
+       "",
+       11,
+       "udp"},
+      {"a time a day ahead counts from the first look",
+       true,
+       false,
+       false,
+       {Aged(-24 * 60), Absent(), Absent()},
+       true,
+       1,
+       10,
+       "",
+       11,
+       "vendor"},
       {"service process gone", false, false, false, {}, true, 0, 10, "service", 0, "service"},
       {"no program file: no service to miss", false, false, false, {}, false, 0, 10, "", 0, ""},
       {"two service processes are not gone", false, false, false, {}, true, 2, 10, "", 0, ""},
-      {"everything at once", true, true, true, {Aged(11), Aged(11), Aged(11)}, true, 0, 10, "vendor serial udp service", 0, "vendor serial udp service"},
+      {"everything at once",
+       true,
+       true,
+       true,
+       {Aged(11), Aged(11), Aged(11)},
+       true,
+       0,
+       10,
+       "vendor serial udp service",
+       0,
+       "vendor serial udp service"},
   };
   for (const tCase& c : cases) {
     SCOPED_TRACE(c.name);

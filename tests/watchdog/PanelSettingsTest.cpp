@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "Hostile.h"
-#include "watchdog/PanelSettings.h"
 #include "TempFolder.h"
+#include "watchdog/PanelSettings.h"
 
 using namespace MainForm;
 
@@ -33,7 +33,8 @@ TEST(PanelSettingsTest, LimitsComeFromTheFileAndABadValueFallsBackToItsDefault) 
        "CorvanControl-Panel.ini: [FeedWatchdog] VendorFeedMinutes=ten is not a whole number of minutes from 0 to 10080: using 10\n"
        "CorvanControl-Panel.ini: [FeedWatchdog] SerialReceiverMinutes=10081 is not a whole number of minutes from 0 to 10080: using 10\n"
        "CorvanControl-Panel.ini: [FeedWatchdog] UdpFeedMinutes=-1 is not a whole number of minutes from 0 to 10080: using 10\n"},
-      {"[FeedWatchdog]\nVendorFeedMinutes=2.5\nUdpFeedMinutes=\n", {10, 10, 10},
+      {"[FeedWatchdog]\nVendorFeedMinutes=2.5\nUdpFeedMinutes=\n",
+       {10, 10, 10},
        "CorvanControl-Panel.ini: [FeedWatchdog] VendorFeedMinutes=2.5 is not a whole number of minutes from 0 to 10080: using 10\n"
        "CorvanControl-Panel.ini: [FeedWatchdog] UdpFeedMinutes= is not a whole number of minutes from 0 to 10080: using 10\n"},
   };
@@ -48,9 +49,8 @@ TEST(PanelSettingsTest, LimitsComeFromTheFileAndABadValueFallsBackToItsDefault) 
 }
 
 TEST(PanelSettingsTest, AFileThatCannotBeReadGivesTheDefaultsAndSaysSoWithoutBlocking) {
-  for (const corvantest::tPlanted kind :
-       {corvantest::tPlanted::Fifo, corvantest::tPlanted::Folder, corvantest::tPlanted::DevZeroLink,
-        corvantest::tPlanted::Huge}) {
+  for (const corvantest::tPlanted kind : {corvantest::tPlanted::Fifo, corvantest::tPlanted::Folder,
+                                          corvantest::tPlanted::DevZeroLink, corvantest::tPlanted::Huge}) {
     SCOPED_TRACE(corvantest::PlantedName(kind));
     corvantest::TempFolder dir;
     corvantest::Plant(kind, dir.file("CorvanControl-Panel.ini"), "");

@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
-#include "settings/CorvanSettings.h"
 #include "MonitorTesting.h"
 #include "ProcessState.h"
 #include "ServiceProcesses.h"
-#include "watcher/ServiceWatcher.h"
 #include "TempFolder.h"
+#include "settings/CorvanSettings.h"
+#include "watcher/ServiceWatcher.h"
 
 using namespace MainForm;
 using namespace std::chrono_literals;
@@ -172,9 +172,7 @@ TEST_F(ServiceWatcherTest, EventsOfInterleavedWritesComeInOrderAfterTheirWaits) 
       {"the going count comes with the TCP heartbeat only",
        {"V INFO:V=3.1.0.12 G=2 ", "S INFO:V=3.1.0.12 G=4 ", "+100"},
        {"20 TCP INFO:V=3.1.0.12 G=2  going 2 (older)", "80 COM INFO:V=3.1.0.12 G=4 "}},
-      {"a message rewritten in place is no message",
-       {"m rewritten", "+200"},
-       {}},
+      {"a message rewritten in place is no message", {"m rewritten", "+200"}, {}},
       {"messages created anew within one wait are read once, as the file is then",
        {"M one", "+30", "M two", "+200"},
        {"80 MSG two / Corvan service is running."}},
@@ -276,7 +274,8 @@ TEST_F(ServiceWatcherOnTheLoopTest, WaitsAreTimersThatLeaveTheLoopRunning) {
   QTimer tick;
   QObject::connect(&tick, &QTimer::timeout, [&] {
     const auto now = std::chrono::steady_clock::now();
-    longestGapMs = std::max<long long>(longestGapMs, std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count());
+    longestGapMs =
+        std::max<long long>(longestGapMs, std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count());
     last = now;
     ++ticks;
   });

@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <chrono>
 
+#include "SimCommon.h"
 #include "support/Counterparts.h"
 #include "support/FileUtils.h"
-#include "SimCommon.h"
 
 namespace hostsim {
 namespace {
@@ -59,8 +59,7 @@ void ServeOne(int fd, int stopFd, const std::string& folder, const std::string& 
     return;
   }
   ::shutdown(fd, SHUT_WR);
-  simcommon::Say("fetch \"" + *request + "\" from " + peer + ": " +
-                 (served ? "served" : "not served"));
+  simcommon::Say("fetch \"" + *request + "\" from " + peer + ": " + (served ? "served" : "not served"));
   // Let the client close first; drain whatever it still sends.
   const auto deadline = Clock::now() + std::chrono::seconds(2);
   char sink[256];
@@ -84,8 +83,7 @@ std::string FileExchangeAnswer(const std::string& folder, std::string_view reque
   if (!IsServableName(request)) return answer + "ERROR=refused file name" + crlf;
   // The host ran on Windows: names are matched ignoring case.
   const std::string path =
-      folder.empty() ? std::string()
-                     : folder + brix32::ResolveNameIgnoringCase(folder, std::string(request));
+      folder.empty() ? std::string() : folder + brix32::ResolveNameIgnoringCase(folder, std::string(request));
   struct stat st {};
   if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
     return answer + "ERROR=file not found: " + std::string(request) + crlf;

@@ -20,7 +20,6 @@ struct tPublishedVersions {
 std::string VersionDocument(const std::string& program, const std::string& version);
 
 // Installs the routes. `filesFolder` (may be empty) also serves "/downloads/<file>".
-void AddRoutes(httplib::Server& server, const tPublishedVersions& versions,
-               const std::string& filesFolder);
+void AddRoutes(httplib::Server& server, const tPublishedVersions& versions, const std::string& filesFolder);
 
 }  // namespace hostsim

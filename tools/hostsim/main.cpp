@@ -13,11 +13,11 @@
 #include <cstring>
 #include <thread>
 
-#include "support/Counterparts.h"
 #include "FileExchange.h"
 #include "PhoneHomeLog.h"
 #include "SimCommon.h"
 #include "WebSite.h"
+#include "support/Counterparts.h"
 
 namespace {
 
@@ -58,8 +58,7 @@ tOptions ParseOptions(int argc, char** argv) {
   auto version = [&](const std::string& option) {
     const std::string text = args.value(option);
     if (!simcommon::IsFourPartVersion(text))
-      throw UsageError(option + " must be four whole numbers joined by \".\", not \"" + text +
-                       "\"");
+      throw UsageError(option + " must be four whole numbers joined by \".\", not \"" + text + "\"");
     return text;
   };
   while (!args.done()) {
@@ -111,8 +110,7 @@ int Run(const tOptions& o, int signalFd) {
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   });
   hostsim::AddRoutes(http, o.Versions, o.FilesFolder);
-  if (!http.bind_to_port(o.BindText.c_str(), o.HttpPort))
-    return cannot("HTTP " + where + std::to_string(o.HttpPort));
+  if (!http.bind_to_port(o.BindText.c_str(), o.HttpPort)) return cannot("HTTP " + where + std::to_string(o.HttpPort));
   const int fetchFd = simcommon::BindSocket(SOCK_STREAM, o.Bind, o.FetchPort);
   if (fetchFd < 0) return cannot("TCP " + where + std::to_string(o.FetchPort));
   const int phoneFd = simcommon::BindSocket(SOCK_DGRAM, o.Bind, o.PhoneHomePort);
@@ -125,8 +123,7 @@ int Run(const tOptions& o, int signalFd) {
       (o.Versions.SheetPress.empty() ? "-" : o.Versions.SheetPress));
   Say("file exchange on tcp " + where + std::to_string(o.FetchPort) + " serving " +
       (o.FilesFolder.empty() ? "no files" : o.FilesFolder));
-  Say("phone-home reports on udp " + where + std::to_string(o.PhoneHomePort) + " appended to " +
-      o.PhoneHomeLog);
+  Say("phone-home reports on udp " + where + std::to_string(o.PhoneHomePort) + " appended to " + o.PhoneHomeLog);
 
   std::atomic<bool> webEnded = false;
   std::thread web([&] {

@@ -45,8 +45,8 @@ void OnJpegError(j_common_ptr info) {
 
 // Returns false with `message` filled when libjpeg failed; `out` and `size` are then
 // freed by the caller as well.
-bool Compress(const std::uint8_t* rgb, int width, int height, unsigned char** out,
-              unsigned long* size, tJpegError& error) {
+bool Compress(const std::uint8_t* rgb, int width, int height, unsigned char** out, unsigned long* size,
+              tJpegError& error) {
   jpeg_compress_struct info{};
   info.err = jpeg_std_error(&error.Manager);
   error.Manager.error_exit = OnJpegError;
@@ -64,8 +64,8 @@ bool Compress(const std::uint8_t* rgb, int width, int height, unsigned char** ou
   jpeg_set_quality(&info, 92, TRUE);
   jpeg_start_compress(&info, TRUE);
   while (info.next_scanline < info.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(rgb + static_cast<std::size_t>(info.next_scanline) *
-                                                  static_cast<std::size_t>(width) * 3);
+    JSAMPROW row =
+        const_cast<JSAMPROW>(rgb + static_cast<std::size_t>(info.next_scanline) * static_cast<std::size_t>(width) * 3);
     jpeg_write_scanlines(&info, &row, 1);
   }
   jpeg_finish_compress(&info);
@@ -132,8 +132,7 @@ std::string EncodeJpeg(const std::vector<std::uint8_t>& rgb, int width, int heig
 std::string DataSourcePicture(tFeed feed) {
   const tRgb colour = FeedColour(feed);
   // A darker frame keeps a yellow strip visible on a light window.
-  const tRgb frame{static_cast<std::uint8_t>(colour.r * 3 / 5),
-                   static_cast<std::uint8_t>(colour.g * 3 / 5),
+  const tRgb frame{static_cast<std::uint8_t>(colour.r * 3 / 5), static_cast<std::uint8_t>(colour.g * 3 / 5),
                    static_cast<std::uint8_t>(colour.b * 3 / 5)};
   Raster strip(kStripWidth, kStripHeight, frame);
   strip.Fill(2, 2, kStripWidth - 2, kStripHeight - 2, colour);

@@ -43,9 +43,8 @@ std::string Unescape(std::string_view text, const std::string& where) {
 }  // namespace
 
 tStep ParseStep(std::string_view line, std::size_t lineNumber) {
-  const std::string where =
-      (lineNumber ? "scenario line " + std::to_string(lineNumber) : std::string("step")) + " \"" +
-      std::string(line) + "\": ";
+  const std::string where = (lineNumber ? "scenario line " + std::to_string(lineNumber) : std::string("step")) + " \"" +
+                            std::string(line) + "\": ";
   tStep step;
   step.Line = lineNumber;
   const std::size_t blank = line.find(' ');
@@ -59,8 +58,8 @@ tStep ParseStep(std::string_view line, std::size_t lineNumber) {
   const bool hasText = end != std::string_view::npos;
   const std::string_view raw = hasText ? rest.substr(end + 1) : std::string_view();
 
-  const bool textCommand = std::find(std::begin(kTextCommands), std::end(kTextCommands),
-                                     step.Command) != std::end(kTextCommands);
+  const bool textCommand =
+      std::find(std::begin(kTextCommands), std::end(kTextCommands), step.Command) != std::end(kTextCommands);
   if (textCommand) {
     step.Text = Unescape(raw, where);
   } else if (step.Command == "going") {
@@ -99,8 +98,7 @@ std::vector<tStep> ParseScenario(std::string_view text) {
 }
 
 void SortSteps(std::vector<tStep>& steps) {
-  std::stable_sort(steps.begin(), steps.end(),
-                   [](const tStep& a, const tStep& b) { return a.AtMs < b.AtMs; });
+  std::stable_sort(steps.begin(), steps.end(), [](const tStep& a, const tStep& b) { return a.AtMs < b.AtMs; });
 }
 
 }  // namespace servicesim

@@ -11,13 +11,13 @@
 #include <deque>
 #include <random>
 
+#include "Pictures.h"
+#include "SimCommon.h"
 #include "settings/CorvanSettings.h"
 #include "support/Counterparts.h"
 #include "support/DateTime.h"
 #include "support/Diagnostics.h"
 #include "support/FileUtils.h"
-#include "Pictures.h"
-#include "SimCommon.h"
 
 namespace servicesim {
 namespace {
@@ -70,8 +70,7 @@ class Service {
     if (ok)
       Say("wrote " + std::string(name) + " (" + ByteCount(size) + ")");
     else
-      simcommon::Complain("cannot write " + o_.Folder + std::string(name) + ": " +
-                          std::strerror(errno));
+      simcommon::Complain("cannot write " + o_.Folder + std::string(name) + ": " + std::strerror(errno));
   }
 
   // A new sample on the graph, and the feed heartbeat that reports it unless a page
@@ -81,8 +80,7 @@ class Service {
     while (going_.size() > kGraphSamples) going_.pop_front();
     if (heartbeat)
       Rewrite(C::kTarnexHeartbeatFile, std::string(C::kGoingInfoMarker) + o_.Version +
-                                           std::string(C::kGoingCountMarker) +
-                                           std::to_string(count) + " ");
+                                           std::string(C::kGoingCountMarker) + std::to_string(count) + " ");
     Picture(std::string(C::kGoingPictureFile), GoingGraphPicture(going_));
   }
 
@@ -121,17 +119,15 @@ bool Service::LoadSettings() {
     simcommon::Complain("cannot read or create " + Lib::gCorvanSettings.CorvanSrvcSettingsFilePath);
     return false;
   }
-  Say(std::string(rc == 1 ? "created " : "read ") +
-      Lib::gCorvanSettings.CorvanSrvcSettingsFilePath);
+  Say(std::string(rc == 1 ? "created " : "read ") + Lib::gCorvanSettings.CorvanSrvcSettingsFilePath);
   return true;
 }
 
 void Service::RecordActiveHost(const std::string& host) {
   Lib::gVEKSettings.WWWHostActive = host;
   Lib::SaveCorvanSettings();
-  Say("recorded WWWHostActive=" + host +
-      " UDPListenPort=" + std::to_string(Lib::gCorvanSettings.UDPListenPort) + " in " +
-      Lib::gCorvanSettings.CorvanSrvcSettingsFilePath);
+  Say("recorded WWWHostActive=" + host + " UDPListenPort=" + std::to_string(Lib::gCorvanSettings.UDPListenPort) +
+      " in " + Lib::gCorvanSettings.CorvanSrvcSettingsFilePath);
 }
 
 void Service::OpenUdpPort() {
@@ -141,9 +137,7 @@ void Service::OpenUdpPort() {
     Say("not listening for pages (UDPListenPort " + std::to_string(port) + ")");
     return;
   }
-  udpFd_ = port > 65535
-               ? -1
-               : simcommon::BindSocket(SOCK_DGRAM, o_.Bind, static_cast<std::uint16_t>(port));
+  udpFd_ = port > 65535 ? -1 : simcommon::BindSocket(SOCK_DGRAM, o_.Bind, static_cast<std::uint16_t>(port));
   if (udpFd_ < 0) {
     Say("cannot bind udp " + where + " (" + std::strerror(errno) + "): UDPListenPort becomes -1");
     Lib::gCorvanSettings.UDPListenPort = -1;
@@ -156,20 +150,17 @@ void Service::ReceiveDatagram() {
   char buffer[65536];
   sockaddr_in peer{};
   socklen_t peerSize = sizeof peer;
-  const ssize_t n =
-      ::recvfrom(udpFd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&peer), &peerSize);
+  const ssize_t n = ::recvfrom(udpFd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&peer), &peerSize);
   if (n < 0) return;
   const std::string text(buffer, static_cast<std::size_t>(n));
   const bool testPage = text.rfind("0000001 ", 0) == 0;
   const std::string source = simcommon::AddressText(peer);
   ++pagesReceived_;
-  Say(std::string(testPage ? "test page" : "packet") + " from " + source + " (" +
-      ByteCount(text.size()) + ")");
+  Say(std::string(testPage ? "test page" : "packet") + " from " + source + " (" + ByteCount(text.size()) + ")");
   // One log record per datagram: when, from where, and the bytes as they came.
-  const std::string record = brix32::FormatDateTime("dd/mm/yy hh:nn:ss.zzz", brix32::Now()) + " " +
-                             source + (testPage ? " TEST PAGE " : " PACKET ") + text + "\r\n";
-  if (brix32::WriteTextFile(record, o_.PageLog, true) != 0)
-    simcommon::Complain("cannot append to " + o_.PageLog);
+  const std::string record = brix32::FormatDateTime("dd/mm/yy hh:nn:ss.zzz", brix32::Now()) + " " + source +
+                             (testPage ? " TEST PAGE " : " PACKET ") + text + "\r\n";
+  if (brix32::WriteTextFile(record, o_.PageLog, true) != 0) simcommon::Complain("cannot append to " + o_.PageLog);
   Rewrite(C::kUdpListenHeartbeatFile, text);
 }
 
@@ -198,21 +189,19 @@ bool Service::Perform(const tStep& step) {
 
 std::string Service::DemoPage() {
   static const char* const kKinds[] = {"TREE DOWN", "BUILDING DAMAGE", "FLOODING", "RESCUE"};
-  static const char* const kPlaces[] = {"3 NORTH ESP GLENELG NORTH", "12 MAIN RD BELAIR",
-                                        "4 BEACH RD CHRISTIES BEACH", "77 GREENHILL RD BURNSIDE"};
+  static const char* const kPlaces[] = {"3 NORTH ESP GLENELG NORTH", "12 MAIN RD BELAIR", "4 BEACH RD CHRISTIES BEACH",
+                                        "77 GREENHILL RD BURNSIDE"};
   std::uniform_int_distribution<int> pick(0, 3), incident(1000, 9999), grid(10, 20);
   const std::string unit = Lib::MainUnitCode().empty() ? "STT" : Lib::MainUnitCode();
   return "*CFSRES INC:S" + std::to_string(incident(random_)) + " " +
-         brix32::FormatDateTime("dd/mm/yy hh:nn", brix32::Now()) + " RESPOND " +
-         kKinds[pick(random_)] + " P2 " + kPlaces[pick(random_)] + " MAP:ADL 128 D" +
-         std::to_string(grid(random_)) + ", SIMULATED PAGE " + unit;
+         brix32::FormatDateTime("dd/mm/yy hh:nn", brix32::Now()) + " RESPOND " + kKinds[pick(random_)] + " P2 " +
+         kPlaces[pick(random_)] + " MAP:ADL 128 D" + std::to_string(grid(random_)) + ", SIMULATED PAGE " + unit;
 }
 
 // A lively service for the demo: going counts every tick, a page now and then, a feed
 // change and a short disconnection from time to time. The same seed gives the same run.
 void Service::DemoTick() {
-  static constexpr tFeed kFeedCycle[] = {tFeed::Tcp, tFeed::UdpTcp, tFeed::Com,
-                                         tFeed::Udp, tFeed::Log,    tFeed::None};
+  static constexpr tFeed kFeedCycle[] = {tFeed::Tcp, tFeed::UdpTcp, tFeed::Com, tFeed::Udp, tFeed::Log, tFeed::None};
   const std::string host = Lib::gVEKSettings.WWWHostActive;
   const long t = demoTick_++;
   if (t == 0) NewMessage("CorvanSrvc connected to " + host + ".");
@@ -258,8 +247,7 @@ int Service::Run(int signalFd) {
     }
     if (n > 0 && udpFd_ >= 0 && (fds[1].revents & POLLIN)) ReceiveDatagram();
     const auto now = Clock::now();
-    while (running && next < o_.Steps.size() &&
-           start + std::chrono::milliseconds(o_.Steps[next].AtMs) <= now)
+    while (running && next < o_.Steps.size() && start + std::chrono::milliseconds(o_.Steps[next].AtMs) <= now)
       running = Perform(o_.Steps[next++]);
     if (running && o_.Demo && nextDemo <= now) {
       DemoTick();

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "support/Counterparts.h"
-#include "support/FileUtils.h"
 #include "Service.h"
 #include "SimCommon.h"
+#include "support/Counterparts.h"
+#include "support/FileUtils.h"
 
 namespace {
 
@@ -40,8 +40,7 @@ servicesim::tServiceOptions ParseOptions(int argc, char** argv) {
     } else if (option == "--version") {
       o.Version = args.value(option);
       if (!simcommon::IsFourPartVersion(o.Version))
-        throw UsageError("--version must be four whole numbers joined by \".\", not \"" +
-                         o.Version + "\"");
+        throw UsageError("--version must be four whole numbers joined by \".\", not \"" + o.Version + "\"");
     } else if (option == "--host") {
       o.ActiveHost = args.value(option);
       if (o.ActiveHost.empty() || o.ActiveHost.find_first_of(" <>\r\n\t") != std::string::npos)

@@ -68,8 +68,8 @@ std::vector<std::string> WrapText(std::string_view text) {
 }
 
 std::string TextLine(const char* font, int size, int y, std::string_view text) {
-  return "BT /" + std::string(font) + " " + std::to_string(size) + " Tf " +
-         std::to_string(kMargin) + " " + std::to_string(y) + " Td " + PdfString(text) + " Tj ET\n";
+  return "BT /" + std::string(font) + " " + std::to_string(size) + " Tf " + std::to_string(kMargin) + " " +
+         std::to_string(y) + " Td " + PdfString(text) + " Tj ET\n";
 }
 
 std::string ContentStream(const tTaskSheet& sheet) {
@@ -83,19 +83,17 @@ std::string ContentStream(const tTaskSheet& sheet) {
   }
   y -= 6;
   // A rule between the heading and the page text.
-  s += "0.5 w " + std::to_string(kMargin) + " " + std::to_string(y) + " m " +
-       std::to_string(kPageWidth - kMargin) + " " + std::to_string(y) + " l S\n";
+  s += "0.5 w " + std::to_string(kMargin) + " " + std::to_string(y) + " m " + std::to_string(kPageWidth - kMargin) +
+       " " + std::to_string(y) + " l S\n";
   y -= 20;
 
   std::vector<std::string> lines = WrapText(sheet.Text);
   const int room = (y - kMargin) / kBodyLeading + 1;
   std::size_t shown = lines.size();
   if (static_cast<int>(shown) > room) shown = static_cast<std::size_t>(room - 1);
-  for (std::size_t i = 0; i < shown; ++i, y -= kBodyLeading)
-    s += TextLine("F3", kBodyFontSize, y, lines[i]);
+  for (std::size_t i = 0; i < shown; ++i, y -= kBodyLeading) s += TextLine("F3", kBodyFontSize, y, lines[i]);
   if (shown < lines.size())
-    s += TextLine("F2", 9, y,
-                  "... " + std::to_string(lines.size() - shown) + " more lines not shown");
+    s += TextLine("F2", 9, y, "... " + std::to_string(lines.size() - shown) + " more lines not shown");
   return s;
 }
 
@@ -106,8 +104,7 @@ std::string BuildTaskSheetPdf(const tTaskSheet& sheet) {
   const std::vector<std::string> objects = {
       "<< /Type /Catalog /Pages 2 0 R >>",
       "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(kPageWidth) + " " +
-          std::to_string(kPageHeight) +
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(kPageWidth) + " " + std::to_string(kPageHeight) +
           "] /Resources << /Font << /F1 4 0 R /F2 5 0 R /F3 6 0 R >> >> /Contents 7 0 R >>",
       "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica-Bold /Encoding /WinAnsiEncoding >>",
       "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
@@ -130,8 +127,8 @@ std::string BuildTaskSheetPdf(const tTaskSheet& sheet) {
     std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
     pdf += entry;
   }
-  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
-         " /Root 1 0 R /Info 8 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R /Info 8 0 R >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
   return pdf;
 }
 

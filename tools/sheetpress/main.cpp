@@ -6,10 +6,10 @@
 
 #include <string>
 
-#include "support/DateTime.h"
-#include "support/FileUtils.h"
 #include "SimCommon.h"
 #include "TaskSheetPdf.h"
+#include "support/DateTime.h"
+#include "support/FileUtils.h"
 #include "support/TextUtils.h"
 
 namespace {
@@ -32,9 +32,9 @@ int Run(int argc, char** argv) {
 
   sheetpress::tTaskSheet sheet;
   sheet.Title = "TASK SHEET";
-  sheet.Subtitle = {"Task file: " + brix32::ExtractFileName(taskFile),
-                    "Printed: " + brix32::FormatDateTime("dd/mm/yy hh:nn:ss", brix32::Now()) +
-                        " by the SheetPress stand-in"};
+  sheet.Subtitle = {
+      "Task file: " + brix32::ExtractFileName(taskFile),
+      "Printed: " + brix32::FormatDateTime("dd/mm/yy hh:nn:ss", brix32::Now()) + " by the SheetPress stand-in"};
   sheet.Text = text.empty() ? std::string("(the task file is empty)") : text;
 
   const std::string pdfFile = sheetpress::TaskSheetFileName(taskFile);

@@ -20,8 +20,7 @@ std::mutex gConsoleLock;  // lines of several threads never interleave
 
 void WriteLine(std::FILE* stream, std::string_view line) {
   const std::lock_guard<std::mutex> lock(gConsoleLock);
-  std::fprintf(stream, "%s: %.*s\n", gProgramName.c_str(), static_cast<int>(line.size()),
-               line.data());
+  std::fprintf(stream, "%s: %.*s\n", gProgramName.c_str(), static_cast<int>(line.size()), line.data());
   std::fflush(stream);
 }
 
@@ -116,13 +115,11 @@ std::string AddressText(const sockaddr_in& address) {
   return std::string(text) + ":" + std::to_string(ntohs(address.sin_port));
 }
 
-bool WaitReadable(int fd, int stopFd,
-                  std::optional<std::chrono::steady_clock::time_point> deadline) {
+bool WaitReadable(int fd, int stopFd, std::optional<std::chrono::steady_clock::time_point> deadline) {
   for (;;) {
     int timeout = -1;
     if (deadline) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-          *deadline - std::chrono::steady_clock::now());
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
       if (left.count() <= 0) return false;
       timeout = static_cast<int>(left.count());
     }

@@ -70,8 +70,7 @@ std::string AddressText(const sockaddr_in& address);
 
 // Waits until `fd` is readable (true), or until `stopFd` becomes readable or the deadline
 // passes (false). Without a deadline it waits as long as it takes.
-bool WaitReadable(int fd, int stopFd,
-                  std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
+bool WaitReadable(int fd, int stopFd, std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
 
 // Binds a socket of `type` (SOCK_DGRAM or SOCK_STREAM) to address:port. Returns the
 // descriptor, or -1 with errno set. TCP sockets allow a quick restart (SO_REUSEADDR).

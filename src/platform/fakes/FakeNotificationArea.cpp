@@ -32,8 +32,6 @@ void FakeApplication::Restore() {
   if (OnRestore) OnRestore();
 }
 
-void FakePopupMenu::Popup(int X, int Y) {
-  journal_.push_back("Popup " + std::to_string(X) + "," + std::to_string(Y));
-}
+void FakePopupMenu::Popup(int X, int Y) { journal_.push_back("Popup " + std::to_string(X) + "," + std::to_string(Y)); }
 
 }  // namespace platform

@@ -25,8 +25,7 @@ class FakeNotificationArea : public NotificationArea {
 
   // Delivers a message to a hidden window as the desktop would and returns its result;
   // a window that does not exist (any more) answers 0.
-  std::intptr_t Send(HWND wnd, std::uint32_t msg, std::uintptr_t wParam = 0,
-                     std::intptr_t lParam = 0) {
+  std::intptr_t Send(HWND wnd, std::uint32_t msg, std::uintptr_t wParam = 0, std::intptr_t lParam = 0) {
     return windows_.Send(wnd, msg, wParam, lParam);
   }
   std::size_t WindowCount() const { return windows_.Count(); }

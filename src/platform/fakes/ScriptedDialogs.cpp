@@ -7,13 +7,20 @@ namespace platform {
 
 std::string DialogKindName(tDialogKind Kind) {
   switch (Kind) {
-    case tDialogKind::Message: return "message";
-    case tDialogKind::MessageDlg: return "message with buttons";
-    case tDialogKind::InputBox: return "input box";
-    case tDialogKind::OpenFiles: return "open dialog";
-    case tDialogKind::SaveFile: return "save dialog";
-    case tDialogKind::SelectDirectory: return "folder chooser";
-    case tDialogKind::Exception: return "error box";
+    case tDialogKind::Message:
+      return "message";
+    case tDialogKind::MessageDlg:
+      return "message with buttons";
+    case tDialogKind::InputBox:
+      return "input box";
+    case tDialogKind::OpenFiles:
+      return "open dialog";
+    case tDialogKind::SaveFile:
+      return "save dialog";
+    case tDialogKind::SelectDirectory:
+      return "folder chooser";
+    case tDialogKind::Exception:
+      return "error box";
   }
   return "dialog";
 }
@@ -110,8 +117,7 @@ void ScriptedDialogs::ShowMessage(const std::string& Text) {
   Take(call);
 }
 
-tModalResult ScriptedDialogs::MessageDlg(const std::string& Text, tMsgDlgType DlgType,
-                                         const tMsgDlgButtons& Buttons) {
+tModalResult ScriptedDialogs::MessageDlg(const std::string& Text, tMsgDlgType DlgType, const tMsgDlgButtons& Buttons) {
   const tDialogCall call{.Kind = tDialogKind::MessageDlg, .Text = Text, .DlgType = DlgType, .Buttons = Buttons};
   const auto answer = Take(call);
   return answer ? answer->Result : tModalResult::mrCancel;
@@ -136,8 +142,7 @@ std::optional<std::string> ScriptedDialogs::SaveFile(const tSaveDialogParams& Pa
   return std::nullopt;
 }
 
-std::optional<std::string> ScriptedDialogs::SelectDirectory(const std::string& Caption,
-                                                            const std::string& InitialDir) {
+std::optional<std::string> ScriptedDialogs::SelectDirectory(const std::string& Caption, const std::string& InitialDir) {
   const tDialogCall call{.Kind = tDialogKind::SelectDirectory, .Caption = Caption, .Default = InitialDir};
   if (const auto answer = Confirmed(call)) return answer->Text;
   return std::nullopt;

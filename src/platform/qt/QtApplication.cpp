@@ -51,9 +51,7 @@ QtApplication::~QtApplication() {
   if (mainWindow_) mainWindow_->removeEventFilter(this);
 }
 
-std::string QtApplication::Title() const {
-  return S(QGuiApplication::applicationDisplayName());
-}
+std::string QtApplication::Title() const { return S(QGuiApplication::applicationDisplayName()); }
 
 void QtApplication::SetTitle(const std::string& Title) {
   // Not the display name: Qt's window systems append that to every window title

@@ -49,37 +49,60 @@ void QtDialogs::ShowMessage(const std::string& Text) {
   ShowPlain(box);
 }
 
-tModalResult QtDialogs::MessageDlg(const std::string& Text, tMsgDlgType DlgType,
-                                   const tMsgDlgButtons& Buttons) {
+tModalResult QtDialogs::MessageDlg(const std::string& Text, tMsgDlgType DlgType, const tMsgDlgButtons& Buttons) {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QString caption = Q(title_);
   switch (DlgType) {
-    case tMsgDlgType::mtWarning: icon = QMessageBox::Warning; caption = "Warning"; break;
-    case tMsgDlgType::mtError: icon = QMessageBox::Critical; caption = "Error"; break;
-    case tMsgDlgType::mtInformation: icon = QMessageBox::Information; caption = "Information"; break;
-    case tMsgDlgType::mtConfirmation: icon = QMessageBox::Question; caption = "Confirmation"; break;
-    case tMsgDlgType::mtCustom: break;
+    case tMsgDlgType::mtWarning:
+      icon = QMessageBox::Warning;
+      caption = "Warning";
+      break;
+    case tMsgDlgType::mtError:
+      icon = QMessageBox::Critical;
+      caption = "Error";
+      break;
+    case tMsgDlgType::mtInformation:
+      icon = QMessageBox::Information;
+      caption = "Information";
+      break;
+    case tMsgDlgType::mtConfirmation:
+      icon = QMessageBox::Question;
+      caption = "Confirmation";
+      break;
+    case tMsgDlgType::mtCustom:
+      break;
   }
   QMessageBox box(icon, caption, Q(Text), QMessageBox::NoButton, Parent());
   for (const tMsgDlgBtn b : Buttons) {
     switch (b) {
-      case tMsgDlgBtn::mbYes: box.addButton(QMessageBox::Yes); break;
-      case tMsgDlgBtn::mbNo: box.addButton(QMessageBox::No); break;
-      case tMsgDlgBtn::mbOK: box.addButton(QMessageBox::Ok); break;
-      case tMsgDlgBtn::mbCancel: box.addButton(QMessageBox::Cancel); break;
+      case tMsgDlgBtn::mbYes:
+        box.addButton(QMessageBox::Yes);
+        break;
+      case tMsgDlgBtn::mbNo:
+        box.addButton(QMessageBox::No);
+        break;
+      case tMsgDlgBtn::mbOK:
+        box.addButton(QMessageBox::Ok);
+        break;
+      case tMsgDlgBtn::mbCancel:
+        box.addButton(QMessageBox::Cancel);
+        break;
     }
   }
   if (Buttons.empty()) box.addButton(QMessageBox::Ok);
   switch (ShowPlain(box)) {
-    case QMessageBox::Yes: return tModalResult::mrYes;
-    case QMessageBox::No: return tModalResult::mrNo;
-    case QMessageBox::Ok: return tModalResult::mrOk;
-    default: return tModalResult::mrCancel;
+    case QMessageBox::Yes:
+      return tModalResult::mrYes;
+    case QMessageBox::No:
+      return tModalResult::mrNo;
+    case QMessageBox::Ok:
+      return tModalResult::mrOk;
+    default:
+      return tModalResult::mrCancel;
   }
 }
 
-std::string QtDialogs::InputBox(const std::string& Caption, const std::string& Prompt,
-                                const std::string& Default) {
+std::string QtDialogs::InputBox(const std::string& Caption, const std::string& Prompt, const std::string& Default) {
   QInputDialog dialog(Parent());
   dialog.setWindowTitle(Q(Caption));
   dialog.setLabelText(Q(Prompt));
@@ -120,8 +143,7 @@ std::optional<std::string> QtDialogs::SaveFile(const tSaveDialogParams& Params) 
   return S(dialog.selectedFiles().front());
 }
 
-std::optional<std::string> QtDialogs::SelectDirectory(const std::string& Caption,
-                                                      const std::string& InitialDir) {
+std::optional<std::string> QtDialogs::SelectDirectory(const std::string& Caption, const std::string& InitialDir) {
   QFileDialog dialog(Parent(), Q(Caption), Q(InitialDir));
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);

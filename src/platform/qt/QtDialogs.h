@@ -15,14 +15,11 @@ class QtDialogs : public Dialogs {
   void SetApplicationTitle(const std::string& Title) { title_ = Title; }
 
   void ShowMessage(const std::string& Text) override;
-  tModalResult MessageDlg(const std::string& Text, tMsgDlgType DlgType,
-                          const tMsgDlgButtons& Buttons) override;
-  std::string InputBox(const std::string& Caption, const std::string& Prompt,
-                       const std::string& Default) override;
+  tModalResult MessageDlg(const std::string& Text, tMsgDlgType DlgType, const tMsgDlgButtons& Buttons) override;
+  std::string InputBox(const std::string& Caption, const std::string& Prompt, const std::string& Default) override;
   std::optional<std::vector<std::string>> OpenFiles(const tOpenDialogParams& Params) override;
   std::optional<std::string> SaveFile(const tSaveDialogParams& Params) override;
-  std::optional<std::string> SelectDirectory(const std::string& Caption,
-                                             const std::string& InitialDir) override;
+  std::optional<std::string> SelectDirectory(const std::string& Caption, const std::string& InitialDir) override;
   void ShowException(const std::string& Message) override;
   void SetCursor(tCursor Cursor) override;
 

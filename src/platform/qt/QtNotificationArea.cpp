@@ -16,17 +16,20 @@ namespace {
 QIcon ToQIcon(const HICON& picture) {
   if (!picture || picture->empty()) return {};
   QPixmap pixmap;
-  pixmap.loadFromData(reinterpret_cast<const uchar*>(picture->data()),
-                      static_cast<uint>(picture->size()));
+  pixmap.loadFromData(reinterpret_cast<const uchar*>(picture->data()), static_cast<uint>(picture->size()));
   return pixmap.isNull() ? QIcon() : QIcon(pixmap);
 }
 
 QSystemTrayIcon::MessageIcon BalloonIcon(std::uint32_t infoFlags) {
   switch (infoFlags) {
-    case NIIF_INFO: return QSystemTrayIcon::Information;
-    case NIIF_WARNING: return QSystemTrayIcon::Warning;
-    case NIIF_ERROR: return QSystemTrayIcon::Critical;
-    default: return QSystemTrayIcon::NoIcon;
+    case NIIF_INFO:
+      return QSystemTrayIcon::Information;
+    case NIIF_WARNING:
+      return QSystemTrayIcon::Warning;
+    case NIIF_ERROR:
+      return QSystemTrayIcon::Critical;
+    default:
+      return QSystemTrayIcon::NoIcon;
   }
 }
 
@@ -34,11 +37,10 @@ QSystemTrayIcon::MessageIcon BalloonIcon(std::uint32_t infoFlags) {
 
 QtNotificationArea::QtNotificationArea() {
   // Session end: ask the windows whether it may end, and tell them when it does.
-  connections_.push_back(QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest,
-                                          [this](QSessionManager&) {
-                                            sessionEnding_ = true;
-                                            Broadcast(WM_QUERYENDSESSION, 0);
-                                          }));
+  connections_.push_back(QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, [this](QSessionManager&) {
+    sessionEnding_ = true;
+    Broadcast(WM_QUERYENDSESSION, 0);
+  }));
   connections_.push_back(QObject::connect(qGuiApp, &QCoreApplication::aboutToQuit, [this] {
     if (sessionEnding_) Broadcast(WM_ENDSESSION, 1);
   }));
@@ -62,9 +64,7 @@ bool QtNotificationArea::Shell_NotifyIcon(std::uint32_t dwMessage, const NOTIFYI
       entry.Icon = std::make_unique<QSystemTrayIcon>();
       if (data.uFlags & NIF_MESSAGE) entry.CallbackMessage = data.uCallbackMessage;
       QObject::connect(entry.Icon.get(), &QSystemTrayIcon::activated,
-                       [this, key](QSystemTrayIcon::ActivationReason reason) {
-                         Activated(key, reason);
-                       });
+                       [this, key](QSystemTrayIcon::ActivationReason reason) { Activated(key, reason); });
       // Qt refuses to show an icon without a picture: Apply shows it once one arrives.
       Apply(entry, data);
       return true;
@@ -91,22 +91,24 @@ void QtNotificationArea::Apply(Entry& entry, const NOTIFYICONDATA& data) {
     if (entry.Picture && !entry.Icon->isVisible()) entry.Icon->show();
   }
   // The tip carries the service's status file and messages.
-  if (data.uFlags & NIF_TIP)
-    entry.Icon->setToolTip(PlainTextToolTip(Q(data.szTip.substr(0, TIP_MAX))));
+  if (data.uFlags & NIF_TIP) entry.Icon->setToolTip(PlainTextToolTip(Q(data.szTip.substr(0, TIP_MAX))));
   if (data.uFlags & NIF_INFO)
-    entry.Icon->showMessage(Q(data.szInfoTitle.substr(0, INFO_TITLE_MAX)),
-                            Q(data.szInfo.substr(0, INFO_MAX)),
+    entry.Icon->showMessage(Q(data.szInfoTitle.substr(0, INFO_TITLE_MAX)), Q(data.szInfo.substr(0, INFO_MAX)),
                             BalloonIcon(data.dwInfoFlags), static_cast<int>(data.uTimeout));
 }
 
-std::vector<std::uint32_t> QtNotificationArea::MouseMessages(
-    QSystemTrayIcon::ActivationReason reason) {
+std::vector<std::uint32_t> QtNotificationArea::MouseMessages(QSystemTrayIcon::ActivationReason reason) {
   switch (reason) {
-    case QSystemTrayIcon::Trigger: return {WM_LBUTTONDOWN, WM_LBUTTONUP};
-    case QSystemTrayIcon::DoubleClick: return {WM_LBUTTONDBLCLK, WM_LBUTTONUP};
-    case QSystemTrayIcon::MiddleClick: return {WM_MBUTTONDOWN, WM_MBUTTONUP};
-    case QSystemTrayIcon::Context: return {WM_RBUTTONDOWN, WM_RBUTTONUP};
-    default: return {};
+    case QSystemTrayIcon::Trigger:
+      return {WM_LBUTTONDOWN, WM_LBUTTONUP};
+    case QSystemTrayIcon::DoubleClick:
+      return {WM_LBUTTONDBLCLK, WM_LBUTTONUP};
+    case QSystemTrayIcon::MiddleClick:
+      return {WM_MBUTTONDOWN, WM_MBUTTONUP};
+    case QSystemTrayIcon::Context:
+      return {WM_RBUTTONDOWN, WM_RBUTTONUP};
+    default:
+      return {};
   }
 }
 
@@ -115,8 +117,7 @@ void QtNotificationArea::Activated(Key key, QSystemTrayIcon::ActivationReason re
     // Looked up again for each message: a handler may have deleted the icon.
     auto it = icons_.find(key);
     if (it == icons_.end() || it->second.CallbackMessage == 0) return;
-    windows_.Send(key.first, it->second.CallbackMessage, key.second,
-                  static_cast<std::intptr_t>(mouse));
+    windows_.Send(key.first, it->second.CallbackMessage, key.second, static_cast<std::intptr_t>(mouse));
   }
 }
 
@@ -133,8 +134,7 @@ TPoint QtNotificationArea::CursorPos() const {
 
 TKeyState QtNotificationArea::KeyState() const {
   const Qt::KeyboardModifiers m = QGuiApplication::queryKeyboardModifiers();
-  return {m.testFlag(Qt::ShiftModifier), m.testFlag(Qt::AltModifier),
-          m.testFlag(Qt::ControlModifier)};
+  return {m.testFlag(Qt::ShiftModifier), m.testFlag(Qt::AltModifier), m.testFlag(Qt::ControlModifier)};
 }
 
 QSystemTrayIcon* QtNotificationArea::TrayIcon(HWND wnd, std::uint32_t id) const {

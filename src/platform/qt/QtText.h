@@ -7,9 +7,7 @@
 
 namespace platform {
 
-inline QString Q(std::string_view s) {
-  return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
+inline QString Q(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 inline std::string S(const QString& s) { return s.toLatin1().toStdString(); }
 
 }  // namespace platform
