@@ -4,8 +4,8 @@
 set -euo pipefail
 
 packages=(
-  # build
-  g++ cmake ninja-build pkg-config
+  # build, and the format check
+  g++ cmake ninja-build pkg-config clang-format
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils  # pdfinfo and pdftotext read back the stand-in's task sheets
