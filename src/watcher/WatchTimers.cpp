@@ -15,15 +15,15 @@ namespace {
 // steady_clock is CLOCK_MONOTONIC, the clock the timerfds count on.
 itimerspec At(TWatchTimers::tTime When) {
   const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(When.time_since_epoch()).count();
-  itimerspec spec{};
+  itimerspec due{};
   // Zero would disarm the timer: a time that early is long past anyway.
-  spec.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
-  spec.it_value.tv_nsec = ns > 0 ? static_cast<long>(ns % 1000000000) : 1;
-  return spec;
+  due.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
+  due.it_value.tv_nsec = ns > 0 ? static_cast<long>(ns % 1000000000) : 1;
+  return due;
 }
 
-void Set(int Fd, const itimerspec& Spec, int Flags) {
-  if (::timerfd_settime(Fd, Flags, &Spec, nullptr) != 0)
+void Set(int Fd, const itimerspec& Due, int Flags) {
+  if (::timerfd_settime(Fd, Flags, &Due, nullptr) != 0)
     throw std::system_error(errno, std::generic_category(), "timerfd_settime");
 }
 
