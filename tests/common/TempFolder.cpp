@@ -1,5 +1,7 @@
 #include "TempFolder.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -41,6 +43,11 @@ std::string TempFolder::read(const std::string& name) const {
 }
 
 bool TempFolder::exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
+
+mode_t ModeOf(const std::string& Path) {
+  struct stat st {};
+  return ::lstat(Path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
 
 std::vector<std::string> EntryNames(const std::string& Folder) {
   std::vector<std::string> names;

@@ -1,4 +1,6 @@
 #pragma once
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -22,6 +24,10 @@ class TempFolder {
  private:
   std::string path_;
 };
+
+// The permission bits of a file (set-id and sticky bits included), the file itself when it
+// is a link; 0 when there is none.
+mode_t ModeOf(const std::string& Path);
 
 // The names of a folder's entries, sorted.
 std::vector<std::string> EntryNames(const std::string& Folder);

@@ -11,8 +11,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kMain = "Corvan service settings";
-
 // The value of the host's line "NAME=value".
 std::string Said(const std::string& out, const std::string& name) {
   const std::size_t start = out.find(name + "=");
@@ -66,10 +64,10 @@ TEST_F(DesktopTest, TheStatusNotifierItemHasTheTitleAndIconAndActivateShowsTheWi
 
   // With a host there, the panel starts hidden behind its item; Activate (a click on
   // the item) shows it.
-  for (const tXWindow& w : PanelWindows(kMain)) EXPECT_FALSE(Viewable(w.Id));
+  for (const tXWindow& w : PanelWindows(kMainWindowTitle)) EXPECT_FALSE(Viewable(w.Id));
   ASSERT_TRUE(ToolOutput({"dbus-send", "--session", "--type=method_call", "--dest=" + service, path,
                           "org.kde.StatusNotifierItem.Activate", "int32:0", "int32:0"}));
-  EXPECT_FALSE(WaitForViewable(kMain).Id.empty()) << "Activate showed no window";
+  EXPECT_FALSE(WaitForViewable(kMainWindowTitle).Id.empty()) << "Activate showed no window";
 
   // Ended, the item leaves the host.
   EXPECT_EQ(panel.stop(20s), 0) << panel.err();

@@ -12,7 +12,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kMain = "Corvan service settings";
 const std::string kSetup = "Corvan Service - Setup";
 const std::string kAdvanced = "Corvan Service - Setup (Advanced)";
 
@@ -43,7 +42,7 @@ class X11WindowTest : public DesktopTest {
     const std::optional<tXWindow> icon = TrayIconWindow();
     if (!icon) return {};
     XDoTool({"mousemove", "--window", icon->Id, "5", "5", "click", "1"});
-    return WaitForViewable(kMain);
+    return WaitForViewable(kMainWindowTitle);
   }
 
   // Clicks at (X, Y) inside the window.
@@ -83,8 +82,8 @@ class X11WindowTest : public DesktopTest {
     EXPECT_EQ(motif[1] & 0x10, 0u) << "maximise allowed";
     EXPECT_NE(motif[1] & 0x20, 0u) << "close not allowed";
     EXPECT_EQ(motif[2] & (0x20 | 0x40), 0u) << "minimise or maximise button";
-    EXPECT_EQ(XProperty(w.Id, "_NET_WM_NAME"), "\"" + kMain + "\"");
-    EXPECT_EQ(XProperty(w.Id, "WM_NAME"), "\"" + kMain + "\"");
+    EXPECT_EQ(XProperty(w.Id, "_NET_WM_NAME"), "\"" + kMainWindowTitle + "\"");
+    EXPECT_EQ(XProperty(w.Id, "WM_NAME"), "\"" + kMainWindowTitle + "\"");
   }
 };
 
@@ -96,7 +95,7 @@ TEST_F(X11WindowTest, TheToolWindowKeepsItsSizeHintsAndPlaceThroughTheSetupRefre
       "/srv/pager-decoders/pdw-flex-receiver-north-eastern-hills/logs/" + std::string(28, 'x');
   Lib::SaveCorvanSettings();
   StartPanel();
-  for (const tXWindow& w : PanelWindows(kMain)) EXPECT_FALSE(Viewable(w.Id)) << "shown before the click";
+  for (const tXWindow& w : PanelWindows(kMainWindowTitle)) EXPECT_FALSE(Viewable(w.Id)) << "shown before the click";
 
   const tXWindow first = ClickIcon();
   ASSERT_FALSE(first.Id.empty()) << "the click on the icon showed no window";
@@ -118,7 +117,7 @@ TEST_F(X11WindowTest, TheToolWindowKeepsItsSizeHintsAndPlaceThroughTheSetupRefre
   ASSERT_FALSE(WaitForViewable(kSetup).Id.empty());
   Key(setup, "Return");
 
-  const tXWindow refreshed = WaitForViewable(kMain);
+  const tXWindow refreshed = WaitForViewable(kMainWindowTitle);
   ASSERT_EQ(refreshed.Id, first.Id);
   ExpectFixedToolWindow(refreshed);
   EXPECT_EQ(refreshed.X, first.X);
@@ -159,11 +158,11 @@ TEST_F(X11WindowTest, AltF4AndSigtermEndThePanelWithZeroAndTakeItsIconAway) {
 
 TEST_F(X11WindowTest, ASecondStartBringsTheRunningPanelForwardAndEnds) {
   SimProcess& first = StartPanel();
-  for (const tXWindow& w : PanelWindows(kMain)) EXPECT_FALSE(Viewable(w.Id));
+  for (const tXWindow& w : PanelWindows(kMainWindowTitle)) EXPECT_FALSE(Viewable(w.Id));
 
   SimProcess& second = Launch("xcb");
   EXPECT_EQ(second.waitForExit(20s), 0) << second.err();
-  const tXWindow shown = WaitForViewable(kMain);
+  const tXWindow shown = WaitForViewable(kMainWindowTitle);
   ASSERT_FALSE(shown.Id.empty()) << "the running panel did not show its window";
   EXPECT_EQ(first.waitForExit(100ms), -1) << "the running panel ended";
   EXPECT_EQ(first.stop(20s), 0);

@@ -13,6 +13,9 @@
 
 namespace corvantest {
 
+// The main window's title, as the window system shows it.
+inline const std::string kMainWindowTitle = "Corvan service settings";
+
 // Runs a program found in PATH to its end; what it printed, or nullopt when it failed.
 std::optional<std::string> ToolOutput(const std::vector<std::string>& argv);
 

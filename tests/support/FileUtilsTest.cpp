@@ -10,14 +10,10 @@
 #include "support/FileUtils.h"
 
 using namespace brix32;
+using corvantest::ModeOf;
 using corvantest::TempFolder;
 
 namespace {
-
-mode_t ModeOf(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
 
 // The umask for one test.
 class Umask {

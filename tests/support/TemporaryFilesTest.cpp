@@ -27,11 +27,6 @@ std::vector<std::string> Names(const TempFolder& dir) {
   return names;
 }
 
-mode_t ModeOf(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
-}
-
 }  // namespace
 
 TEST(RemoveLeftoverTemporaries, OnlyDeadTemporariesOfThatFileGo) {
@@ -89,7 +84,7 @@ TEST(CreateTextFileExclusive, CreatesWithAPlainModeAndNeverReplaces) {
   const mode_t mask = ::umask(022);
   EXPECT_EQ(CreateTextFileExclusive("new\r\n", dir.file("S.xml")), 0);
   EXPECT_EQ(dir.read("S.xml"), "new\r\n");
-  EXPECT_EQ(ModeOf(dir.file("S.xml")) & 07777, 0644u);
+  EXPECT_EQ(corvantest::ModeOf(dir.file("S.xml")), 0644u);
 
   // Whatever has the name meanwhile is kept as it is, a dangling link included.
   EXPECT_EQ(CreateTextFileExclusive("defaults", dir.file("S.xml")), 1);
