@@ -101,8 +101,8 @@ TEST_F(CtlTest, CommandsThatChangeNothingNeverCreateTheSettingsFile) {
   }
 
   SimProcess watch(kCorvanCtl, {"--folder", dir.path(), "watch"});
-  for (int i = 0; i < 200 && watch.err().find("watching") == std::string::npos; ++i)
-    watch.waitForOutput("\n", std::chrono::milliseconds(25));
+  // Ready once its whole line on standard error is there.
+  watch.waitForError("(Ctrl-C to stop)\n", std::chrono::seconds(30));
   EXPECT_TRUE(watch.err().starts_with(missing)) << watch.err();
   // The service removing its file is watched, not mended.
   dir.write("CorvanSrvc-Settings.xml", "<xml>\r\n  <WWWHostActive>10.99.0.1</WWWHostActive>\r\n</xml>\r\n");

@@ -54,8 +54,8 @@ TEST_F(CtlHostileFilesTest, StatusAndSettingsSetEndWhateverLiesUnderTheServiceNa
 
 TEST_F(CtlHostileFilesTest, WatchGoesOnPastAFifo) {
   SimProcess watch(kCorvanCtl, {"--folder", dir.path(), "watch"});
-  for (int i = 0; i < 400 && watch.err().find("watching") == std::string::npos; ++i)
-    watch.waitForOutput("\n", std::chrono::milliseconds(25));
+  // Ready once its whole line on standard error is there.
+  watch.waitForError("(Ctrl-C to stop)\n", std::chrono::seconds(30));
   ASSERT_NE(watch.err().find("watching"), std::string::npos) << watch.err();
   Plant(tPlanted::Fifo, dir.file("CORVANSRVC-TARNEX-HEARTBEAT.TXT"), "");
   dir.write("CORVANSRVC-UDPLISTEN-HEARTBEAT.TXT", "AFTER");

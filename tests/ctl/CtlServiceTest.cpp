@@ -92,8 +92,8 @@ TEST_F(CtlServiceTest, StatusFollowsTheServiceAsThePanelDecidesIt) {
 TEST_F(CtlServiceTest, WatchPrintsTheEventsThePanelReactsTo) {
   std::filesystem::copy_file(kServiceSim, dir.file("corvansrvc.exe"));
   SimProcess watch(kCorvanCtl, {"--folder", dir.path(), "watch"});
-  // Ready once it says so on standard error.
-  for (int i = 0; i < 200 && watch.err().find("watching") == std::string::npos; ++i) watch.waitForOutput("\n", ms(25));
+  // Ready once its whole line on standard error is there.
+  watch.waitForError("(Ctrl-C to stop)\n", std::chrono::seconds(30));
   ASSERT_NE(watch.err().find("corvanctl: watching " + dir.path() + " (Ctrl-C to stop)"), std::string::npos)
       << watch.err();
 
@@ -126,7 +126,8 @@ TEST_F(CtlServiceTest, WatchPrintsTheEventsThePanelReactsTo) {
 
 TEST_F(CtlServiceTest, WatchSaysHowManyRepeatsOfAHeartbeatItFolded) {
   SimProcess watch(kCorvanCtl, {"--folder", dir.path(), "watch"});
-  for (int i = 0; i < 200 && watch.err().find("watching") == std::string::npos; ++i) watch.waitForOutput("\n", ms(25));
+  // Ready once its whole line on standard error is there.
+  watch.waitForError("(Ctrl-C to stop)\n", std::chrono::seconds(30));
   ASSERT_NE(watch.err().find("watching"), std::string::npos) << watch.err();
 
   // The same heartbeat, faster than once a second, for six seconds.
@@ -161,7 +162,8 @@ TEST_F(CtlServiceTest, WatchSaysHowManyRepeatsOfAHeartbeatItFolded) {
 TEST_F(CtlServiceTest, WatchJsonGivesTheSameEventsAsJsonLines) {
   std::filesystem::copy_file(kServiceSim, dir.file("corvansrvc.exe"));
   SimProcess watch(kCorvanCtl, {"--folder", dir.path(), "watch", "--json"});
-  for (int i = 0; i < 200 && watch.err().find("watching") == std::string::npos; ++i) watch.waitForOutput("\n", ms(25));
+  // Ready once its whole line on standard error is there.
+  watch.waitForError("(Ctrl-C to stop)\n", std::chrono::seconds(30));
   ASSERT_NE(watch.err().find("watching"), std::string::npos) << watch.err();
 
   auto service = StartService({"0 going 3", "200 serial PAGE\r\nTWO", "400 msg CorvanSrvc: Disconnected from x",
