@@ -124,4 +124,13 @@ std::string OutsideFolder::Changes() const {
   return now == snapshot_ ? std::string() : "outside the folder, before:\n" + snapshot_ + "after:\n" + now;
 }
 
+void ExpectSettingsFileKept(const std::string& Name, tPlanted Kind, const std::string& Path, const struct stat& Planted,
+                            const std::string& Where) {
+  if (Name != "CorvanSrvc-Settings.xml" || Kind == tPlanted::LinkOut) return;
+  struct stat now {};
+  ASSERT_EQ(::lstat(Path.c_str(), &now), 0) << Where;
+  EXPECT_EQ(now.st_mode, Planted.st_mode) << Where;
+  EXPECT_EQ(now.st_size, Planted.st_size) << Where;
+}
+
 }  // namespace corvantest

@@ -3,6 +3,7 @@
 // by the name they use on a given day, and the folder outside it that a planted link
 // points into, which nothing may ever write.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <ostream>
 #include <string>
@@ -49,6 +50,12 @@ std::string TestPageText(brix32::TDateTime Now);
 // limit of 7 minutes), the service's version, status and message, a TCP heartbeat with a
 // going count, and SheetPress's version.
 void WriteServiceFiles(const TempFolder& Folder);
+
+// The service's settings file: what cannot be read is never replaced. When Name is that
+// file, the entry planted at Path (other than a link out of the folder, whose target a
+// row may rightly change) is still what lstat saw when it was planted.
+void ExpectSettingsFileKept(const std::string& Name, tPlanted Kind, const std::string& Path, const struct stat& Planted,
+                            const std::string& Where);
 
 // A folder outside the program folder: the target of planted links, a file there to be
 // read through a link, and a name there that a dangling link points to.
